@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only when missing.
+set -euo pipefail
+PKGS=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgpgmepp-dev libgpgme-dev gnupg
+      libx11-dev libxcb1-dev libgtest-dev libgmock-dev xvfb xauth xdotool xterm x11-utils)
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,52 @@
+#pragma once
+// State shared by several subsystems, owned by the main window.
+
+#include "app/SettingsRecords.h"
+#include "app/TextCatalog.h"
+#include "buttons/ButtonRecord.h"
+#include "platform/Platform.h"
+
+#include <string>
+
+namespace app {
+
+struct AppState {
+    platform::Services sys;
+
+    std::string appDir;   // no trailing "/"
+    std::string tempDir;  // as the environment gave it
+    std::string pgpDir;   // no trailing "/"
+    std::string passPhrase;
+    bool sendPassPhrase = false;
+    std::string versionText = "QUORBIX Version 2.0";
+    std::string helpFile; // appDir + "/Quorbix.html" or "/Quorbixe.html"
+
+    bool firstStart = false;
+    bool buttonsChanged = false;
+    bool saveButtonsOnExit = false;
+    bool commandBusy = false;
+    bool cancelRequested = false;
+    std::string recipientSpec;
+    int keyCount = 0;
+
+    // Settings that live in process-wide values rather than in controls.
+    std::string kLoadPath;
+    std::string kSavePath;
+    std::string configText;
+    std::string browser;          // "Clipboard" or "MIE"
+    std::string language = "Deutsch";
+    EditorFontRecord editorFont;
+    HotkeyValue scEncrypt, scDecrypt, scSign;
+
+    TextCatalog texts;
+
+    buttons::ButtonTable buttons;
+    std::string buttonFileName;   // "Buttons.qxd" or "Buttons.qxe", chosen at the last load
+
+    bool english() const { return language == "English"; }
+    std::string inAppDir(const std::string &name) const { return appDir + "/" + name; }
+    std::string inTempDir(const std::string &name) const { return tempDir + "/" + name; }
+    std::string inPgpDir(const std::string &name) const { return pgpDir + "/" + name; }
+};
+
+} // namespace app

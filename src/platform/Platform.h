@@ -1,0 +1,131 @@
+#pragma once
+// What stands in for the Windows facilities. Everything above this layer talks
+// to the system only through these interfaces; tests hand in fakes.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// An error raised by the platform layer; its text is shown as it stands in an
+// error box titled with the application title.
+class PlatformError : public std::runtime_error {
+public:
+    explicit PlatformError(const std::string &message) : std::runtime_error(message) {}
+};
+
+// ---- environment ---------------------------------------------------------
+
+class Environment {
+public:
+    virtual ~Environment() = default;
+    // The raw value, nullopt when unset.
+    virtual std::optional<std::string> raw(const std::string &name) const = 0;
+};
+
+// A value of up to 226 characters is taken whole; a longer one counts as unset
+// (empty), as does a missing one.
+std::string envValue(const Environment &env, const std::string &name);
+
+// ---- files ---------------------------------------------------------------
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual bool exists(const std::string &path) const = 0;
+    virtual bool isDirectory(const std::string &path) const = 0;
+    // Removes a file; a missing file or a failure is not an error.
+    virtual void remove(const std::string &path) = 0;
+    // Whole file as bytes; throws PlatformError when it cannot be read.
+    virtual std::string readFile(const std::string &path) const = 0;
+    // Creates or truncates a file readable by its owner only and writes the
+    // bytes; a symbolic link at the path is never followed. Throws on failure.
+    virtual void writePrivateFile(const std::string &path, const std::string &bytes) = 0;
+    // Creates or truncates a file (mode 0644 less umask) and writes the bytes;
+    // a symbolic link at the path is never followed. Throws on failure.
+    virtual void writeFile(const std::string &path, const std::string &bytes) = 0;
+    // Writes a temporary file beside the target and renames it over the
+    // target, so a crash leaves either the old or the new content.
+    virtual void replaceAtomically(const std::string &path, const std::string &bytes,
+                                   unsigned mode = 0600) = 0;
+    // Overwrites bytes at an offset of an existing file without truncating it.
+    virtual void patchFile(const std::string &path, std::uint64_t offset, const std::string &bytes) = 0;
+    // Free bytes on the file system holding the path; nullopt when unknown.
+    virtual std::optional<std::uint64_t> freeSpace(const std::string &path) const = 0;
+};
+
+// ---- processes -----------------------------------------------------------
+
+struct ProcessSpec {
+    std::string program;               // path of the executable
+    std::vector<std::string> args;     // arguments, each passed as one argv entry
+    std::string workDir;               // working directory
+    std::optional<std::string> stdoutFile; // standard output into this file (already created)
+    int showState = 0;                 // 0 hidden, 5 shown in a console window
+    bool closeOnExit = true;           // console window only: close when the program ends
+    std::string consoleTitle = "PGP";  // console window only
+    // When set, handed to the program through a pipe named by PGPPASSFD.
+    std::optional<std::string> passPhrase;
+};
+
+struct ProcessResult {
+    bool started = false;
+    int exitCode = -1;
+    std::string error;          // why the start failed
+    bool quitRequested = false; // the application was told to quit during the wait
+};
+
+struct DetachedResult {
+    bool ok = false;
+    int code = 0;    // failure code shown to the user (0..32 on failure)
+    std::string error;
+};
+
+class ProcessRunner {
+public:
+    virtual ~ProcessRunner() = default;
+    // Starts the process and waits for it in a nested event loop, so windows
+    // stay live. Returns at once when the start fails.
+    virtual ProcessResult runAndWait(const ProcessSpec &spec) = 0;
+    // Starts a program without waiting (the key-list script).
+    virtual DetachedResult startDetached(const std::string &program, const std::vector<std::string> &args,
+                                         const std::string &workDir) = 0;
+};
+
+// ---- help ---------------------------------------------------------------
+
+class HelpViewer {
+public:
+    virtual ~HelpViewer() = default;
+    // Opens the help file at a context number (anchor "ctx<number>").
+    virtual void showContext(const std::string &helpFile, int context) = 0;
+    // Shows a context's topic as a small pop-up near the mouse.
+    virtual void showPopup(const std::string &helpFile, int context) = 0;
+    // Closes any help window showing this file.
+    virtual void close(const std::string &helpFile) = 0;
+};
+
+// The real implementations, created once by main().
+Environment &systemEnvironment();
+FileSystem &systemFileSystem();
+ProcessRunner &systemProcessRunner();
+HelpViewer &systemHelpViewer();
+
+// The platform a window works against; tests fill it with fakes.
+struct Services {
+    Environment *env = nullptr;
+    FileSystem *fs = nullptr;
+    ProcessRunner *proc = nullptr;
+    HelpViewer *help = nullptr;
+    class RegistryStore *registry = nullptr;
+};
+
+// The services of the real system.
+Services systemServices();
+
+} // namespace platform

@@ -1,0 +1,95 @@
+#pragma once
+// The per-user registry of the Windows design, kept as one REGEDIT4 text file
+// ($XDG_CONFIG_HOME/Farrowdale Software/QUORBIX.reg). Key and value names
+// compare without regard to case. Errors carry the registry layer's messages.
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class RegType { String, Binary, Other };
+
+struct RegValue {
+    RegType type = RegType::String;
+    std::string data; // text (Latin-1) for String, raw bytes for Binary
+};
+
+// In-memory model of the REGEDIT4 file: keys by full path
+// ("HKEY_CURRENT_USER\\Software\\..."), each with named values.
+class RegistryFile {
+public:
+    // Parses a REGEDIT4 text. Damaged lines are skipped and reported through
+    // warnings (one line each); they never stop the parse.
+    static RegistryFile parse(const std::string &text, std::vector<std::string> *warnings = nullptr);
+    std::string serialize() const;
+
+    bool keyExists(const std::string &key) const;
+    void createKey(const std::string &key);
+    const RegValue *value(const std::string &key, const std::string &name) const;
+    void setValue(const std::string &key, const std::string &name, const RegValue &v);
+    std::vector<std::string> keys() const;
+
+private:
+    struct Key {
+        std::string name; // as first spelled
+        std::vector<std::pair<std::string, RegValue>> values;
+    };
+    std::vector<Key> keys_;
+    Key *find(const std::string &key);
+    const Key *find(const std::string &key) const;
+};
+
+// The store the settings code uses. Reads raise PlatformError with
+// "Ungültiger Datentyp für '%s'" or "Konnte Daten für '%s' nicht holen";
+// writes with "Konnte Daten für '%s' nicht setzen"; key creation with
+// "Erzeugung von Schlüssel %s misslungen".
+class RegistryStore {
+public:
+    virtual ~RegistryStore() = default;
+    virtual bool keyExists(const std::string &key) = 0;
+    virtual void createKey(const std::string &key) = 0;
+    // nullopt when the value is missing; throws when it is not a string.
+    virtual std::optional<std::string> readString(const std::string &key, const std::string &name) = 0;
+    // nullopt when missing; throws when it is not binary or longer than maxSize.
+    virtual std::optional<std::string> readBinary(const std::string &key, const std::string &name,
+                                                  std::size_t maxSize) = 0;
+    virtual void writeString(const std::string &key, const std::string &name, const std::string &value) = 0;
+    virtual void writeBinary(const std::string &key, const std::string &name, const std::string &bytes) = 0;
+    // Writes pending changes to the backing file (atomically). Throws on failure.
+    virtual void flush() = 0;
+};
+
+// The file-backed store. A missing file is an empty registry; a damaged file
+// is read as far as it can be, and the original is kept as "<file>.damaged"
+// before the first write so nothing the user had is lost.
+class FileRegistryStore : public RegistryStore {
+public:
+    explicit FileRegistryStore(std::string path);
+    static std::string defaultPath(); // from XDG_CONFIG_HOME or ~/.config
+
+    bool keyExists(const std::string &key) override;
+    void createKey(const std::string &key) override;
+    std::optional<std::string> readString(const std::string &key, const std::string &name) override;
+    std::optional<std::string> readBinary(const std::string &key, const std::string &name,
+                                          std::size_t maxSize) override;
+    void writeString(const std::string &key, const std::string &name, const std::string &value) override;
+    void writeBinary(const std::string &key, const std::string &name, const std::string &bytes) override;
+    void flush() override;
+
+    const std::string &path() const { return path_; }
+    RegistryFile &file() { return file_; }
+
+private:
+    std::string path_;
+    RegistryFile file_;
+    bool dirty_ = false;
+    bool damaged_ = false;
+};
+
+// Root of this program's keys.
+inline const char *kQuorbixKey = "HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX";
+
+} // namespace platform
