@@ -5,6 +5,9 @@
 #include "app/TextCatalog.h"
 #include "buttons/ButtonRecord.h"
 #include "platform/Platform.h"
+#include "ui/Dialogs.h"
+
+#include <functional>
 
 #include <string>
 
@@ -12,6 +15,12 @@ namespace app {
 
 struct AppState {
     platform::Services sys;
+    ui::Dialogs *dialogs = nullptr;
+    // Lets pending window messages be processed (a no-op in plain tests).
+    std::function<void()> processEvents = [] {};
+    // Called when the quit request arrives while a PGP run is waited for:
+    // shuts down and ends the process. Tests may leave it empty.
+    std::function<void(int)> quitNow;
 
     std::string appDir;   // no trailing "/"
     std::string tempDir;  // as the environment gave it
