@@ -21,6 +21,10 @@ class QStackedWidget;
 class QStatusBar;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
+class TfrmMantra;
+class TFormButtSetup;
+class TfrmReadPGP;
 
 // Arguments the program was started with, split as the shell split them.
 struct CommandLineArgs {
@@ -30,7 +34,7 @@ struct CommandLineArgs {
 };
 
 class TForm1 : public QMainWindow {
-    Q_OBJECT
+    // No Q_OBJECT: handlers are connected through member pointers and lambdas.
 public:
     // Runs the start-up sequence before returning; the caller shows the window.
     TForm1(app::AppState &state, CommandLineArgs cmdLine, QWidget *parent = nullptr);
@@ -83,6 +87,65 @@ public:
     void RelabelButtons();
     // Replaces the editor text by a Latin-1 file's content; throws PlatformError.
     void loadEditorFromFile(const std::string &path);
+
+    // ---- handlers built by the subsystems; each subsystem defines its own in
+    // its folder and connects them in its connect...() function, called once
+    // from the constructor.
+
+    // Pass phrase (src/app/PassPhrase.cpp)
+    TfrmMantra *frmMantra = nullptr;  // created at start-up step 20
+    void muMantraClick();
+    void muDelMantraClick();
+    // Abandons the command (returns false) when no pass phrase can be had.
+    bool ensurePassPhrase();
+    void createPassPhraseDialog();
+
+    // Command buttons (src/buttons/ButtonDispatch.cpp)
+    TFormButtSetup *FormButtSetup = nullptr; // created by main() after the window
+    void bu1MouseUp(QPushButton *sender, Qt::MouseButton button);
+    void RunButton(int n);
+    void connectButtonCommands();
+
+    // Key tree, chooser and tree key commands (src/keys/KeyCommands.cpp)
+    void buReadTreeClick();
+    void ReadKeyTree();
+    void pmuTreeViewClick();
+    void UmschaltenzumEditorClick();
+    void Allesffnen1Click();
+    void Allesschlieen1Click();
+    void Fingerprintzeigen1Click();
+    void ASCIIKeyspeichern1Click();
+    void Keyspeichern1Click();
+    void Keylschen1Click();
+    void ChooseRecipient();
+    void connectKeyCommands();
+
+    // Output viewer shown last (src/pgp/TfrmReadPGP.cpp)
+    TfrmReadPGP *lastViewer = nullptr;
+    void showOutputViewer();
+
+    // File and editor text commands (src/crypt/)
+    void buEncryptClick();
+    void buDecryptClick();
+    void buSignClick();
+    void pmuAddClick();
+    void PmuEncryptClick();
+    void PmuDecryptClick();
+    void PmuSigClick();
+    void connectCryptCommands();
+
+    // Editor document commands (src/crypt/DocumentCommands.cpp)
+    void connectDocumentCommands();
+
+    // Command line, debug report, about box (src/app/CommandLine.cpp, src/diag/)
+    // Returns false when a load failed (later start-up steps are then left out).
+    bool GetCommandLine(const std::string &first, const std::string &second, int count);
+    void connectDiagCommands();
+
+    // Settings dialog, hotkeys, file types (src/settings/, src/browser/)
+    void showSettingsDialog();      // start-up step 19 and "&Einstellungen..."
+    void RegisterBrowserHotkeys();  // start-up step 22 and after the settings dialog
+    void connectDesktopCommands();
 
     // Client size the window is created with, and the minimum outer size.
     static constexpr int kClientWidth = 671, kClientHeight = 453;

@@ -1,0 +1,6 @@
+// Placeholder until this subsystem is built; replaced by its owner.
+#include "app/TForm1.h"
+
+void TForm1::showSettingsDialog() {}
+void TForm1::RegisterBrowserHotkeys() {}
+void TForm1::connectDesktopCommands() {}
