@@ -4,6 +4,7 @@
 
 #include "app/AppState.h"
 #include "app/FileDialogs.h"
+#include "app/SettingsStore.h"
 
 #include <QMainWindow>
 #include <array>
@@ -155,6 +156,8 @@ public:
     // a quit request that arrives while PGP runs).
     bool shutDown() const { return shutDown_; }
     void FormDestroy();
+    // The settings as they stand in the controls and process-wide values.
+    app::SettingsValues currentSettings() const;
 
 protected:
     bool event(QEvent *e) override;
@@ -170,6 +173,8 @@ private:
     void saveSettings();
     void applyEditorFont();
     void applyMinimumSize();
+    void applyDialogTitles(const std::vector<app::ControlText> &texts);
+    std::string chooseLanguage();
     QAction *addAction(QMenu *menu, QAction *&member, const char *name, const QKeySequence &key = {});
 
     app::AppState &st_;
