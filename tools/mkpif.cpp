@@ -1,5 +1,5 @@
-// Writes the launch file template to the path given, for installing MakeID.pif
-// beside the program.
+// Writes MakeID.pif, the launch file of the key-list script, to the path
+// given, for installing it beside the program.
 #include "pgp/LaunchFile.h"
 
 #include <cstdio>
@@ -11,8 +11,13 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: quorbix-mkpif OUTPUT\n");
         return 2;
     }
-    const auto &bytes = pgp::launchFileTemplate();
+    const std::string bytes = pgp::makeLaunchFile("MakeID", "MakeID.bat");
     std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return out.good() ? 0 : 1;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "quorbix-mkpif: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
 }

@@ -1,0 +1,182 @@
+#include "pgp/RunPgp.h"
+
+#include "app/AppState.h"
+#include "pgp/LaunchFile.h"
+#include "platform/Platform.h"
+
+#include <optional>
+
+namespace pgp {
+
+namespace {
+
+bool outputGoesToFile(const RunRequest &req) { return req.captureOutput == 1 || !req.outputFile.empty(); }
+
+std::string compose(const app::AppState &st, const RunRequest &req, bool masked)
+{
+    std::string tail;
+    if (st.sendPassPhrase)
+        tail = "-z \"" + (masked ? std::string("***") : st.passPhrase) + "\"";
+    tail += " " + st.configText + " ";
+    if (req.captureOutput == 1)
+        tail += kBatchOptions;
+    if (!req.outputFile.empty())
+        tail += kBatchOptions;
+    // Windows kept this in a 201-byte buffer; an argument vector has no such
+    // limit, so nothing is cut here.
+    return st.pgpDir + "/pgp " + req.options + " " + req.operand1 + " " + req.operand2 + " " + tail;
+}
+
+void appendSplit(std::vector<std::string> &args, const std::string &text)
+{
+    for (auto &a : splitArguments(text))
+        args.push_back(std::move(a));
+}
+
+void appendOperand(std::vector<std::string> &args, const std::string &operand, bool isFile)
+{
+    if (!isFile)
+        appendSplit(args, operand);
+    else if (!operand.empty())
+        args.push_back(operand);
+}
+
+bool validUtf8(const std::string &s)
+{
+    for (std::size_t i = 0; i < s.size();) {
+        auto c = static_cast<unsigned char>(s[i]);
+        int n = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 && c >= 0xC2 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        if (n < 0 || i + std::size_t(n) >= s.size())
+            return false;
+        for (int k = 1; k <= n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += std::size_t(n) + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string composeCommandLine(const app::AppState &st, const RunRequest &req) { return compose(st, req, false); }
+
+std::string displayCommandLine(const app::AppState &st, const RunRequest &req) { return compose(st, req, true); }
+
+std::vector<std::string> splitArguments(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::string cur;
+    bool inToken = false, quoted = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            inToken = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inToken)
+                out.push_back(std::move(cur));
+            cur.clear();
+            inToken = false;
+        } else {
+            cur += c;
+            inToken = true;
+        }
+    }
+    if (inToken)
+        out.push_back(std::move(cur));
+    return out;
+}
+
+Invocation buildInvocation(const app::AppState &st, const RunRequest &req)
+{
+    Invocation inv;
+    inv.program = st.pgpDir + "/pgp";
+    appendSplit(inv.args, req.options);
+    appendOperand(inv.args, req.operand1, req.operand1IsFile);
+    appendOperand(inv.args, req.operand2, req.operand2IsFile);
+    // The pass phrase travels through PGPPASSFD, never in the arguments.
+    inv.sendPassPhrase = st.sendPassPhrase;
+    appendSplit(inv.args, st.configText);
+    if (outputGoesToFile(req))
+        appendSplit(inv.args, kBatchOptions);
+    return inv;
+}
+
+int RunPgp(app::AppState &st, const RunRequest &req)
+{
+    auto &fs = *st.sys.fs;
+    std::optional<std::string> target;
+    try {
+        // PGP's output may hold decrypted text: owner-readable only.
+        if (req.captureOutput == 1) {
+            target = st.inAppDir("out.txt");
+            fs.writePrivateFile(*target, "");
+        }
+        if (!req.outputFile.empty()) {
+            target = req.outputFile;
+            fs.writePrivateFile(*target, "");
+        }
+    } catch (const platform::PlatformError &e) {
+        // Without its output file the run would lose PGP's text.
+        st.dialogs->platformError(e.what());
+        return -1;
+    }
+
+    Invocation inv = buildInvocation(st, req);
+    platform::ProcessSpec spec;
+    spec.program = inv.program;
+    spec.args = std::move(inv.args);
+    spec.workDir = st.pgpDir;
+    spec.stdoutFile = target;
+    spec.showState = req.windowMode;
+    if (req.windowMode != 0)
+        spec.closeOnExit = readCloseOnExit(fs, st.pgpDir);
+    if (inv.sendPassPhrase)
+        spec.passPhrase = st.passPhrase;
+
+    platform::ProcessResult res = st.sys.proc->runAndWait(spec);
+    int exitCode = -1;
+    if (!res.started) {
+        st.dialogs->plainMessage(std::string(app::fixed::RunFailed) + toMessageText(displayCommandLine(st, req)));
+    } else if (res.quitRequested) {
+        if (st.quitNow)
+            st.quitNow(0);
+        return res.exitCode;
+    } else {
+        exitCode = res.exitCode;
+    }
+
+    if (!req.outputFile.empty() && req.outputFile != st.inAppDir("Tree.txt")
+        && req.outputFile != st.inAppDir("ID.txt"))
+        st.dialogs->plainMessage(std::string(app::fixed::OutputWrote) + toMessageText(req.outputFile));
+    else
+        st.processEvents();
+    return exitCode;
+}
+
+std::string showErrorText(const std::string &message, std::int32_t code1, std::int32_t code2)
+{
+    return message + "\r\r" + app::fixed::Code + std::to_string(code1) + "," + std::to_string(code2);
+}
+
+void ShowError(app::AppState &st, const std::string &message, std::int32_t code1, std::int32_t code2)
+{
+    st.dialogs->errorBox(showErrorText(message, code1, code2));
+}
+
+std::string toMessageText(const std::string &text)
+{
+    if (validUtf8(text))
+        return text;
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            out += char(c);
+        } else {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+} // namespace pgp

@@ -1,0 +1,63 @@
+#pragma once
+// Running one PGP command line: composing it, starting pgp from PgpDir with
+// its output captured in a file, waiting for it with the windows live.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace app {
+struct AppState;
+}
+
+namespace pgp {
+
+struct RunRequest {
+    std::string options;          // PGP command and option letters, may be empty
+    std::string operand1;         // file name, key ID or RecipientSpec, may be empty
+    std::string operand2;         // recipients, file name, or empty
+    std::uint8_t captureOutput = 0; // only 1 counts: output into AppDir/out.txt
+    std::string outputFile;       // when not empty: output into this file
+    std::uint16_t windowMode = 0; // 0 hidden, 5 shown in a console window
+    // A file operand reaches pgp as one argument, blanks and all; other
+    // operands split at blanks, double-quoted parts kept together.
+    bool operand1IsFile = false;
+    bool operand2IsFile = false;
+};
+
+inline constexpr const char *kBatchOptions = "+batchmode +CharSet=Latin1 +force";
+
+// The command line as one text, exactly as PGP 2.6 front ends compose it:
+// PgpDir "/pgp ", options, operands and the tail of pass phrase option,
+// ConfigText and batch options. No length limit applies: pgp gets an argument
+// vector, which has no 200-character buffer to overflow.
+std::string composeCommandLine(const app::AppState &st, const RunRequest &req);
+// The same with the pass phrase shown as ***, for messages.
+std::string displayCommandLine(const app::AppState &st, const RunRequest &req);
+
+struct Invocation {
+    std::string program;           // PgpDir + "/pgp"
+    std::vector<std::string> args; // without the -z option
+    bool sendPassPhrase = false;   // the pass phrase goes through PGPPASSFD
+};
+// The argument vector the command line stands for.
+Invocation buildInvocation(const app::AppState &st, const RunRequest &req);
+
+// Splits at blanks; a double-quoted part stays in one argument without its
+// quotes ("\"John Doe\"" gives John Doe).
+std::vector<std::string> splitArguments(const std::string &text);
+
+// Runs pgp and returns its exit code; -1 when it could not be started or its
+// output file could not be created (then it is not started). Shows the start
+// failure and "Output wrote to " as plain messages.
+int RunPgp(app::AppState &st, const RunRequest &req);
+
+// The message, two CRs, "Code:  ", c1, ",", c2.
+std::string showErrorText(const std::string &message, std::int32_t code1, std::int32_t code2);
+void ShowError(app::AppState &st, const std::string &message, std::int32_t code1, std::int32_t code2);
+
+// A Latin-1 text for a message box (UTF-8); text that is valid UTF-8 already
+// (file names from the file system) stays as it is.
+std::string toMessageText(const std::string &text);
+
+} // namespace pgp
