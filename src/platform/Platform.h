@@ -16,8 +16,32 @@ namespace platform {
 // error box titled with the application title.
 class PlatformError : public std::runtime_error {
 public:
+    enum class Kind {
+        Other,
+        NotFound,     // the file (or a directory on its path) does not exist
+        OpenFailed,   // exists but cannot be opened (access, a planted link)
+        CreateFailed, // cannot be created
+        Io,           // reading or writing failed part-way
+        Registry,     // one of the registry store's four conditions
+    };
     explicit PlatformError(const std::string &message) : std::runtime_error(message) {}
+    PlatformError(Kind kind, const std::string &message, std::string path = {}, int sysError = 0)
+        : std::runtime_error(message), kind_(kind), path_(std::move(path)), sysError_(sysError) {}
+    Kind kind() const { return kind_; }
+    // The file the error is about, when there is one.
+    const std::string &path() const { return path_; }
+    // errno of the failing call, 0 when none.
+    int sysError() const { return sysError_; }
+
+private:
+    Kind kind_ = Kind::Other;
+    std::string path_;
+    int sysError_ = 0;
 };
+
+// The German text of a system error number as the error boxes show it
+// ("Datei nicht gefunden" for a missing file).
+std::string systemErrorText(int err);
 
 // ---- environment ---------------------------------------------------------
 
@@ -127,5 +151,11 @@ struct Services {
 
 // The services of the real system.
 Services systemServices();
+
+// Starts a shell script detached ("sh script") in a working directory. A
+// missing script gives code 2, a missing working directory code 3, as the
+// shell reports them.
+DetachedResult startScriptDetached(ProcessRunner &runner, const FileSystem &fs, const std::string &script,
+                                   const std::string &workDir);
 
 } // namespace platform

@@ -3,6 +3,7 @@
 // ($XDG_CONFIG_HOME/Farrowdale Software/QUORBIX.reg). Key and value names
 // compare without regard to case. Errors carry the registry layer's messages.
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,6 +32,11 @@ public:
     const RegValue *value(const std::string &key, const std::string &name) const;
     void setValue(const std::string &key, const std::string &name, const RegValue &v);
     std::vector<std::string> keys() const;
+    // Value names of one key, as first spelled; empty when the key is missing.
+    std::vector<std::string> valueNames(const std::string &key) const;
+
+    // Case-insensitive comparison of key and value names (Latin-1).
+    static bool sameName(const std::string &a, const std::string &b);
 
 private:
     struct Key {
@@ -81,13 +87,39 @@ public:
 
     const std::string &path() const { return path_; }
     RegistryFile &file() { return file_; }
+    // The parse warnings of a damaged file (empty for a sound one).
+    const std::vector<std::string> &warnings() const { return warnings_; }
+    // Where the damaged original was kept, once it has been.
+    const std::string &damagedCopy() const { return damagedCopy_; }
 
 private:
     std::string path_;
     RegistryFile file_;
     bool dirty_ = false;
     bool damaged_ = false;
+    std::string original_;          // bytes of a damaged file, kept until copied aside
+    std::string damagedCopy_;
+    std::string loadError_;         // why an existing file could not be read
+    std::vector<std::string> warnings_;
 };
+
+// The store's rules over an in-memory registry, shared by the file-backed
+// store and the test fake. Keys are full paths; a key not starting with
+// "HKEY_" is taken below HKEY_CURRENT_USER. All throw PlatformError (kind
+// Registry) with the four messages above.
+std::string registryFullKey(const std::string &key);
+std::optional<std::string> registryReadString(const RegistryFile &f, const std::string &key, const std::string &name);
+std::optional<std::string> registryReadBinary(const RegistryFile &f, const std::string &key, const std::string &name,
+                                              std::size_t maxSize);
+void registryWriteString(RegistryFile &f, const std::string &key, const std::string &name, const std::string &value);
+void registryWriteBinary(RegistryFile &f, const std::string &key, const std::string &name, const std::string &bytes);
+void registryCreateKey(RegistryFile &f, const std::string &key);
+
+// The four messages with the name (Latin-1) put in place of %s; UTF-8 result.
+std::string msgInvalidType(const std::string &name);   // "Ungültiger Datentyp für '%s'"
+std::string msgCreateKeyFailed(const std::string &key); // "Erzeugung von Schlüssel %s misslungen"
+std::string msgWriteFailed(const std::string &name);    // "Konnte Daten für '%s' nicht setzen"
+std::string msgReadFailed(const std::string &name);     // "Konnte Daten für '%s' nicht holen"
 
 // Root of this program's keys.
 inline const char *kQuorbixKey = "HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX";

@@ -1,0 +1,255 @@
+// Files on the local file system. Writes never follow a symbolic link at the
+// target path, and private files are refused when someone else owns them, so a
+// name planted in a shared directory cannot redirect plain text.
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace platform {
+
+std::string systemErrorText(int err)
+{
+    switch (err) {
+    case ENOENT: return "Datei nicht gefunden";
+    case ENOTDIR: return "Pfad nicht gefunden";
+    case EACCES:
+    case EPERM: return "Zugriff verweigert";
+    case ELOOP: return "Symbolische Verknüpfung wird nicht verfolgt";
+    case EISDIR: return "Ist ein Verzeichnis";
+    case ENOSPC: return "Nicht genügend Speicherplatz auf dem Datenträger";
+    case EDQUOT: return "Speicherkontingent überschritten";
+    case EROFS: return "Datenträger ist schreibgeschützt";
+    case EEXIST: return "Datei existiert bereits";
+    case ENAMETOOLONG: return "Dateiname zu lang";
+    case EIO: return "E/A-Fehler";
+    default: return std::string("E/A-Fehler ") + std::to_string(err) + " (" + std::strerror(err) + ")";
+    }
+}
+
+namespace {
+
+std::string dirOf(const std::string &path)
+{
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// A missing file keeps the plain message; everything else names the file.
+[[noreturn]] void fail(PlatformError::Kind kind, const std::string &path, int err)
+{
+    if (err == ENOENT && kind == PlatformError::Kind::NotFound)
+        throw PlatformError(kind, systemErrorText(err), path, err);
+    throw PlatformError(kind, systemErrorText(err) + ": " + path, path, err);
+}
+
+PlatformError::Kind openKind(int err, bool creating)
+{
+    if (err == ENOENT || err == ENOTDIR)
+        return PlatformError::Kind::NotFound;
+    return creating ? PlatformError::Kind::CreateFailed : PlatformError::Kind::OpenFailed;
+}
+
+void writeAll(int fd, const std::string &bytes, const std::string &path)
+{
+    const char *p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            int err = errno;
+            ::close(fd);
+            fail(PlatformError::Kind::Io, path, err);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+void closeChecked(int fd, const std::string &path)
+{
+    if (::close(fd) != 0 && errno != EINTR)
+        fail(PlatformError::Kind::Io, path, errno);
+}
+
+// Opens for writing without following a link at the path; only regular files.
+int openForWrite(const std::string &path, int extraFlags, mode_t mode, bool privateFile)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | extraFlags, mode);
+    if (fd < 0) {
+        int err = errno;
+        fail(openKind(err, (extraFlags & O_CREAT) != 0), path, err);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw PlatformError(PlatformError::Kind::OpenFailed, "Keine gewöhnliche Datei: " + path, path);
+    }
+    if (privateFile) {
+        if (st.st_uid != ::geteuid()) {
+            ::close(fd);
+            throw PlatformError(PlatformError::Kind::OpenFailed,
+                                "Die Datei gehört einem anderen Benutzer: " + path, path, EPERM);
+        }
+        if ((st.st_mode & 07777) != 0600 && ::fchmod(fd, 0600) != 0) {
+            int err = errno;
+            ::close(fd);
+            fail(PlatformError::Kind::OpenFailed, path, err);
+        }
+    }
+    int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0)
+        ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    return fd;
+}
+
+class SystemFileSystem : public FileSystem {
+public:
+    bool exists(const std::string &path) const override
+    {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0;
+    }
+
+    bool isDirectory(const std::string &path) const override
+    {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+
+    void remove(const std::string &path) override { ::unlink(path.c_str()); }
+
+    std::string readFile(const std::string &path) const override
+    {
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            int err = errno;
+            fail(openKind(err, false), path, err);
+        }
+        std::string out;
+        char buf[65536];
+        for (;;) {
+            ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                int err = errno;
+                ::close(fd);
+                fail(err == EISDIR ? PlatformError::Kind::OpenFailed : PlatformError::Kind::Io, path, err);
+            }
+            if (n == 0)
+                break;
+            out.append(buf, static_cast<std::size_t>(n));
+        }
+        ::close(fd);
+        return out;
+    }
+
+    void writePrivateFile(const std::string &path, const std::string &bytes) override
+    {
+        int fd = openForWrite(path, O_CREAT | O_TRUNC, 0600, true);
+        writeAll(fd, bytes, path);
+        closeChecked(fd, path);
+    }
+
+    void writeFile(const std::string &path, const std::string &bytes) override
+    {
+        int fd = openForWrite(path, O_CREAT | O_TRUNC, 0644, false);
+        writeAll(fd, bytes, path);
+        closeChecked(fd, path);
+    }
+
+    void replaceAtomically(const std::string &path, const std::string &bytes, unsigned mode) override
+    {
+        std::string tmpl = path + ".tmpXXXXXX";
+        int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+        if (fd < 0) {
+            int err = errno;
+            fail(err == ENOENT ? PlatformError::Kind::NotFound : PlatformError::Kind::CreateFailed, path, err);
+        }
+        auto abandon = [&](int err) {
+            ::close(fd);
+            ::unlink(tmpl.c_str());
+            fail(PlatformError::Kind::Io, path, err);
+        };
+        if (::fchmod(fd, static_cast<mode_t>(mode & 07777)) != 0)
+            abandon(errno);
+        const char *p = bytes.data();
+        std::size_t left = bytes.size();
+        while (left > 0) {
+            ssize_t n = ::write(fd, p, left);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                abandon(errno);
+            }
+            p += n;
+            left -= static_cast<std::size_t>(n);
+        }
+        if (::fsync(fd) != 0)
+            abandon(errno);
+        if (::close(fd) != 0) {
+            int err = errno;
+            ::unlink(tmpl.c_str());
+            fail(PlatformError::Kind::Io, path, err);
+        }
+        if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+            int err = errno;
+            ::unlink(tmpl.c_str());
+            fail(PlatformError::Kind::Io, path, err);
+        }
+        // Make the rename itself durable; a failure here loses nothing.
+        int dfd = ::open(dirOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dfd >= 0) {
+            ::fsync(dfd);
+            ::close(dfd);
+        }
+    }
+
+    void patchFile(const std::string &path, std::uint64_t offset, const std::string &bytes) override
+    {
+        int fd = openForWrite(path, 0, 0, false);
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                 static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                int err = errno;
+                ::close(fd);
+                fail(PlatformError::Kind::Io, path, err);
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        closeChecked(fd, path);
+    }
+
+    std::optional<std::uint64_t> freeSpace(const std::string &path) const override
+    {
+        struct statvfs vs {};
+        if (::statvfs(path.c_str(), &vs) != 0)
+            return std::nullopt;
+        return static_cast<std::uint64_t>(vs.f_bavail) * static_cast<std::uint64_t>(vs.f_frsize);
+    }
+};
+
+} // namespace
+
+FileSystem &systemFileSystem()
+{
+    static SystemFileSystem fs;
+    return fs;
+}
+
+} // namespace platform

@@ -1,0 +1,359 @@
+// Runs PGP. The wait is a nested event loop ended by the process's own
+// signals, so windows stay live, nested runs work and no time is lost polling.
+#include "platform/SystemProcessRunner.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+QString q(const std::string &s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
+
+std::string tempDirectory()
+{
+    const char *t = std::getenv("TMPDIR");
+    if (t && t[0] == '/')
+        return t;
+    return "/tmp";
+}
+
+// A private temporary file; returns its path, or empty on failure.
+std::string makeTempFile(const std::string &prefix, const std::string &content)
+{
+    std::string tmpl = tempDirectory() + "/" + prefix + "XXXXXX";
+    int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ::close(fd);
+            ::unlink(tmpl.c_str());
+            return {};
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    return tmpl;
+}
+
+// Runs the program, records its exit status for the runner, and keeps the
+// window until Enter when it is not to close by itself.
+const char *kConsoleWrapper =
+    "st=\"$1\"; close=\"$2\"; pass=\"$3\"; out=\"$4\"; title=\"$5\"; shift 5\n"
+    "printf '\\033]0;%s\\007' \"$title\"\n"
+    "if [ -n \"$pass\" ]; then exec 9<\"$pass\"; rm -f \"$pass\"; PGPPASSFD=9; export PGPPASSFD; fi\n"
+    "if [ -n \"$out\" ]; then \"$@\" >>\"$out\"; else \"$@\"; fi\n"
+    "rc=$?\n"
+    "exec 9<&-\n"
+    "printf '%d\\n' \"$rc\" >\"$st\"\n"
+    "if [ \"$close\" = 0 ]; then printf '\\n[Enter] '; read dummy; fi\n";
+
+struct Fds {
+    int out = -1;
+    int passRead = -1;
+    ~Fds()
+    {
+        if (out >= 0)
+            ::close(out);
+        if (passRead >= 0)
+            ::close(passRead);
+    }
+};
+
+} // namespace
+
+std::vector<std::string> SystemProcessRunner::terminalCommand(const std::string &title)
+{
+    std::vector<std::string> words;
+    const char *env = std::getenv("QUORBIX_TERMINAL");
+    std::string spec = env && *env ? env : "xterm";
+    std::size_t pos = 0;
+    while (pos < spec.size()) {
+        std::size_t b = spec.find_first_not_of(" \t", pos);
+        if (b == std::string::npos)
+            break;
+        std::size_t e = spec.find_first_of(" \t", b);
+        words.push_back(spec.substr(b, e == std::string::npos ? std::string::npos : e - b));
+        pos = e == std::string::npos ? spec.size() : e;
+    }
+    if (words.empty())
+        words.push_back("xterm");
+    if (terminalKeepsDescriptors() && words.size() == 1) {
+        words.push_back("-T");
+        words.push_back(title);
+    }
+    const std::string &last = words.back();
+    if (last != "-e" && last != "-x" && last != "--")
+        words.push_back("-e");
+    return words;
+}
+
+bool SystemProcessRunner::terminalKeepsDescriptors()
+{
+    const char *env = std::getenv("QUORBIX_TERMINAL");
+    if (!env || !*env)
+        return true;
+    std::string first(env);
+    first = first.substr(0, first.find_first_of(" \t"));
+    std::string base = first.substr(first.rfind('/') == std::string::npos ? 0 : first.rfind('/') + 1);
+    return base == "xterm" || base == "uxterm";
+}
+
+ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &spec)
+{
+    ProcessResult result;
+    Fds fds;
+    const bool console = spec.showState == 5;
+
+    if (!spec.workDir.empty()) {
+        struct stat st {};
+        if (::stat(spec.workDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            result.error = "Pfad nicht gefunden: " + spec.workDir;
+            return result;
+        }
+    }
+
+    // Standard output goes into the file the caller created; a link planted
+    // there since is not followed.
+    if (spec.stdoutFile && !console) {
+        fds.out = ::open(spec.stdoutFile->c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        if (fds.out < 0) {
+            result.error = systemErrorText(errno) + ": " + *spec.stdoutFile;
+            return result;
+        }
+    }
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("PGPPASSFD"); // never hand on a descriptor number meant for us
+    std::string passFile;
+    if (spec.passPhrase) {
+        const std::string line = *spec.passPhrase + "\n";
+        if (console && !terminalKeepsDescriptors()) {
+            passFile = makeTempFile("quorbix-pass.", line);
+            if (passFile.empty()) {
+                result.error = "Konnte die Mantra-Übergabe nicht anlegen";
+                return result;
+            }
+        } else {
+            int p[2];
+            if (::pipe2(p, O_CLOEXEC) != 0) {
+                result.error = systemErrorText(errno);
+                return result;
+            }
+            // The whole line goes into the pipe before the start, so the
+            // child reads it and then end of file; a line beyond the pipe's
+            // capacity is refused rather than blocking the window.
+            ::fcntl(p[1], F_SETFL, O_NONBLOCK);
+            ssize_t n = ::write(p[1], line.data(), line.size());
+            ::close(p[1]);
+            fds.passRead = p[0];
+            if (n != static_cast<ssize_t>(line.size())) {
+                result.error = "Mantra zu lang";
+                return result;
+            }
+            env.insert("PGPPASSFD", QString::number(fds.passRead));
+        }
+    }
+
+    auto *proc = new QProcess;
+    proc->setProcessEnvironment(env);
+    if (!spec.workDir.empty())
+        proc->setWorkingDirectory(q(spec.workDir));
+    proc->setProcessChannelMode(QProcess::ForwardedChannels);
+    proc->setStandardInputFile(QProcess::nullDevice());
+
+    std::string statusFile;
+    if (console) {
+        statusFile = makeTempFile("quorbix-status.", "");
+        if (statusFile.empty()) {
+            delete proc;
+            if (!passFile.empty())
+                ::unlink(passFile.c_str());
+            result.error = "Konnte keine temporäre Datei anlegen";
+            return result;
+        }
+        std::vector<std::string> term = terminalCommand(spec.consoleTitle);
+        QStringList args;
+        for (std::size_t i = 1; i < term.size(); ++i)
+            args << q(term[i]);
+        args << "/bin/sh" << "-c" << kConsoleWrapper << "quorbix-console" << q(statusFile)
+             << (spec.closeOnExit ? "1" : "0") << q(passFile) << q(spec.stdoutFile.value_or(std::string()))
+             << q(spec.consoleTitle) << q(spec.program);
+        for (const auto &a : spec.args)
+            args << q(a);
+        proc->setProgram(q(term[0]));
+        proc->setArguments(args);
+    } else {
+        QStringList args;
+        for (const auto &a : spec.args)
+            args << q(a);
+        proc->setProgram(q(spec.program));
+        proc->setArguments(args);
+    }
+
+    const int outFd = fds.out, passFd = fds.passRead;
+    proc->setChildProcessModifier([outFd, passFd] {
+        // Runs in the child between fork and exec: only async-signal-safe calls.
+        if (outFd >= 0)
+            ::dup2(outFd, STDOUT_FILENO);
+        if (passFd >= 0)
+            ::fcntl(passFd, F_SETFD, 0);
+    });
+
+    QEventLoop loop;
+    bool failed = false, quitting = false;
+    QObject::connect(proc, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(proc, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart) {
+            failed = true;
+            loop.quit();
+        } else if (proc->state() == QProcess::NotRunning) {
+            loop.quit();
+        }
+    });
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QObject::connect(app, &QCoreApplication::aboutToQuit, &loop, [&] {
+            quitting = true;
+            loop.quit();
+        });
+
+    proc->start();
+    if (!failed && proc->state() != QProcess::NotRunning)
+        loop.exec();
+    // The read end now lives in the child (or the start failed).
+    if (fds.passRead >= 0) {
+        ::close(fds.passRead);
+        fds.passRead = -1;
+    }
+
+    if (failed || (proc->state() == QProcess::NotRunning && proc->error() == QProcess::FailedToStart)) {
+        result.error = proc->errorString().toStdString();
+        delete proc;
+        if (!passFile.empty())
+            ::unlink(passFile.c_str());
+        if (!statusFile.empty())
+            ::unlink(statusFile.c_str());
+        return result;
+    }
+    result.started = true;
+    if (quitting || proc->state() != QProcess::NotRunning) {
+        // The program ends; PGP is left to finish on its own, as the process
+        // object is not destroyed (that would kill it).
+        proc->disconnect();
+        result.quitRequested = true;
+        return result;
+    }
+
+    if (console) {
+        result.exitCode = -1;
+        std::string text;
+        try {
+            text = systemFileSystem().readFile(statusFile);
+        } catch (const PlatformError &) {
+        }
+        if (!text.empty()) {
+            char *end = nullptr;
+            long v = std::strtol(text.c_str(), &end, 10);
+            if (end != text.c_str())
+                result.exitCode = static_cast<int>(v);
+        } else {
+            result.error = "Das Konsolenfenster wurde vor dem Ende des Programms geschlossen";
+        }
+        ::unlink(statusFile.c_str());
+        if (!passFile.empty())
+            ::unlink(passFile.c_str()); // the wrapper never got to it
+    } else {
+        result.exitCode = proc->exitStatus() == QProcess::NormalExit ? proc->exitCode() : -1;
+        if (proc->exitStatus() == QProcess::CrashExit)
+            result.error = proc->errorString().toStdString();
+    }
+    delete proc;
+    return result;
+}
+
+DetachedResult SystemProcessRunner::startDetached(const std::string &program, const std::vector<std::string> &args,
+                                                  const std::string &workDir)
+{
+    // The codes the shell gives for these cases: 2 file, 3 path, 5 access.
+    DetachedResult r;
+    if (!workDir.empty()) {
+        struct stat st {};
+        if (::stat(workDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            r.code = 3;
+            r.error = "Pfad nicht gefunden: " + workDir;
+            return r;
+        }
+    }
+    QString exe = q(program);
+    if (!program.empty() && program.find('/') == std::string::npos)
+        exe = QStandardPaths::findExecutable(exe);
+    if (exe.isEmpty() || !QFileInfo::exists(exe)) {
+        r.code = 2;
+        r.error = "Datei nicht gefunden: " + program;
+        return r;
+    }
+    if (!QFileInfo(exe).isExecutable() || QFileInfo(exe).isDir()) {
+        r.code = 5;
+        r.error = "Zugriff verweigert: " + program;
+        return r;
+    }
+    QProcess p;
+    p.setProgram(exe);
+    QStringList a;
+    for (const auto &s : args)
+        a << q(s);
+    p.setArguments(a);
+    if (!workDir.empty())
+        p.setWorkingDirectory(q(workDir));
+    p.setStandardInputFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (!p.startDetached(&pid)) {
+        r.code = 2;
+        r.error = p.errorString().toStdString();
+        return r;
+    }
+    r.ok = true;
+    r.code = 33; // the shell's success results are above 32
+    return r;
+}
+
+ProcessRunner &systemProcessRunner()
+{
+    static SystemProcessRunner runner;
+    return runner;
+}
+
+DetachedResult startScriptDetached(ProcessRunner &runner, const FileSystem &fs, const std::string &script,
+                                   const std::string &workDir)
+{
+    DetachedResult r;
+    if (!fs.exists(script)) {
+        r.code = 2;
+        r.error = "Datei nicht gefunden: " + script;
+        return r;
+    }
+    if (!workDir.empty() && !fs.isDirectory(workDir)) {
+        r.code = 3;
+        r.error = "Pfad nicht gefunden: " + workDir;
+        return r;
+    }
+    return runner.startDetached("/bin/sh", {script}, workDir);
+}
+
+} // namespace platform
