@@ -39,6 +39,15 @@ enum class Window {
     Settings,     // TForm7
     OutputViewer, // TfrmReadPGP
     Debug,        // TfrmDebug
+    ReadyNotice,  // TForm2 (same texts in both languages)
+    LanguageChooser, // TFormLanguage (same texts in both languages)
+};
+
+// Every window, for code that walks all tables.
+inline constexpr Window kAllWindows[] = {
+    Window::MainWindow, Window::WaitDialog, Window::Chooser,      Window::PassPhrase,
+    Window::About,      Window::ButtonSetup, Window::Settings,    Window::OutputViewer,
+    Window::Debug,      Window::ReadyNotice, Window::LanguageChooser,
 };
 
 class TextCatalog {
@@ -59,6 +68,54 @@ const std::vector<ControlText> &englishTexts(Window w);
 // The German texts of a window whose texts the catalogue also sets in German
 // (the settings dialog shows English unless the language is "Deutsch").
 const std::vector<ControlText> &germanTexts(Window w);
+
+// A control's keyboard shortcut in QKeySequence's portable text ("Ctrl+B").
+struct ControlShortcut {
+    const char *object;
+    const char *keys;
+};
+// The shortcuts a window is built with, and those its English texts change
+// (only the main window's "&Beenden": Ctrl+B becomes Ctrl+Q).
+const std::vector<ControlShortcut> &germanShortcuts(Window w);
+const std::vector<ControlShortcut> &englishShortcuts(Window w);
+
+// A control's help context; object "" is the window's own context, which a
+// control without one of its own falls back to (through its parents).
+struct ControlHelp {
+    const char *object;
+    int context;
+};
+const std::vector<ControlHelp> &helpContexts(Window w);
+
+// Help context numbers opened by buttons, menus and messages.
+namespace helpctx {
+inline constexpr int SetupDialogs = 1;     // button setup and settings dialog
+inline constexpr int ContextPopup = 8;     // what the caption-bar help button shows
+inline constexpr int Contents = 10;        // main window, "&Hilfethemen"
+inline constexpr int SettingsHelp = 40;    // settings dialog's help button
+inline constexpr int ButtonSetupHelp = 60; // button setup dialog's help button
+inline constexpr int PassPhrase = 900;     // pass phrase dialog's help button
+inline constexpr int BrowserNotFound = 901;
+} // namespace helpctx
+
+// Every context number the program opens, ascending, without repeats.
+std::vector<int> allHelpContexts();
+
+// Name of the help page beside the program for a language setting.
+const char *helpFileName(const std::string &language);
+
+// The language rules: English texts exactly for "English"; the settings
+// dialog shows English unless the value is exactly "Deutsch".
+inline bool usesEnglish(const std::string &language) { return language == "English"; }
+inline bool settingsDialogEnglish(const std::string &language) { return language != "Deutsch"; }
+
+// The settings dialog's language switch, steps 1 and 2: the new value, and
+// whether the German-only restart notice must be shown first.
+struct LanguageSwitch {
+    std::string language;
+    bool showRestartNotice = false;
+};
+LanguageSwitch switchLanguage(const std::string &oldLanguage, bool germanSelected);
 
 // Fixed texts shown unchanged in both languages.
 namespace fixed {
