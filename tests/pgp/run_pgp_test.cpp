@@ -1,0 +1,397 @@
+// RunPgp: the command line, the argument vector, output capture, messages;
+// ShowError; the key-list script.
+#include "app/AppState.h"
+#include "keys/MakeIdBatch.h"
+#include "pgp/LaunchFile.h"
+#include "pgp/RunPgp.h"
+#include "platform/Platform.h"
+#include "ui/Dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+
+using namespace pgp;
+
+namespace {
+
+class FakeFs : public platform::FileSystem {
+public:
+    std::map<std::string, std::string> files;
+    std::set<std::string> privateFiles;
+    std::set<std::string> dirs;
+    std::set<std::string> readOnlyDirs;
+
+    static std::string parent(const std::string &p) { return p.substr(0, p.rfind('/')); }
+    void store(const std::string &p, const std::string &b, bool priv)
+    {
+        if (!dirs.count(parent(p)) || readOnlyDirs.count(parent(p)))
+            throw platform::PlatformError("Kann " + p + " nicht erzeugen");
+        files[p] = b;
+        if (priv)
+            privateFiles.insert(p);
+    }
+    bool exists(const std::string &p) const override { return files.count(p) || dirs.count(p); }
+    bool isDirectory(const std::string &p) const override { return dirs.count(p) != 0; }
+    void remove(const std::string &p) override { files.erase(p); }
+    std::string readFile(const std::string &p) const override
+    {
+        auto it = files.find(p);
+        if (it == files.end())
+            throw platform::PlatformError("Datei nicht gefunden");
+        return it->second;
+    }
+    void writePrivateFile(const std::string &p, const std::string &b) override { store(p, b, true); }
+    void writeFile(const std::string &p, const std::string &b) override { store(p, b, false); }
+    void replaceAtomically(const std::string &p, const std::string &b, unsigned) override { store(p, b, false); }
+    void patchFile(const std::string &p, std::uint64_t off, const std::string &b) override
+    {
+        auto it = files.find(p);
+        if (it == files.end())
+            throw platform::PlatformError("E/A-Fehler");
+        it->second.replace(off, b.size(), b);
+    }
+    std::optional<std::uint64_t> freeSpace(const std::string &) const override { return std::nullopt; }
+};
+
+class FakeRunner : public platform::ProcessRunner {
+public:
+    std::vector<platform::ProcessSpec> runs;
+    platform::ProcessResult result{true, 0, "", false};
+    std::function<void(const platform::ProcessSpec &)> atStart;
+    struct Detached {
+        std::string program;
+        std::vector<std::string> args;
+        std::string workDir;
+    };
+    std::vector<Detached> detached;
+    platform::DetachedResult detachedResult{true, 42, ""};
+
+    platform::ProcessResult runAndWait(const platform::ProcessSpec &spec) override
+    {
+        runs.push_back(spec);
+        if (atStart)
+            atStart(spec);
+        return result;
+    }
+    platform::DetachedResult startDetached(const std::string &program, const std::vector<std::string> &args,
+                                           const std::string &workDir) override
+    {
+        detached.push_back({program, args, workDir});
+        return detachedResult;
+    }
+};
+
+class RecordingDialogs : public ui::Dialogs {
+public:
+    std::vector<std::string> shown;
+    void plainMessage(const std::string &t) override { shown.push_back("plain:" + t); }
+    void errorBox(const std::string &t) override { shown.push_back("error:" + t); }
+    void information(const std::string &t) override { shown.push_back("info:" + t); }
+    ui::Answer askYesNoCancel(const std::string &t) override
+    {
+        shown.push_back("ask:" + t);
+        return ui::Answer::Cancel;
+    }
+    ui::Answer confirmOkCancel(const std::string &t) override
+    {
+        shown.push_back("confirm:" + t);
+        return ui::Answer::Cancel;
+    }
+    void informationWithHelp(const std::string &t, const std::string &, int) override
+    {
+        shown.push_back("help:" + t);
+    }
+    void platformError(const std::string &t) override { shown.push_back("platform:" + t); }
+};
+
+struct Fixture {
+    FakeFs fs;
+    FakeRunner proc;
+    RecordingDialogs dialogs;
+    app::AppState st;
+    int events = 0;
+    std::vector<int> quits;
+    Fixture()
+    {
+        fs.dirs = {"/opt/pgp", "/home/u/quorbix", "/home/u/docs"};
+        st.sys.fs = &fs;
+        st.sys.proc = &proc;
+        st.dialogs = &dialogs;
+        st.pgpDir = "/opt/pgp";
+        st.appDir = "/home/u/quorbix";
+        st.processEvents = [this] { ++events; };
+        st.quitNow = [this](int code) { quits.push_back(code); };
+    }
+};
+
+RunRequest captured(std::string options, std::string op1 = "", std::string op2 = "")
+{
+    RunRequest r;
+    r.options = std::move(options);
+    r.operand1 = std::move(op1);
+    r.operand2 = std::move(op2);
+    r.captureOutput = 1;
+    return r;
+}
+
+using Args = std::vector<std::string>;
+
+} // namespace
+
+TEST(RunPgpCommandLine, ComposesLikeTheClassicFrontEnd)
+{
+    Fixture f;
+    auto &st = f.st;
+    EXPECT_EQ(composeCommandLine(st, captured("-kvc ", "0x1A2B3C4D")),
+              "/opt/pgp/pgp -kvc  0x1A2B3C4D    +batchmode +CharSet=Latin1 +force");
+    // Empty options still give both blanks; no capture, no batch options.
+    RunRequest dec;
+    dec.operand1 = "/home/u/docs/a.pgp";
+    EXPECT_EQ(composeCommandLine(st, dec), "/opt/pgp/pgp  /home/u/docs/a.pgp    ");
+    // Only the value 1 counts as capture.
+    dec.captureOutput = 2;
+    EXPECT_EQ(composeCommandLine(st, dec), "/opt/pgp/pgp  /home/u/docs/a.pgp    ");
+
+    // PGPPASS taken at start-up is not put on the line until the user touched it.
+    st.passPhrase = "from env";
+    EXPECT_EQ(composeCommandLine(st, captured("-kvv ")).find("-z"), std::string::npos);
+    st.sendPassPhrase = true;
+    st.passPhrase = "";
+    EXPECT_EQ(composeCommandLine(st, captured("-kvv ")),
+              "/opt/pgp/pgp -kvv    -z \"\"  +batchmode +CharSet=Latin1 +force");
+    st.passPhrase = "se\"cr et";
+    st.configText = "+verbose=0 +armorlines=0";
+    RunRequest enc = captured("-eat", "/home/u/docs/my file.txt", "0x11111111 0x22222222");
+    EXPECT_EQ(composeCommandLine(st, enc),
+              "/opt/pgp/pgp -eat /home/u/docs/my file.txt 0x11111111 0x22222222 -z \"se\"cr et\" "
+              "+verbose=0 +armorlines=0 +batchmode +CharSet=Latin1 +force");
+    EXPECT_EQ(displayCommandLine(st, enc),
+              "/opt/pgp/pgp -eat /home/u/docs/my file.txt 0x11111111 0x22222222 -z \"***\" "
+              "+verbose=0 +armorlines=0 +batchmode +CharSet=Latin1 +force");
+    // Both outputs at once append the batch options twice, as composed.
+    enc.outputFile = "/home/u/docs/out";
+    EXPECT_NE(composeCommandLine(st, enc).find("+force+batchmode +CharSet=Latin1 +force"), std::string::npos);
+    // No 200-character limit.
+    RunRequest longer = captured("-kv ", std::string(300, 'k'));
+    EXPECT_EQ(composeCommandLine(st, longer), "/opt/pgp/pgp -kv  " + std::string(300, 'k') +
+                                                  "  -z \"se\"cr et\" +verbose=0 +armorlines=0 "
+                                                  "+batchmode +CharSet=Latin1 +force");
+}
+
+TEST(RunPgpCommandLine, ArgumentVector)
+{
+    EXPECT_EQ(splitArguments("  -kvc  0x1A  "), (Args{"-kvc", "0x1A"}));
+    EXPECT_EQ(splitArguments("\"John Doe\""), (Args{"John Doe"}));
+    EXPECT_EQ(splitArguments("+comment=\"a b\" x"), (Args{"+comment=a b", "x"}));
+    EXPECT_EQ(splitArguments("\"\""), (Args{""}));
+    EXPECT_TRUE(splitArguments("   ").empty());
+
+    Fixture f;
+    f.st.sendPassPhrase = true;
+    f.st.passPhrase = "top secret";
+    f.st.configText = "+verbose=0  +armorlines=0";
+    RunRequest enc = captured("-eat", "/home/u/docs/my file.txt", "0x11111111 0x22222222");
+    enc.operand1IsFile = true;
+    Invocation inv = buildInvocation(f.st, enc);
+    EXPECT_EQ(inv.program, "/opt/pgp/pgp");
+    EXPECT_EQ(inv.args, (Args{"-eat", "/home/u/docs/my file.txt", "0x11111111", "0x22222222", "+verbose=0",
+                              "+armorlines=0", "+batchmode", "+CharSet=Latin1", "+force"}));
+    EXPECT_TRUE(inv.sendPassPhrase);
+
+    RunRequest user = captured("-kvc ", "\"John Doe\"");
+    user.operand2IsFile = true; // empty file operand: no argument
+    EXPECT_EQ(buildInvocation(f.st, user).args,
+              (Args{"-kvc", "John Doe", "+verbose=0", "+armorlines=0", "+batchmode", "+CharSet=Latin1", "+force"}));
+    for (auto &a : inv.args)
+        EXPECT_EQ(a.find("secret"), std::string::npos);
+
+    // Both outputs: the batch options only once in the arguments.
+    f.st.configText.clear();
+    RunRequest both = captured("-kv");
+    both.outputFile = "/home/u/docs/x";
+    EXPECT_EQ(buildInvocation(f.st, both).args, (Args{"-kv", "+batchmode", "+CharSet=Latin1", "+force"}));
+    f.st.sendPassPhrase = false;
+    EXPECT_FALSE(buildInvocation(f.st, both).sendPassPhrase);
+}
+
+TEST(RunPgp, CapturesIntoFreshPrivateOutTxt)
+{
+    Fixture f;
+    f.fs.files["/home/u/quorbix/out.txt"] = "old output";
+    f.st.sendPassPhrase = true;
+    f.st.passPhrase = "geheim";
+    bool checked = false;
+    f.proc.atStart = [&](const platform::ProcessSpec &spec) {
+        EXPECT_EQ(f.fs.files.at("/home/u/quorbix/out.txt"), "");
+        checked = true;
+    };
+    f.proc.result.exitCode = 3;
+    RunRequest r = captured("-kvc ", "0x1A2B3C4D");
+    EXPECT_EQ(RunPgp(f.st, r), 3);
+    EXPECT_TRUE(checked);
+    f.proc.atStart = nullptr;
+    EXPECT_TRUE(f.fs.privateFiles.count("/home/u/quorbix/out.txt"));
+    ASSERT_EQ(f.proc.runs.size(), 1u);
+    const auto &spec = f.proc.runs[0];
+    EXPECT_EQ(spec.program, "/opt/pgp/pgp");
+    EXPECT_EQ(spec.args, (Args{"-kvc", "0x1A2B3C4D", "+batchmode", "+CharSet=Latin1", "+force"}));
+    EXPECT_EQ(spec.workDir, "/opt/pgp");
+    EXPECT_EQ(spec.stdoutFile, std::optional<std::string>("/home/u/quorbix/out.txt"));
+    EXPECT_EQ(spec.showState, 0);
+    EXPECT_EQ(spec.passPhrase, std::optional<std::string>("geheim"));
+    EXPECT_TRUE(f.dialogs.shown.empty());
+    EXPECT_EQ(f.events, 1);
+
+    // Before the pass phrase was touched, PGP relies on its inherited PGPPASS.
+    f.st.sendPassPhrase = false;
+    RunPgp(f.st, r);
+    EXPECT_FALSE(f.proc.runs[1].passPhrase.has_value());
+
+    // No output target: PGP writes to its console.
+    RunRequest console;
+    console.options = "-kg";
+    console.windowMode = 5;
+    f.fs.files.clear();
+    RunPgp(f.st, console);
+    EXPECT_FALSE(f.proc.runs[2].stdoutFile.has_value());
+    EXPECT_EQ(f.proc.runs[2].showState, 5);
+    EXPECT_TRUE(f.fs.files.empty());
+}
+
+TEST(RunPgp, OutputFileMessagesAndStartFailure)
+{
+    Fixture f;
+    RunRequest tree;
+    tree.options = "-kvv";
+    tree.outputFile = "/home/u/quorbix/Tree.txt";
+    RunPgp(f.st, tree);
+    EXPECT_TRUE(f.dialogs.shown.empty());
+    EXPECT_EQ(f.proc.runs[0].stdoutFile, std::optional<std::string>("/home/u/quorbix/Tree.txt"));
+    tree.outputFile = "/home/u/quorbix/ID.txt";
+    RunPgp(f.st, tree);
+    EXPECT_TRUE(f.dialogs.shown.empty());
+    EXPECT_EQ(f.events, 2);
+    // Exact comparison: another spelling is another file here.
+    tree.outputFile = "/home/u/quorbix/tree.txt";
+    RunPgp(f.st, tree);
+    EXPECT_EQ(f.dialogs.shown.back(), "plain:Output wrote to /home/u/quorbix/tree.txt");
+
+    // A failed start names the command line without the pass phrase, and the
+    // output file message still follows.
+    f.dialogs.shown.clear();
+    f.st.sendPassPhrase = true;
+    f.st.passPhrase = "geheim";
+    f.proc.result = platform::ProcessResult{false, -1, "No such file", false};
+    RunRequest key;
+    key.options = "-kxa ";
+    key.operand1 = "0x1A2B3C4D";
+    key.outputFile = "/home/u/docs/K\xF6nig.asc"; // Latin-1
+    EXPECT_EQ(RunPgp(f.st, key), -1);
+    ASSERT_EQ(f.dialogs.shown.size(), 2u);
+    EXPECT_EQ(f.dialogs.shown[0],
+              "plain:Fehler bei der Ausführung von /opt/pgp/pgp -kxa  0x1A2B3C4D  -z \"***\"  "
+              "+batchmode +CharSet=Latin1 +force");
+    EXPECT_EQ(f.dialogs.shown[1], "plain:Output wrote to /home/u/docs/K\xC3\xB6nig.asc");
+    for (auto &s : f.dialogs.shown)
+        EXPECT_EQ(s.find("geheim"), std::string::npos);
+
+    // An output file that cannot be created: reported, PGP not started.
+    f.dialogs.shown.clear();
+    std::size_t runsBefore = f.proc.runs.size();
+    key.outputFile = "/nowhere/x.asc";
+    EXPECT_EQ(RunPgp(f.st, key), -1);
+    EXPECT_EQ(f.proc.runs.size(), runsBefore);
+    EXPECT_EQ(f.dialogs.shown, std::vector<std::string>{"platform:Kann /nowhere/x.asc nicht erzeugen"});
+}
+
+TEST(RunPgp, ConsoleCloseFlagAndQuitRequest)
+{
+    Fixture f;
+    ASSERT_TRUE(EnsureLaunchFile(f.st));
+    RunRequest gen;
+    gen.options = "-kg";
+    gen.windowMode = 5;
+    RunPgp(f.st, gen);
+    EXPECT_FALSE(f.proc.runs.back().closeOnExit);
+    SetCloseOnExit(f.st, true);
+    RunPgp(f.st, gen);
+    EXPECT_TRUE(f.proc.runs.back().closeOnExit);
+
+    f.proc.result = platform::ProcessResult{true, 0, "", true};
+    gen.outputFile = "/home/u/docs/o.txt";
+    RunPgp(f.st, gen);
+    EXPECT_EQ(f.quits, std::vector<int>{0});
+    EXPECT_TRUE(f.dialogs.shown.empty());
+}
+
+TEST(ShowError, TextAndBox)
+{
+    EXPECT_EQ(showErrorText("Konnte die Userliste nicht erstellen !", 2, 100),
+              "Konnte die Userliste nicht erstellen !\r\rCode:  2,100");
+    EXPECT_EQ(showErrorText("x", -1, 0), "x\r\rCode:  -1,0");
+    Fixture f;
+    ShowError(f.st, "M", 0, 0);
+    EXPECT_EQ(f.dialogs.shown, std::vector<std::string>{"error:M\r\rCode:  0,0"});
+    EXPECT_EQ(toMessageText("Gr\xFC\xDF"), "Gr\xC3\xBC\xC3\x9F");
+    EXPECT_EQ(toMessageText("Gr\xC3\xBC\xC3\x9F"), "Gr\xC3\xBC\xC3\x9F");
+}
+
+TEST(MakeIdBatch, LineWriteAndStart)
+{
+    EXPECT_EQ(keys::makeIdBatchLine("/opt/pgp", "/home/u/quorbix"),
+              "/opt/pgp/pgp >/home/u/quorbix/ID.txt -kv +CharSet=Latin1\n");
+    EXPECT_EQ(keys::makeIdBatchLine("/my pgp", "/it's here"),
+              "'/my pgp/pgp' >'/it'\\''s here/ID.txt' -kv +CharSet=Latin1\n");
+
+    Fixture f;
+    keys::WriteMakeIdBatch(f.st);
+    EXPECT_EQ(f.fs.files["/home/u/quorbix/MakeID.bat"], "/opt/pgp/pgp >/home/u/quorbix/ID.txt -kv +CharSet=Latin1\n");
+    keys::RunMakeIdBatch(f.st);
+    ASSERT_EQ(f.proc.detached.size(), 1u);
+    EXPECT_EQ(f.proc.detached[0].program, "sh");
+    EXPECT_EQ(f.proc.detached[0].args, Args{"/home/u/quorbix/MakeID.bat"});
+    EXPECT_EQ(f.proc.detached[0].workDir, "/opt/pgp");
+    EXPECT_TRUE(f.dialogs.shown.empty());
+
+    f.proc.detachedResult = platform::DetachedResult{false, 2, "not found"};
+    keys::RunMakeIdBatch(f.st);
+    EXPECT_EQ(f.dialogs.shown, std::vector<std::string>{"error:Konnte die Userliste nicht erstellen !\r\rCode:  2,100"});
+    f.st.texts.setEnglish();
+    keys::RunMakeIdBatch(f.st);
+    EXPECT_EQ(f.dialogs.shown.back(), "error:Couldn't generate userlist !\r\rCode:  2,100");
+
+    f.fs.readOnlyDirs.insert("/home/u/quorbix");
+    EXPECT_THROW(keys::WriteMakeIdBatch(f.st), platform::PlatformError);
+}
+
+TEST(MakeIdBatch, ShellRunsTheLineWithBlanksInPaths)
+{
+    namespace fs = std::filesystem;
+    fs::path base = fs::temp_directory_path() / ("quorbix core " + std::to_string(::getpid()));
+    fs::path pgpDir = base / "p g p", appDir = base / "app dir";
+    fs::create_directories(pgpDir);
+    fs::create_directories(appDir);
+    {
+        std::ofstream pgp(pgpDir / "pgp");
+        pgp << "#!/bin/sh\necho \"listed $*\"\n";
+    }
+    fs::permissions(pgpDir / "pgp", fs::perms::owner_all);
+    {
+        std::ofstream bat(appDir / "MakeID.bat");
+        bat << keys::makeIdBatchLine(pgpDir.string(), appDir.string());
+    }
+    std::string cmd = "cd '" + pgpDir.string() + "' && sh '" + (appDir / "MakeID.bat").string() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::ifstream id(appDir / "ID.txt");
+    std::stringstream ss;
+    ss << id.rdbuf();
+    EXPECT_EQ(ss.str(), "listed -kv +CharSet=Latin1\n");
+    fs::remove_all(base);
+}
