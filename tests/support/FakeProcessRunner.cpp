@@ -1,0 +1,32 @@
+#include "FakeProcessRunner.h"
+
+namespace testsupport {
+
+platform::ProcessResult FakeProcessRunner::runAndWait(const platform::ProcessSpec &spec)
+{
+    runs.push_back(spec);
+    platform::ProcessResult r = defaultResult;
+    if (!results.empty()) {
+        r = results.front();
+        results.pop_front();
+    }
+    // A program that did not start writes nothing.
+    if (r.started && onRun)
+        onRun(spec);
+    return r;
+}
+
+platform::DetachedResult FakeProcessRunner::startDetached(const std::string &program,
+                                                          const std::vector<std::string> &args,
+                                                          const std::string &workDir)
+{
+    detached.push_back({program, args, workDir});
+    if (!detachedResults.empty()) {
+        auto r = detachedResults.front();
+        detachedResults.pop_front();
+        return r;
+    }
+    return defaultDetached;
+}
+
+} // namespace testsupport
