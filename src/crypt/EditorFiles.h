@@ -1,0 +1,37 @@
+#pragma once
+// Moving the editor's text to and from files, with the messages the user
+// sees when that fails.
+
+#include <QString>
+#include <string>
+
+class QPlainTextEdit;
+
+namespace app {
+struct AppState;
+}
+
+namespace cryptcmd {
+
+// "Kann Datei %s nicht öffnen." and "Kann Datei %s nicht erstellen." (UTF-8).
+std::string openErrorText(const std::string &path);
+std::string createErrorText(const std::string &path);
+
+// Path bytes as the file system wants them, and back for display.
+std::string pathBytes(const QString &path);
+QString displayPath(const std::string &path);
+
+// Replaces the editor text by the file's; on failure shows the open error
+// and leaves the editor as it was.
+bool loadEditorFile(app::AppState &st, QPlainTextEdit *edit, const std::string &path);
+
+// Whether the editor text can be written as Latin-1; says so when not.
+bool checkEditorLatin1(app::AppState &st, const QPlainTextEdit *edit);
+
+enum class FileKind { Document, Private };
+// Writes the editor text as Latin-1 with CR LF lines. Text outside Latin-1
+// is refused with a message and nothing is written; a failed write shows the
+// create error. Private files are owner-only and never follow a planted link.
+bool writeEditorFile(app::AppState &st, const QPlainTextEdit *edit, const std::string &path, FileKind kind);
+
+} // namespace cryptcmd

@@ -1,0 +1,40 @@
+#pragma once
+// The editor's text as Latin-1 files with CR LF lines, converted only here,
+// at the widget boundary.
+
+#include <QString>
+#include <string>
+
+class QPlainTextEdit;
+
+namespace cryptcmd {
+
+// File bytes (Latin-1; CR LF, LF or CR line ends) as editor text. The line
+// end of the last line is not an extra empty line.
+QString editorTextFromFile(const std::string &latin1);
+
+struct Latin1Text {
+    bool ok = true;
+    std::string bytes;   // every line ended by CR LF; empty for an empty text
+    QString badChar;     // the first character outside Latin-1
+    int badLine = 0;     // its line, counted from 1
+};
+
+// Editor text as file bytes; text outside Latin-1 is not written at all
+// (ok false, bytes empty) rather than turned into question marks.
+Latin1Text fileBytesFromEditor(const QString &text);
+
+// The refusal message for a text outside Latin-1 (UTF-8).
+std::string latin1RefusalText(const Latin1Text &t, bool english);
+
+// The editor's text, line by line, exactly as typed (no-break spaces kept).
+QString editorText(const QPlainTextEdit *edit);
+// Replaces the editor's whole text.
+void setEditorText(QPlainTextEdit *edit, const QString &text);
+
+// The recipients named on the editor's first line ("//" and the rest of the
+// line), Latin-1; the line is removed from the editor when it starts with
+// "//". Empty when there is no such line.
+std::string InlineRecipients(QPlainTextEdit *edit);
+
+} // namespace cryptcmd
