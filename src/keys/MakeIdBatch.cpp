@@ -37,7 +37,7 @@ void WriteMakeIdBatch(app::AppState &st)
 
 void RunMakeIdBatch(app::AppState &st)
 {
-    auto r = st.sys.proc->startDetached("sh", {st.inAppDir("MakeID.bat")}, st.pgpDir);
+    auto r = platform::startScriptDetached(*st.sys.proc, *st.sys.fs, st.inAppDir("MakeID.bat"), st.pgpDir);
     if (!r.ok)
         pgp::ShowError(st, st.texts.msg(app::Msg::UserListFailed), r.code, 100);
 }

@@ -17,8 +17,9 @@ std::string makeIdBatchLine(const std::string &pgpDir, const std::string &appDir
 // Writes AppDir/MakeID.bat anew. Throws platform::PlatformError.
 void WriteMakeIdBatch(app::AppState &st);
 
-// Starts "sh AppDir/MakeID.bat" in PgpDir without waiting; a failed start is
-// shown by ShowError with MsgUserListFailed and the codes (result, 100).
+// Starts "/bin/sh AppDir/MakeID.bat" in PgpDir without waiting; a failed
+// start (missing script 2, missing PgpDir 3) is shown by ShowError with
+// MsgUserListFailed and the codes (result, 100).
 void RunMakeIdBatch(app::AppState &st);
 
 } // namespace keys

@@ -355,7 +355,7 @@ TEST(MakeIdBatch, LineWriteAndStart)
     EXPECT_EQ(f.fs.files["/home/u/quorbix/MakeID.bat"], "/opt/pgp/pgp >/home/u/quorbix/ID.txt -kv +CharSet=Latin1\n");
     keys::RunMakeIdBatch(f.st);
     ASSERT_EQ(f.proc.detached.size(), 1u);
-    EXPECT_EQ(f.proc.detached[0].program, "sh");
+    EXPECT_EQ(f.proc.detached[0].program, "/bin/sh");
     EXPECT_EQ(f.proc.detached[0].args, Args{"/home/u/quorbix/MakeID.bat"});
     EXPECT_EQ(f.proc.detached[0].workDir, "/opt/pgp");
     EXPECT_TRUE(f.dialogs.shown.empty());
@@ -366,6 +366,12 @@ TEST(MakeIdBatch, LineWriteAndStart)
     f.st.texts.setEnglish();
     keys::RunMakeIdBatch(f.st);
     EXPECT_EQ(f.dialogs.shown.back(), "error:Couldn't generate userlist !\r\rCode:  2,100");
+
+    // A PgpDir that is gone is the shell's "path not found", 3.
+    f.st.pgpDir = "/gone";
+    keys::RunMakeIdBatch(f.st);
+    EXPECT_EQ(f.dialogs.shown.back(), "error:Couldn't generate userlist !\r\rCode:  3,100");
+    EXPECT_EQ(f.proc.detached.size(), 3u);
 
     f.fs.readOnlyDirs.insert("/home/u/quorbix");
     EXPECT_THROW(keys::WriteMakeIdBatch(f.st), platform::PlatformError);
