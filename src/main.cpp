@@ -1,8 +1,39 @@
+// Program entry: the application title, the main window (whose creation runs
+// the start-up sequence), the button setup dialog, the message loop; the main
+// window's destruction runs the shutdown.
+#include "app/AppState.h"
+#include "app/TForm1.h"
+#include "platform/Platform.h"
+#include "ui/QtDialogs.h"
+
 #include <QApplication>
+#include <cstdlib>
+#include <memory>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quorbix");
-    return 0;
+    QApplication::setOrganizationName("Farrowdale Software");
+
+    app::AppState st;
+    st.sys = platform::systemServices();
+    ui::QtDialogs dialogs(st.sys.help);
+    st.dialogs = &dialogs;
+    st.processEvents = [] { QCoreApplication::processEvents(); };
+
+    CommandLineArgs cmd;
+    for (int i = 1; i < argc; ++i)
+        cmd.args.emplace_back(argv[i]);
+
+    auto form = std::make_unique<TForm1>(st, cmd);
+    st.quitNow = [&form](int code) {
+        // A quit request while PGP runs: shut down now and end the process.
+        form->FormDestroy();
+        std::_Exit(code);
+    };
+    form->show();
+    const int rc = app.exec();
+    form.reset();
+    return rc;
 }
