@@ -20,6 +20,8 @@ bool isDefaultRecord(const app::EditorFontRecord &rec);
 
 } // namespace cryptcmd
 
+// These two stay in the global namespace: a namespace named "crypt" would
+// clash with POSIX crypt() from <unistd.h>.
 // Start-up applies the stored font with this; the font command too.
 void applyEditorFontRecord(QPlainTextEdit *edit, const app::EditorFontRecord &rec);
 // The record of a chosen font: colour as 0x00BBGGRR; height in pixels at
