@@ -9,6 +9,8 @@ class QPushButton;
 class QRadioButton;
 
 class TFormLanguage : public QDialog {
+    Q_OBJECT
+
 public:
     explicit TFormLanguage(QWidget *parent = nullptr);
 

@@ -1,0 +1,85 @@
+// The first-start language chooser: German preselected, English selectable,
+// no way out without a choice.
+#include "app/TFormLanguage.h"
+#include "ui/ModalAnswer.h"
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+
+TEST(LanguageChooser, LooksAsSpecifiedAndStartsGerman)
+{
+    TFormLanguage dlg;
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Sprache / Language"));
+    EXPECT_FALSE(dlg.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(dlg.rbGerman->isChecked());
+    EXPECT_FALSE(dlg.rbEnglish->isChecked());
+    EXPECT_EQ(dlg.rbGerman->text(), QStringLiteral("Deutsch"));
+    EXPECT_EQ(dlg.rbEnglish->text(), QStringLiteral("English"));
+    EXPECT_EQ(dlg.BitBtn1->text(), QStringLiteral("OK"));
+    EXPECT_EQ(dlg.rbGerman->accessibleName(), QStringLiteral("Deutsch"));
+    EXPECT_EQ(dlg.rbEnglish->accessibleName(), QStringLiteral("English"));
+    EXPECT_EQ(dlg.BitBtn1->accessibleName(), QStringLiteral("OK"));
+    EXPECT_EQ(dlg.language(), "Deutsch");
+
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    const QPoint centre = dlg.screen()->availableGeometry().center();
+    EXPECT_LE((dlg.frameGeometry().center() - centre).manhattanLength(), 4);
+    // Fixed size: the layout does not let it grow.
+    EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
+}
+
+TEST(LanguageChooser, ChooseReturnsTheSelection)
+{
+    auto german = testui::answerModal([](QWidget *w) {
+        auto *d = qobject_cast<TFormLanguage *>(w);
+        if (!d)
+            return false;
+        d->BitBtn1->click();
+        return true;
+    });
+    EXPECT_EQ(TFormLanguage::choose(), "Deutsch");
+    EXPECT_TRUE(german->acted);
+    EXPECT_FALSE(german->timedOut);
+
+    auto english = testui::answerModal([](QWidget *w) {
+        auto *d = qobject_cast<TFormLanguage *>(w);
+        if (!d)
+            return false;
+        QTest::mouseClick(d->rbEnglish, Qt::LeftButton);
+        d->BitBtn1->click();
+        return true;
+    });
+    EXPECT_EQ(TFormLanguage::choose(), "English");
+    EXPECT_FALSE(english->timedOut);
+}
+
+TEST(LanguageChooser, EscapeAndCloseRequestsKeepItOpen)
+{
+    int attempts = 0;
+    auto answer = testui::answerModal([&attempts](QWidget *w) {
+        auto *d = qobject_cast<TFormLanguage *>(w);
+        if (!d)
+            return false;
+        if (attempts == 0) {
+            QTest::keyClick(d, Qt::Key_Escape);
+            d->close();
+            d->reject();
+        } else {
+            // Still there after all of those; now pick English with the keyboard.
+            EXPECT_TRUE(d->isVisible());
+            d->rbEnglish->setChecked(true);
+            QTest::keyClick(d->BitBtn1, Qt::Key_Return);
+        }
+        return ++attempts == 2;
+    });
+    EXPECT_EQ(TFormLanguage::choose(), "English");
+    EXPECT_EQ(attempts, 2);
+    EXPECT_FALSE(answer->timedOut);
+}
