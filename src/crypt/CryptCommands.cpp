@@ -99,10 +99,18 @@ void runEditorCommand(TForm1 &f, cryptcmd::EditorCommand cmd)
     if (cmd == EditorCommand::Encrypt)
         st.recipientSpec.clear();
     deleteTempFiles(st, spec);
+    // Every way out deletes the command's temporary files once more.
     struct Cleanup {
         app::AppState &st;
         const EditorCommandSpec &spec;
-        ~Cleanup() { deleteTempFiles(st, spec); }
+        bool pending = true;
+        void now()
+        {
+            if (pending)
+                deleteTempFiles(st, spec);
+            pending = false;
+        }
+        ~Cleanup() { now(); }
     } cleanup{st, spec};
 
     if (cmd == EditorCommand::Encrypt)
@@ -145,7 +153,7 @@ void runEditorCommand(TForm1 &f, cryptcmd::EditorCommand cmd)
         keys::RunMakeIdBatch(st);
 
     cursor.reset();
-    deleteTempFiles(st, spec);
+    cleanup.now();
     if (spec.viewer == ViewerPolicy::Always || (spec.viewer == ViewerPolicy::WhenResultMissing && !loaded))
         f.showOutputViewer();
 }
