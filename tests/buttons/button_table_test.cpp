@@ -2,6 +2,7 @@
 #include "app/AppState.h"
 #include "buttons/ButtonTable.h"
 #include "platform/Platform.h"
+#include "support/FakeFileSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -12,57 +13,20 @@ using namespace buttons;
 
 namespace {
 
-class FakeFs : public platform::FileSystem {
+// Records which kind of write reached each file.
+class FakeFs : public testsupport::FakeFileSystem {
 public:
-    std::map<std::string, std::string> files;
-    std::set<std::string> dirs;
-    std::set<std::string> readOnlyDirs;
-    std::set<std::string> unreadable;
     std::vector<std::string> log;
-
-    static std::string parent(const std::string &p) { return p.substr(0, p.rfind('/')); }
-    void checkWritable(const std::string &p) const
-    {
-        if (!dirs.count(parent(p)) || readOnlyDirs.count(parent(p)))
-            throw platform::PlatformError("Kann Datei " + p + " nicht erstellen");
-    }
-
-    bool exists(const std::string &p) const override { return files.count(p) || dirs.count(p); }
-    bool isDirectory(const std::string &p) const override { return dirs.count(p) != 0; }
-    void remove(const std::string &p) override { files.erase(p); }
-    std::string readFile(const std::string &p) const override
-    {
-        auto it = files.find(p);
-        if (it == files.end() || unreadable.count(p))
-            throw platform::PlatformError("Lesefehler: " + p);
-        return it->second;
-    }
-    void writePrivateFile(const std::string &p, const std::string &b) override
-    {
-        checkWritable(p);
-        log.push_back("private " + p);
-        files[p] = b;
-    }
     void writeFile(const std::string &p, const std::string &b) override
     {
-        checkWritable(p);
+        FakeFileSystem::writeFile(p, b);
         log.push_back("write " + p);
-        files[p] = b;
     }
-    void replaceAtomically(const std::string &p, const std::string &b, unsigned) override
+    void replaceAtomically(const std::string &p, const std::string &b, unsigned mode) override
     {
-        checkWritable(p);
+        FakeFileSystem::replaceAtomically(p, b, mode);
         log.push_back("replace " + p);
-        files[p] = b;
     }
-    void patchFile(const std::string &p, std::uint64_t off, const std::string &b) override
-    {
-        auto it = files.find(p);
-        if (it == files.end())
-            throw platform::PlatformError("Datei nicht gefunden");
-        it->second.replace(off, b.size(), b);
-    }
-    std::optional<std::uint64_t> freeSpace(const std::string &) const override { return std::nullopt; }
 };
 
 const std::uint8_t *u8(const std::string &s, std::size_t at = 0)
@@ -224,7 +188,7 @@ TEST(ButtonTable, FileNamesAndLabels)
 TEST(ButtonTable, LoadCreatesMissingFileAndReadsExisting)
 {
     FakeFs fs;
-    fs.dirs.insert("/app");
+    fs.mkdirs("/app");
     ButtonTable t;
     auto r = loadButtonTable(fs, "/app", "Deutsch", t);
     EXPECT_TRUE(r.ok) << r.error;
@@ -232,7 +196,7 @@ TEST(ButtonTable, LoadCreatesMissingFileAndReadsExisting)
     EXPECT_TRUE(r.relabel);
     EXPECT_EQ(r.recordsRead, 17);
     EXPECT_EQ(r.fileName, "Buttons.qxd");
-    EXPECT_EQ(fs.files["/app/Buttons.qxd"], encodeTable(builtinTable(true)));
+    EXPECT_EQ(fs.content("/app/Buttons.qxd"), encodeTable(builtinTable(true)));
     EXPECT_EQ(t, builtinTable(true));
 
     // English goes to its own file; an existing file is read, not rewritten,
@@ -240,7 +204,7 @@ TEST(ButtonTable, LoadCreatesMissingFileAndReadsExisting)
     ButtonTable custom = builtinTable(false);
     custom[16].title = "Mine";
     custom[16].command = "-kv";
-    fs.files["/app/Buttons.qxe"] = encodeTable(custom) + "trailing junk";
+    fs.addFile("/app/Buttons.qxe", encodeTable(custom) + "trailing junk");
     fs.log.clear();
     r = loadButtonTable(fs, "/app", "English", t);
     EXPECT_TRUE(r.ok);
@@ -255,11 +219,11 @@ TEST(ButtonTable, LoadCreatesMissingFileAndReadsExisting)
 TEST(ButtonTable, ShortUnreadableAndUncreatableFiles)
 {
     FakeFs fs;
-    fs.dirs.insert("/app");
+    fs.mkdirs("/app");
     ButtonTable previous = builtinTable(false);
     ButtonTable fileTable = builtinTable(true);
     std::string bytes = encodeTable(fileTable).substr(0, 3 * 416 + 100);
-    fs.files["/app/Buttons.qxd"] = bytes;
+    fs.addFile("/app/Buttons.qxd", bytes);
 
     ButtonTable t = previous;
     auto r = loadButtonTable(fs, "/app", "Deutsch", t);
@@ -269,26 +233,27 @@ TEST(ButtonTable, ShortUnreadableAndUncreatableFiles)
     EXPECT_NE(r.error.find("Datensatz 4"), std::string::npos) << r.error;
     for (int k = 0; k < 17; ++k)
         EXPECT_EQ(t[k], k < 3 ? fileTable[k] : previous[k]) << k;
-    EXPECT_EQ(fs.files["/app/Buttons.qxd"], bytes); // nothing rewritten
+    EXPECT_EQ(fs.content("/app/Buttons.qxd"), bytes); // nothing rewritten
 
-    fs.files["/app/Buttons.qxd"] = "";
+    fs.addFile("/app/Buttons.qxd", "");
     t = previous;
     r = loadButtonTable(fs, "/app", "Deutsch", t);
     EXPECT_EQ(r.recordsRead, 0);
     EXPECT_EQ(t, previous);
 
-    fs.files["/app/Buttons.qxd"] = encodeTable(fileTable);
-    fs.unreadable.insert("/app/Buttons.qxd");
+    // Something that exists but cannot be read as a file.
+    fs.files.erase("/app/Buttons.qxd");
+    fs.mkdirs("/app/Buttons.qxd");
     r = loadButtonTable(fs, "/app", "Deutsch", t);
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.relabel);
-    EXPECT_EQ(r.error, "Lesefehler: /app/Buttons.qxd");
+    EXPECT_NE(r.error.find("/app/Buttons.qxd"), std::string::npos) << r.error;
     EXPECT_EQ(t, previous);
 
     // A program directory without write access: the error is reported and
     // the buttons work from the built-in table.
     FakeFs ro;
-    ro.dirs.insert("/usr/bin");
+    ro.mkdirs("/usr/bin");
     ro.readOnlyDirs.insert("/usr/bin");
     t = ButtonTable{};
     r = loadButtonTable(ro, "/usr/bin", "English", t);
@@ -302,7 +267,7 @@ TEST(ButtonTable, ShortUnreadableAndUncreatableFiles)
 TEST(ButtonTable, SaveRenumbersAndReplacesAtomicallyUnderLoadedName)
 {
     FakeFs fs;
-    fs.dirs.insert("/app");
+    fs.mkdirs("/app");
     app::AppState st;
     st.sys.fs = &fs;
     st.appDir = "/app";
@@ -324,8 +289,8 @@ TEST(ButtonTable, SaveRenumbersAndReplacesAtomicallyUnderLoadedName)
     EXPECT_EQ(st.buttons[3].buttonNumber, 4);
     ButtonTable expected = builtinTable(true);
     expected[3].title = "Neu";
-    EXPECT_EQ(fs.files["/app/Buttons.qxd"], encodeTable(expected));
-    EXPECT_FALSE(fs.files.count("/app/Buttons.qxe"));
+    EXPECT_EQ(fs.content("/app/Buttons.qxd"), encodeTable(expected));
+    EXPECT_FALSE(fs.exists("/app/Buttons.qxe"));
 
     fs.readOnlyDirs.insert("/app");
     EXPECT_THROW(SaveButtonTable(st), platform::PlatformError);

@@ -2,10 +2,12 @@
 #include "app/AppState.h"
 #include "pgp/LaunchFile.h"
 #include "platform/Platform.h"
+#include "support/FakeFileSystem.h"
 #include "ui/Dialogs.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <map>
 #include <set>
@@ -15,44 +17,16 @@ using namespace pgp;
 
 namespace {
 
-class FakeFs : public platform::FileSystem {
+// A write that reports success but leaves no file behind.
+class VanishingFs : public testsupport::FakeFileSystem {
 public:
-    std::map<std::string, std::string> files;
-    std::set<std::string> dirs;
-    std::set<std::string> readOnlyDirs;
-    bool writesVanish = false; // a write that reports success but leaves nothing
-    int writes = 0;
-
-    static std::string parent(const std::string &p) { return p.substr(0, p.rfind('/')); }
-    void store(const std::string &p, const std::string &b)
+    bool writesVanish = false;
+    void writeFile(const std::string &p, const std::string &b) override
     {
-        if (!dirs.count(parent(p)) || readOnlyDirs.count(parent(p)))
-            throw platform::PlatformError("Keine Berechtigung: " + p);
-        ++writes;
-        if (!writesVanish)
-            files[p] = b;
+        FakeFileSystem::writeFile(p, b);
+        if (writesVanish)
+            files.erase(p);
     }
-    bool exists(const std::string &p) const override { return files.count(p) || dirs.count(p); }
-    bool isDirectory(const std::string &p) const override { return dirs.count(p) != 0; }
-    void remove(const std::string &p) override { files.erase(p); }
-    std::string readFile(const std::string &p) const override
-    {
-        auto it = files.find(p);
-        if (it == files.end())
-            throw platform::PlatformError("Datei nicht gefunden");
-        return it->second;
-    }
-    void writePrivateFile(const std::string &p, const std::string &b) override { store(p, b); }
-    void writeFile(const std::string &p, const std::string &b) override { store(p, b); }
-    void replaceAtomically(const std::string &p, const std::string &b, unsigned) override { store(p, b); }
-    void patchFile(const std::string &p, std::uint64_t off, const std::string &b) override
-    {
-        auto it = files.find(p);
-        if (it == files.end() || off + b.size() > it->second.size())
-            throw platform::PlatformError("E/A-Fehler: " + p);
-        it->second.replace(off, b.size(), b);
-    }
-    std::optional<std::uint64_t> freeSpace(const std::string &) const override { return std::nullopt; }
 };
 
 class RecordingDialogs : public ui::Dialogs {
@@ -94,12 +68,13 @@ std::string header(const char *name, int next, int data, int length)
 }
 
 struct Fixture {
-    FakeFs fs;
+    VanishingFs fs;
     RecordingDialogs dialogs;
     app::AppState st;
     Fixture()
     {
-        fs.dirs = {"/pgp", "/app"};
+        fs.mkdirs("/pgp");
+        fs.mkdirs("/app");
         st.sys.fs = &fs;
         st.dialogs = &dialogs;
         st.pgpDir = "/pgp";
@@ -174,13 +149,13 @@ TEST(LaunchFile, EnsureWritesOnlyWhenMissing)
     {
         Fixture f;
         EXPECT_TRUE(EnsureLaunchFile(f.st));
-        EXPECT_EQ(f.fs.files["/pgp/PGP.pif"], launchFileTemplate());
+        EXPECT_EQ(f.fs.content("/pgp/PGP.pif"), launchFileTemplate());
         EXPECT_TRUE(f.dialogs.shown.empty());
         // A user-edited file stays byte for byte.
-        f.fs.files["/pgp/PGP.pif"] = "edited";
+        f.fs.addFile("/pgp/PGP.pif", "edited");
         EXPECT_TRUE(EnsureLaunchFile(f.st));
-        EXPECT_EQ(f.fs.files["/pgp/PGP.pif"], "edited");
-        EXPECT_EQ(f.fs.writes, 1);
+        EXPECT_EQ(f.fs.content("/pgp/PGP.pif"), "edited");
+        EXPECT_EQ(f.fs.writeCount, 1);
     }
     {
         Fixture f;
@@ -189,14 +164,14 @@ TEST(LaunchFile, EnsureWritesOnlyWhenMissing)
         ASSERT_EQ(f.dialogs.shown.size(), 1u);
         EXPECT_EQ(f.dialogs.shown[0].rfind("error:", 0), 0u);
         EXPECT_NE(f.dialogs.shown[0].find("/no/such/dir"), std::string::npos);
-        EXPECT_EQ(f.fs.writes, 0);
+        EXPECT_EQ(f.fs.writeCount, 0);
     }
     {
         Fixture f;
         f.fs.readOnlyDirs.insert("/pgp");
         EXPECT_FALSE(EnsureLaunchFile(f.st));
-        EXPECT_EQ(f.dialogs.shown, std::vector<std::string>{"platform:Keine Berechtigung: /pgp/PGP.pif"});
-        EXPECT_TRUE(f.fs.files.empty());
+        EXPECT_EQ(f.dialogs.shown, std::vector<std::string>{"platform:" + platform::systemErrorText(EACCES) + ": /pgp/PGP.pif"});
+        EXPECT_FALSE(f.fs.exists("/pgp/PGP.pif"));
     }
     {
         Fixture f;
@@ -209,7 +184,7 @@ TEST(LaunchFile, EnsureWritesOnlyWhenMissing)
         f.st.pgpDir.clear();
         EXPECT_FALSE(EnsureLaunchFile(f.st));
         EXPECT_TRUE(f.dialogs.shown.empty());
-        EXPECT_EQ(f.fs.writes, 0);
+        EXPECT_EQ(f.fs.writeCount, 0);
     }
 }
 
@@ -219,7 +194,7 @@ TEST(LaunchFile, CloseOnExitByte)
     ASSERT_TRUE(EnsureLaunchFile(f.st));
     EXPECT_FALSE(readCloseOnExit(f.fs, "/pgp"));
     SetCloseOnExit(f.st, true);
-    std::string after = f.fs.files["/pgp/PGP.pif"];
+    std::string after = f.fs.content("/pgp/PGP.pif");
     EXPECT_EQ(std::uint8_t(after[0x63]), 0x10);
     std::string back = after;
     back[0x63] = 0;
@@ -227,19 +202,19 @@ TEST(LaunchFile, CloseOnExitByte)
     EXPECT_TRUE(readCloseOnExit(f.fs, "/pgp"));
 
     // Other bits set by hand are lost at the next patch.
-    f.fs.files["/pgp/PGP.pif"][0x63] = char(0x0F);
+    f.fs.files["/pgp/PGP.pif"].bytes[0x63] = char(0x0F);
     EXPECT_FALSE(readCloseOnExit(f.fs, "/pgp"));
-    f.fs.files["/pgp/PGP.pif"][0x63] = char(0x1F);
+    f.fs.files["/pgp/PGP.pif"].bytes[0x63] = char(0x1F);
     EXPECT_TRUE(readCloseOnExit(f.fs, "/pgp"));
     SetCloseOnExit(f.st, false);
-    EXPECT_EQ(f.fs.files["/pgp/PGP.pif"], launchFileTemplate());
+    EXPECT_EQ(f.fs.content("/pgp/PGP.pif"), launchFileTemplate());
 
     // No launch file in a PgpDir changed during the run: an error, and a
     // missing file reads as the template (window stays open).
     f.st.pgpDir = "/app";
     EXPECT_THROW(SetCloseOnExit(f.st, true), platform::PlatformError);
-    EXPECT_FALSE(f.fs.files.count("/app/PGP.pif"));
+    EXPECT_FALSE(f.fs.exists("/app/PGP.pif"));
     EXPECT_FALSE(readCloseOnExit(f.fs, "/app"));
-    f.fs.files["/app/PGP.pif"] = "short";
+    f.fs.addFile("/app/PGP.pif", "short");
     EXPECT_FALSE(readCloseOnExit(f.fs, "/app"));
 }

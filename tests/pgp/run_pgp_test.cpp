@@ -5,10 +5,13 @@
 #include "pgp/LaunchFile.h"
 #include "pgp/RunPgp.h"
 #include "platform/Platform.h"
+#include "support/FakeFileSystem.h"
+#include "support/FakeProcessRunner.h"
 #include "ui/Dialogs.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,73 +23,6 @@
 using namespace pgp;
 
 namespace {
-
-class FakeFs : public platform::FileSystem {
-public:
-    std::map<std::string, std::string> files;
-    std::set<std::string> privateFiles;
-    std::set<std::string> dirs;
-    std::set<std::string> readOnlyDirs;
-
-    static std::string parent(const std::string &p) { return p.substr(0, p.rfind('/')); }
-    void store(const std::string &p, const std::string &b, bool priv)
-    {
-        if (!dirs.count(parent(p)) || readOnlyDirs.count(parent(p)))
-            throw platform::PlatformError("Kann " + p + " nicht erzeugen");
-        files[p] = b;
-        if (priv)
-            privateFiles.insert(p);
-    }
-    bool exists(const std::string &p) const override { return files.count(p) || dirs.count(p); }
-    bool isDirectory(const std::string &p) const override { return dirs.count(p) != 0; }
-    void remove(const std::string &p) override { files.erase(p); }
-    std::string readFile(const std::string &p) const override
-    {
-        auto it = files.find(p);
-        if (it == files.end())
-            throw platform::PlatformError("Datei nicht gefunden");
-        return it->second;
-    }
-    void writePrivateFile(const std::string &p, const std::string &b) override { store(p, b, true); }
-    void writeFile(const std::string &p, const std::string &b) override { store(p, b, false); }
-    void replaceAtomically(const std::string &p, const std::string &b, unsigned) override { store(p, b, false); }
-    void patchFile(const std::string &p, std::uint64_t off, const std::string &b) override
-    {
-        auto it = files.find(p);
-        if (it == files.end())
-            throw platform::PlatformError("E/A-Fehler");
-        it->second.replace(off, b.size(), b);
-    }
-    std::optional<std::uint64_t> freeSpace(const std::string &) const override { return std::nullopt; }
-};
-
-class FakeRunner : public platform::ProcessRunner {
-public:
-    std::vector<platform::ProcessSpec> runs;
-    platform::ProcessResult result{true, 0, "", false};
-    std::function<void(const platform::ProcessSpec &)> atStart;
-    struct Detached {
-        std::string program;
-        std::vector<std::string> args;
-        std::string workDir;
-    };
-    std::vector<Detached> detached;
-    platform::DetachedResult detachedResult{true, 42, ""};
-
-    platform::ProcessResult runAndWait(const platform::ProcessSpec &spec) override
-    {
-        runs.push_back(spec);
-        if (atStart)
-            atStart(spec);
-        return result;
-    }
-    platform::DetachedResult startDetached(const std::string &program, const std::vector<std::string> &args,
-                                           const std::string &workDir) override
-    {
-        detached.push_back({program, args, workDir});
-        return detachedResult;
-    }
-};
 
 class RecordingDialogs : public ui::Dialogs {
 public:
@@ -112,15 +48,16 @@ public:
 };
 
 struct Fixture {
-    FakeFs fs;
-    FakeRunner proc;
+    testsupport::FakeFileSystem fs;
+    testsupport::FakeProcessRunner proc;
     RecordingDialogs dialogs;
     app::AppState st;
     int events = 0;
     std::vector<int> quits;
     Fixture()
     {
-        fs.dirs = {"/opt/pgp", "/home/u/quorbix", "/home/u/docs"};
+        for (auto d : {"/opt/pgp", "/home/u/quorbix", "/home/u/docs"})
+            fs.mkdirs(d);
         st.sys.fs = &fs;
         st.sys.proc = &proc;
         st.dialogs = &dialogs;
@@ -224,20 +161,20 @@ TEST(RunPgpCommandLine, ArgumentVector)
 TEST(RunPgp, CapturesIntoFreshPrivateOutTxt)
 {
     Fixture f;
-    f.fs.files["/home/u/quorbix/out.txt"] = "old output";
+    f.fs.addFile("/home/u/quorbix/out.txt", "old output");
     f.st.sendPassPhrase = true;
     f.st.passPhrase = "geheim";
     bool checked = false;
-    f.proc.atStart = [&](const platform::ProcessSpec &spec) {
-        EXPECT_EQ(f.fs.files.at("/home/u/quorbix/out.txt"), "");
+    f.proc.onRun = [&](const platform::ProcessSpec &spec) {
+        EXPECT_EQ(f.fs.content("/home/u/quorbix/out.txt"), "");
         checked = true;
     };
-    f.proc.result.exitCode = 3;
+    f.proc.defaultResult.exitCode = 3;
     RunRequest r = captured("-kvc ", "0x1A2B3C4D");
     EXPECT_EQ(RunPgp(f.st, r), 3);
     EXPECT_TRUE(checked);
-    f.proc.atStart = nullptr;
-    EXPECT_TRUE(f.fs.privateFiles.count("/home/u/quorbix/out.txt"));
+    f.proc.onRun = nullptr;
+    EXPECT_EQ(f.fs.mode("/home/u/quorbix/out.txt"), 0600u);
     ASSERT_EQ(f.proc.runs.size(), 1u);
     const auto &spec = f.proc.runs[0];
     EXPECT_EQ(spec.program, "/opt/pgp/pgp");
@@ -288,7 +225,7 @@ TEST(RunPgp, OutputFileMessagesAndStartFailure)
     f.dialogs.shown.clear();
     f.st.sendPassPhrase = true;
     f.st.passPhrase = "geheim";
-    f.proc.result = platform::ProcessResult{false, -1, "No such file", false};
+    f.proc.defaultResult = platform::ProcessResult{false, -1, "No such file", false};
     RunRequest key;
     key.options = "-kxa ";
     key.operand1 = "0x1A2B3C4D";
@@ -308,7 +245,18 @@ TEST(RunPgp, OutputFileMessagesAndStartFailure)
     key.outputFile = "/nowhere/x.asc";
     EXPECT_EQ(RunPgp(f.st, key), -1);
     EXPECT_EQ(f.proc.runs.size(), runsBefore);
-    EXPECT_EQ(f.dialogs.shown, std::vector<std::string>{"platform:Kann /nowhere/x.asc nicht erzeugen"});
+    EXPECT_EQ(f.dialogs.shown,
+              std::vector<std::string>{"platform:" + platform::systemErrorText(ENOTDIR) + ": /nowhere/x.asc"});
+
+    // A link planted at out.txt is not followed: nothing is written through it.
+    f.dialogs.shown.clear();
+    f.fs.addFile("/home/u/secret", "keep");
+    f.fs.addSymlink("/home/u/quorbix/out.txt", "/home/u/secret");
+    EXPECT_EQ(RunPgp(f.st, captured("-kvv ")), -1);
+    EXPECT_EQ(f.proc.runs.size(), runsBefore);
+    EXPECT_EQ(f.fs.content("/home/u/secret"), "keep");
+    ASSERT_EQ(f.dialogs.shown.size(), 1u);
+    EXPECT_EQ(f.dialogs.shown[0].rfind("platform:", 0), 0u);
 }
 
 TEST(RunPgp, ConsoleCloseFlagAndQuitRequest)
@@ -324,7 +272,7 @@ TEST(RunPgp, ConsoleCloseFlagAndQuitRequest)
     RunPgp(f.st, gen);
     EXPECT_TRUE(f.proc.runs.back().closeOnExit);
 
-    f.proc.result = platform::ProcessResult{true, 0, "", true};
+    f.proc.defaultResult = platform::ProcessResult{true, 0, "", true};
     gen.outputFile = "/home/u/docs/o.txt";
     RunPgp(f.st, gen);
     EXPECT_EQ(f.quits, std::vector<int>{0});
@@ -352,7 +300,7 @@ TEST(MakeIdBatch, LineWriteAndStart)
 
     Fixture f;
     keys::WriteMakeIdBatch(f.st);
-    EXPECT_EQ(f.fs.files["/home/u/quorbix/MakeID.bat"], "/opt/pgp/pgp >/home/u/quorbix/ID.txt -kv +CharSet=Latin1\n");
+    EXPECT_EQ(f.fs.content("/home/u/quorbix/MakeID.bat"), "/opt/pgp/pgp >/home/u/quorbix/ID.txt -kv +CharSet=Latin1\n");
     keys::RunMakeIdBatch(f.st);
     ASSERT_EQ(f.proc.detached.size(), 1u);
     EXPECT_EQ(f.proc.detached[0].program, "/bin/sh");
@@ -360,7 +308,7 @@ TEST(MakeIdBatch, LineWriteAndStart)
     EXPECT_EQ(f.proc.detached[0].workDir, "/opt/pgp");
     EXPECT_TRUE(f.dialogs.shown.empty());
 
-    f.proc.detachedResult = platform::DetachedResult{false, 2, "not found"};
+    f.proc.defaultDetached = platform::DetachedResult{false, 2, "not found"};
     keys::RunMakeIdBatch(f.st);
     EXPECT_EQ(f.dialogs.shown, std::vector<std::string>{"error:Konnte die Userliste nicht erstellen !\r\rCode:  2,100"});
     f.st.texts.setEnglish();
