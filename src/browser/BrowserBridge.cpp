@@ -1,0 +1,271 @@
+// The hotkey flows, in the order the mail program and PGP expect them.
+#include "browser/BrowserBridge.h"
+
+#include "app/AppState.h"
+#include "crypt/CryptCore.h"
+#include "crypt/EditorText.h"
+
+#include <QPlainTextEdit>
+#include <QTextCursor>
+
+namespace browser {
+
+unsigned registrationModifiers(std::uint8_t stored)
+{
+    if (stored == 0 || stored >= 8)
+        return 0;
+    unsigned m = 0;
+    if (stored & 1)
+        m |= platform::kModShift;
+    if (stored & 2)
+        m |= platform::kModAlt;
+    if (stored & 4)
+        m |= platform::kModControl;
+    return m;
+}
+
+void RegisterBrowserHotkey(app::AppState &st, platform::GlobalHotkeys &hk, int id, const app::HotkeyValue &v)
+{
+    if (!hk.registerHotkey(id, registrationModifiers(v.modifiers()), v.keyCode()) && st.dialogs)
+        st.dialogs->plainMessage(app::fixed::HotkeyFailed);
+}
+
+namespace {
+
+// The flag that keeps flows and commands apart, dropped on every way out.
+struct BusyScope {
+    bool &own, &command;
+    BusyScope(bool &o, bool &c) : own(o), command(c) { own = command = true; }
+    ~BusyScope() { own = command = false; }
+};
+
+QString clipboardLines(const std::string &utf8)
+{
+    QString t = QString::fromStdString(utf8);
+    t.replace("\r\n", "\n");
+    t.replace('\r', '\n');
+    return t;
+}
+
+} // namespace
+
+bool BrowserBridge::hotkeyMessage(int id)
+{
+    if (id != kHotkeyEncrypt && id != kHotkeyDecrypt && id != kHotkeySign)
+        return false;
+    if (busy_ || h_.st->commandBusy)
+        return false; // one flow at a time, never across a running command
+    BusyScope scope(busy_, h_.st->commandBusy);
+    try {
+        if (!opening(id))
+            return true;
+        if (id == kHotkeyEncrypt)
+            encrypt();
+        else if (id == kHotkeyDecrypt)
+            decrypt();
+        else
+            sign();
+    } catch (const platform::PlatformError &e) {
+        if (h_.st->dialogs)
+            h_.st->dialogs->platformError(e.what());
+    }
+    return true;
+}
+
+bool BrowserBridge::opening(int id)
+{
+    app::AppState &st = *h_.st;
+    if (id == kHotkeyEncrypt)
+        st.recipientSpec.clear();
+    returnWindow_ = h_.windows->foreground();
+    textWindow_ = 0;
+    if (h_.minimise)
+        h_.minimise();
+    if (st.browser == "MIE") {
+        textWindow_ = id == kHotkeyDecrypt ? FindMailEditor() : FindComposeEditor();
+        if (!textWindow_)
+            return false;
+        h_.windows->selectAll(textWindow_);
+        h_.windows->copy(textWindow_);
+    }
+    h_.editor->clear();
+    cryptcmd::setEditorText(h_.editor, clipboardLines(h_.clipboard->text()));
+    return true;
+}
+
+void BrowserBridge::deleteTemp(std::initializer_list<const char *> names)
+{
+    for (const char *n : names)
+        h_.st->sys.fs->remove(h_.st->inTempDir(n));
+}
+
+bool BrowserBridge::saveEditor()
+{
+    const cryptcmd::Latin1Text t = cryptcmd::fileBytesFromEditor(cryptcmd::editorText(h_.editor));
+    if (!t.ok) {
+        // Nothing is written rather than a text with characters replaced.
+        h_.st->dialogs->errorBox(cryptcmd::latin1RefusalText(t, h_.st->english()));
+        return false;
+    }
+    h_.st->sys.fs->writePrivateFile(h_.st->inTempDir(cryptcmd::kTempInput), t.bytes);
+    return true;
+}
+
+bool BrowserBridge::passPhraseMissing()
+{
+    if (h_.st->passPhrase.empty() && h_.askPassPhrase)
+        h_.askPassPhrase();
+    return h_.st->passPhrase.empty();
+}
+
+namespace {
+
+pgp::RunRequest request(const app::AppState &st, const std::string &command, const std::string &recipients)
+{
+    pgp::RunRequest r;
+    r.options = command + " +batchmode";
+    r.operand1 = st.inTempDir(cryptcmd::kTempInput);
+    r.operand1IsFile = true;
+    r.operand2 = recipients;
+    r.captureOutput = 1;
+    r.windowMode = 0;
+    return r;
+}
+
+} // namespace
+
+void BrowserBridge::encrypt()
+{
+    app::AppState &st = *h_.st;
+    st.recipientSpec = cryptcmd::InlineRecipients(h_.editor);
+    const std::string command = "-ea";
+    deleteTemp({cryptcmd::kTempInput, cryptcmd::kTempArmoured, cryptcmd::kTempBinary});
+    if (!saveEditor())
+        return;
+    if (st.recipientSpec.empty() && h_.chooseRecipient)
+        h_.chooseRecipient();
+    if (!st.recipientSpec.empty()) {
+        h_.runPgp(request(st, command, st.recipientSpec));
+        const std::string result = st.inTempDir(cryptcmd::kTempArmoured);
+        if (!st.sys.fs->exists(result)) {
+            h_.showOutputViewer();
+            deleteTemp({cryptcmd::kTempInput});
+            return;
+        }
+        h_.loadEditor(result);
+    }
+    deleteTemp({cryptcmd::kTempInput, cryptcmd::kTempArmoured, cryptcmd::kTempBinary});
+    putBack();
+}
+
+void BrowserBridge::putBack()
+{
+    h_.clipboard->clear();
+    // Select all and cut: the editor is left empty, its text on the clipboard.
+    const QString text = cryptcmd::editorText(h_.editor);
+    h_.editor->clear();
+    if (!text.isEmpty())
+        h_.clipboard->setText(text.toStdString());
+    if (h_.st->browser == "MIE" && textWindow_)
+        h_.windows->paste(textWindow_); // its text is still selected from the opening
+    ShowReadyNotice();
+    h_.windows->setForeground(returnWindow_);
+}
+
+void BrowserBridge::decrypt()
+{
+    app::AppState &st = *h_.st;
+    // QUORBIX too: a result left behind by an interrupted run is never taken
+    // for this run's.
+    deleteTemp({cryptcmd::kTempInput, cryptcmd::kTempArmoured, cryptcmd::kTempBinary, cryptcmd::kTempDecrypted});
+    if (passPhraseMissing()) {
+        h_.editor->clear();
+        return;
+    }
+    if (!saveEditor())
+        return;
+    h_.runPgp(request(st, "", ""));
+    const std::string result = st.inTempDir(cryptcmd::kTempDecrypted);
+    if (!st.sys.fs->exists(result)) {
+        h_.showOutputViewer();
+        deleteTemp({cryptcmd::kTempInput});
+        h_.windows->setForeground(returnWindow_);
+        return;
+    }
+    h_.loadEditor(result);
+    deleteTemp({cryptcmd::kTempDecrypted, cryptcmd::kTempInput, cryptcmd::kTempArmoured, cryptcmd::kTempBinary});
+    h_.showOutputViewer();
+    h_.clipboard->clear();
+    const QString text = cryptcmd::editorText(h_.editor);
+    if (!text.isEmpty())
+        h_.clipboard->setText(text.toStdString());
+    QTextCursor c = h_.editor->textCursor();
+    c.setPosition(0);
+    h_.editor->setTextCursor(c);
+    if (h_.restore)
+        h_.restore();
+    if (h_.frontToOutputViewer)
+        h_.frontToOutputViewer();
+}
+
+void BrowserBridge::sign()
+{
+    app::AppState &st = *h_.st;
+    deleteTemp({cryptcmd::kTempInput, cryptcmd::kTempArmoured});
+    if (passPhraseMissing()) {
+        h_.editor->clear();
+        h_.windows->setForeground(returnWindow_);
+        return;
+    }
+    if (!saveEditor())
+        return;
+    h_.runPgp(request(st, "-sat", ""));
+    const std::string result = st.inTempDir(cryptcmd::kTempArmoured);
+    if (!st.sys.fs->exists(result)) {
+        h_.showOutputViewer();
+        deleteTemp({cryptcmd::kTempInput});
+        return;
+    }
+    h_.loadEditor(result);
+    deleteTemp({cryptcmd::kTempInput, cryptcmd::kTempArmoured});
+    putBack();
+}
+
+platform::WindowHandle BrowserBridge::FindComposeEditor()
+{
+    const platform::WindowHandle body = h_.windows->findChild(h_.windows->foreground(), "ATH_Body");
+    if (body)
+        return h_.windows->findChild(body, "HTMLEDIT");
+    if (h_.frontToMainWindow)
+        h_.frontToMainWindow();
+    h_.st->dialogs->informationWithHelp(h_.st->texts.msg(app::Msg::BrowserNotFound), h_.st->helpFile,
+                                        app::helpctx::BrowserNotFound);
+    return 0;
+}
+
+platform::WindowHandle BrowserBridge::FindMailEditor()
+{
+    const platform::WindowHandle body = h_.windows->findChild(h_.windows->foreground(), "ATH_Body");
+    if (body)
+        return h_.windows->findChild(body, "HTMLEDIT");
+    const platform::WindowHandle viewer = h_.windows->findChild(h_.windows->foreground(), "MailViewer");
+    if (viewer) {
+        const platform::WindowHandle b = h_.windows->findChild(viewer, "ATH_Body");
+        return b ? h_.windows->findChild(b, "HTMLEDIT") : 0;
+    }
+    if (h_.frontToMainWindow)
+        h_.frontToMainWindow();
+    h_.st->dialogs->informationWithHelp(h_.st->texts.msg(app::Msg::BrowserNotFound), h_.st->helpFile,
+                                        app::helpctx::BrowserNotFound);
+    return 0;
+}
+
+void BrowserBridge::ShowReadyNotice()
+{
+    if (h_.st->browser != "Clipboard")
+        return;
+    if (h_.readyNotice)
+        h_.readyNotice();
+}
+
+} // namespace browser

@@ -1,0 +1,77 @@
+#pragma once
+// Other programs' windows, as the mail-window route of the hotkeys needs
+// them: the window in front, a child found by its class, giving the front to
+// a window, and select-all, copy and paste sent to a text window.
+
+#include "platform/Clipboard.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+using WindowHandle = std::uint64_t; // 0: none
+
+class ForeignWindows {
+public:
+    virtual ~ForeignWindows() = default;
+    virtual WindowHandle foreground() = 0;
+    // The first direct child of parent with that class (top of the stacking
+    // order first), or 0.
+    virtual WindowHandle findChild(WindowHandle parent, const std::string &className) = 0;
+    virtual void setForeground(WindowHandle w) = 0;
+    virtual void selectAll(WindowHandle w) = 0;
+    // Copies the selection to the clipboard; done when the call returns.
+    virtual void copy(WindowHandle w) = 0;
+    // Replaces the selection by the clipboard's text.
+    virtual void paste(WindowHandle w) = 0;
+};
+
+// X11: classes are matched against WM_CLASS (instance or class name); the
+// front comes from _NET_ACTIVE_WINDOW or the input focus; select-all, copy
+// and paste go to the window as the key strokes Ctrl+A, Ctrl+C and Ctrl+V
+// (through xdotool). Without an X display every search finds nothing.
+std::unique_ptr<ForeignWindows> createSystemForeignWindows();
+
+// For tests: a window tree whose text windows keep a text and a selection
+// and exchange it with a clipboard.
+class FakeWindowTree : public ForeignWindows {
+public:
+    explicit FakeWindowTree(Clipboard *clip = nullptr) : clip_(clip) {}
+
+    struct Node {
+        WindowHandle parent = 0;
+        std::string className;
+        std::string text;
+        bool allSelected = false;
+    };
+    // Adds a window (under parent 0 for a top-level one) and returns it.
+    WindowHandle add(WindowHandle parent, const std::string &className, const std::string &text = {});
+    void setFront(WindowHandle w) { front_ = w; }
+    WindowHandle front() const { return front_; }
+    const Node &node(WindowHandle w) const { return nodes_.at(w); }
+    Node &node(WindowHandle w) { return nodes_.at(w); }
+    void setClipboard(Clipboard *clip) { clip_ = clip; }
+
+    // Every call, in order: "foreground", "find 3 ATH_Body", "front 3",
+    // "selectAll 5", "copy 5", "paste 5".
+    std::vector<std::string> log;
+
+    WindowHandle foreground() override;
+    WindowHandle findChild(WindowHandle parent, const std::string &className) override;
+    void setForeground(WindowHandle w) override;
+    void selectAll(WindowHandle w) override;
+    void copy(WindowHandle w) override;
+    void paste(WindowHandle w) override;
+
+private:
+    Clipboard *clip_;
+    std::map<WindowHandle, Node> nodes_;
+    WindowHandle next_ = 1;
+    WindowHandle front_ = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,515 @@
+// Global hotkeys: the key map, root-window grabs on X11, the GlobalShortcuts
+// portal on Wayland, and the recording fake.
+#include "platform/GlobalHotkeys.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QVariantMap>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+namespace platform {
+
+// ---- key map -------------------------------------------------------------
+
+std::optional<std::uint32_t> keysymForVirtualKey(unsigned vk)
+{
+    if (vk >= 'A' && vk <= 'Z')
+        return 0x61 + (vk - 'A'); // XK_a..XK_z: the unshifted symbol names the key
+    if (vk >= '0' && vk <= '9')
+        return 0x30 + (vk - '0');
+    if (vk >= 0x70 && vk <= 0x87)
+        return 0xFFBE + (vk - 0x70); // VK_F1..VK_F24 -> XK_F1..XK_F24
+    if (vk >= 0x60 && vk <= 0x69)
+        return 0xFFB0 + (vk - 0x60); // VK_NUMPAD0..9 -> XK_KP_0..9
+    switch (vk) {
+    case 0x6A: return 0xFFAA; // VK_MULTIPLY  XK_KP_Multiply
+    case 0x6B: return 0xFFAB; // VK_ADD       XK_KP_Add
+    case 0x6C: return 0xFFAC; // VK_SEPARATOR XK_KP_Separator
+    case 0x6D: return 0xFFAD; // VK_SUBTRACT  XK_KP_Subtract
+    case 0x6E: return 0xFFAE; // VK_DECIMAL   XK_KP_Decimal
+    case 0x6F: return 0xFFAF; // VK_DIVIDE    XK_KP_Divide
+    case 0x08: return 0xFF08; // VK_BACK      XK_BackSpace
+    case 0x09: return 0xFF09; // VK_TAB
+    case 0x0C: return 0xFF0B; // VK_CLEAR     XK_Clear
+    case 0x0D: return 0xFF0D; // VK_RETURN
+    case 0x13: return 0xFF13; // VK_PAUSE
+    case 0x1B: return 0xFF1B; // VK_ESCAPE
+    case 0x20: return 0x0020; // VK_SPACE
+    case 0x21: return 0xFF55; // VK_PRIOR     XK_Prior
+    case 0x22: return 0xFF56; // VK_NEXT      XK_Next
+    case 0x23: return 0xFF57; // VK_END
+    case 0x24: return 0xFF50; // VK_HOME
+    case 0x25: return 0xFF51; // VK_LEFT
+    case 0x26: return 0xFF52; // VK_UP
+    case 0x27: return 0xFF53; // VK_RIGHT
+    case 0x28: return 0xFF54; // VK_DOWN
+    case 0x2C: return 0xFF61; // VK_SNAPSHOT  XK_Print
+    case 0x2D: return 0xFF63; // VK_INSERT
+    case 0x2E: return 0xFFFF; // VK_DELETE
+    case 0x2F: return 0xFF6A; // VK_HELP
+    case 0x91: return 0xFF14; // VK_SCROLL    XK_Scroll_Lock
+    case 0xBA: return 0x003B; // VK_OEM_1     semicolon
+    case 0xBB: return 0x003D; // VK_OEM_PLUS  equal (the "=+" key)
+    case 0xBC: return 0x002C; // VK_OEM_COMMA
+    case 0xBD: return 0x002D; // VK_OEM_MINUS
+    case 0xBE: return 0x002E; // VK_OEM_PERIOD
+    case 0xBF: return 0x002F; // VK_OEM_2     slash
+    case 0xC0: return 0x0060; // VK_OEM_3     grave
+    case 0xDB: return 0x005B; // VK_OEM_4     bracketleft
+    case 0xDC: return 0x005C; // VK_OEM_5     backslash
+    case 0xDD: return 0x005D; // VK_OEM_6     bracketright
+    case 0xDE: return 0x0027; // VK_OEM_7     apostrophe
+    default: return std::nullopt;
+    }
+}
+
+std::string portalTrigger(unsigned modifiers, unsigned vk)
+{
+    // Key names of the XDG shortcuts specification (xkb keysym names).
+    std::string key;
+    if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+        key = std::string(1, char(vk));
+    else if (vk >= 0x70 && vk <= 0x87)
+        key = "F" + std::to_string(vk - 0x70 + 1);
+    else if (vk >= 0x60 && vk <= 0x69)
+        key = "KP_" + std::to_string(vk - 0x60);
+    else {
+        switch (vk) {
+        case 0x6A: key = "KP_Multiply"; break;
+        case 0x6B: key = "KP_Add"; break;
+        case 0x6D: key = "KP_Subtract"; break;
+        case 0x6E: key = "KP_Decimal"; break;
+        case 0x6F: key = "KP_Divide"; break;
+        case 0x08: key = "BackSpace"; break;
+        case 0x0D: key = "Return"; break;
+        case 0x13: key = "Pause"; break;
+        case 0x1B: key = "Escape"; break;
+        case 0x20: key = "space"; break;
+        case 0x21: key = "Prior"; break;
+        case 0x22: key = "Next"; break;
+        case 0x23: key = "End"; break;
+        case 0x24: key = "Home"; break;
+        case 0x25: key = "Left"; break;
+        case 0x26: key = "Up"; break;
+        case 0x27: key = "Right"; break;
+        case 0x28: key = "Down"; break;
+        case 0x2C: key = "Print"; break;
+        case 0x2D: key = "Insert"; break;
+        case 0x2E: key = "Delete"; break;
+        default: return {};
+        }
+    }
+    std::string t;
+    if (modifiers & kModControl)
+        t += "CTRL+";
+    if (modifiers & kModAlt)
+        t += "ALT+";
+    if (modifiers & kModShift)
+        t += "SHIFT+";
+    return t + key;
+}
+
+namespace {
+
+// ---- X11 -----------------------------------------------------------------
+
+class X11GlobalHotkeys : public GlobalHotkeys, public QAbstractNativeEventFilter {
+public:
+    X11GlobalHotkeys(xcb_connection_t *c) : conn_(c)
+    {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~X11GlobalHotkeys() override
+    {
+        if (QCoreApplication::instance())
+            QCoreApplication::instance()->removeNativeEventFilter(this);
+        for (auto &[id, g] : grabs_)
+            ungrab(g, 4);
+        xcb_flush(conn_);
+    }
+
+    bool registerHotkey(int id, unsigned modifiers, unsigned vk) override
+    {
+        const auto sym = keysymForVirtualKey(vk);
+        if (!sym)
+            return false;
+        const xcb_keycode_t code = keycodeFor(*sym);
+        if (!code)
+            return false;
+        Grab g{code, xmods(modifiers)};
+        // The lock keys change the state the server matches, so each
+        // combination is grabbed with and without NumLock and CapsLock.
+        xcb_void_cookie_t cookies[4];
+        for (int i = 0; i < 4; ++i)
+            cookies[i] = xcb_grab_key_checked(conn_, 1, root_, std::uint16_t(g.mods | kLockVariants[i]), code,
+                                              XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        bool ok = true;
+        bool granted[4];
+        for (int i = 0; i < 4; ++i) {
+            xcb_generic_error_t *err = xcb_request_check(conn_, cookies[i]);
+            granted[i] = !err;
+            if (err) {
+                ok = false; // BadAccess: another client holds this combination
+                std::free(err);
+            }
+        }
+        if (!ok) {
+            for (int i = 0; i < 4; ++i)
+                if (granted[i])
+                    xcb_ungrab_key(conn_, code, root_, std::uint16_t(g.mods | kLockVariants[i]));
+            xcb_flush(conn_);
+            return false;
+        }
+        grabs_.emplace(id, g);
+        return true;
+    }
+
+    void unregisterHotkey(int id) override
+    {
+        auto [b, e] = grabs_.equal_range(id);
+        for (auto it = b; it != e; ++it) {
+            // Another identifier may grab the same combination; keep it then.
+            bool shared = false;
+            for (auto &[oid, og] : grabs_)
+                if (oid != id && og.code == it->second.code && og.mods == it->second.mods)
+                    shared = true;
+            if (!shared)
+                ungrab(it->second, 4);
+        }
+        grabs_.erase(b, e);
+        xcb_flush(conn_);
+    }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        auto *ev = static_cast<xcb_generic_event_t *>(message);
+        if ((ev->response_type & ~0x80) != XCB_KEY_PRESS)
+            return false;
+        auto *kp = reinterpret_cast<xcb_key_press_event_t *>(ev);
+        const std::uint16_t state = kp->state & kRelevantMods;
+        for (auto &[id, g] : grabs_) {
+            if (g.code == kp->detail && g.mods == state) {
+                if (onHotkey)
+                    onHotkey(id);
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    struct Grab {
+        xcb_keycode_t code;
+        std::uint16_t mods;
+    };
+    static constexpr std::uint16_t kLockVariants[4] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
+                                                       XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+    static constexpr std::uint16_t kRelevantMods =
+        XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
+
+    static std::uint16_t xmods(unsigned m)
+    {
+        std::uint16_t x = 0;
+        if (m & kModShift)
+            x |= XCB_MOD_MASK_SHIFT;
+        if (m & kModControl)
+            x |= XCB_MOD_MASK_CONTROL;
+        if (m & kModAlt)
+            x |= XCB_MOD_MASK_1;
+        return x;
+    }
+
+    void ungrab(const Grab &g, int variants)
+    {
+        for (int i = 0; i < variants; ++i)
+            xcb_ungrab_key(conn_, g.code, root_, std::uint16_t(g.mods | kLockVariants[i]));
+    }
+
+    xcb_keycode_t keycodeFor(std::uint32_t sym)
+    {
+        const xcb_setup_t *setup = xcb_get_setup(conn_);
+        const xcb_keycode_t lo = setup->min_keycode, hi = setup->max_keycode;
+        auto cookie = xcb_get_keyboard_mapping(conn_, lo, std::uint8_t(hi - lo + 1));
+        xcb_get_keyboard_mapping_reply_t *r = xcb_get_keyboard_mapping_reply(conn_, cookie, nullptr);
+        if (!r)
+            return 0;
+        const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(r);
+        const int per = r->keysyms_per_keycode;
+        xcb_keycode_t found = 0;
+        for (int k = 0; k <= hi - lo && !found; ++k)
+            for (int j = 0; j < per && j < 2; ++j) // unshifted and shifted symbols
+                if (syms[k * per + j] == sym) {
+                    found = xcb_keycode_t(lo + k);
+                    break;
+                }
+        std::free(r);
+        return found;
+    }
+
+    xcb_connection_t *conn_;
+    xcb_window_t root_;
+    std::multimap<int, Grab> grabs_;
+};
+
+// ---- none ----------------------------------------------------------------
+
+class NoGlobalHotkeys : public GlobalHotkeys {
+public:
+    bool registerHotkey(int, unsigned, unsigned) override { return false; }
+    void unregisterHotkey(int) override {}
+};
+
+// ---- Wayland: org.freedesktop.portal.GlobalShortcuts ----------------------
+
+struct PortalShortcut {
+    QString id;
+    QVariantMap props;
+};
+
+QDBusArgument &operator<<(QDBusArgument &a, const PortalShortcut &s)
+{
+    a.beginStructure();
+    a << s.id << s.props;
+    a.endStructure();
+    return a;
+}
+const QDBusArgument &operator>>(const QDBusArgument &a, PortalShortcut &s)
+{
+    a.beginStructure();
+    a >> s.id >> s.props;
+    a.endStructure();
+    return a;
+}
+
+} // namespace
+} // namespace platform
+
+Q_DECLARE_METATYPE(platform::PortalShortcut)
+
+namespace platform {
+namespace {
+
+const char *kPortalService = "org.freedesktop.portal.Desktop";
+const char *kPortalPath = "/org/freedesktop/portal/desktop";
+const char *kShortcutsIface = "org.freedesktop.portal.GlobalShortcuts";
+
+class PortalGlobalHotkeys : public QObject, public GlobalHotkeys {
+    Q_OBJECT
+public:
+    PortalGlobalHotkeys() : bus_(QDBusConnection::sessionBus())
+    {
+        qDBusRegisterMetaType<PortalShortcut>();
+        qDBusRegisterMetaType<QList<PortalShortcut>>();
+        bus_.connect(kPortalService, kPortalPath, kShortcutsIface, "Activated", this,
+                     SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    }
+
+    static bool offered()
+    {
+        QDBusMessage m = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
+                                                        "org.freedesktop.DBus.Properties", "Get");
+        m << QString(kShortcutsIface) << QString("version");
+        QDBusMessage r = QDBusConnection::sessionBus().call(m, QDBus::Block, 3000);
+        return r.type() == QDBusMessage::ReplyMessage;
+    }
+
+    bool registerHotkey(int id, unsigned modifiers, unsigned vk) override
+    {
+        const std::string trigger = portalTrigger(modifiers, vk);
+        if (trigger.empty())
+            return false;
+        auto wanted = triggers_;
+        wanted.emplace(id, trigger);
+        if (!bind(wanted))
+            return false;
+        triggers_ = wanted;
+        return true;
+    }
+
+    void unregisterHotkey(int id) override
+    {
+        if (!triggers_.erase(id))
+            return;
+        bind(triggers_); // a session's bindings are replaced as a whole
+    }
+
+public slots:
+    void activated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong, const QVariantMap &)
+    {
+        if (session.path() != session_ || !onHotkey)
+            return;
+        bool ok = false;
+        const int id = shortcutId.toInt(&ok);
+        if (ok)
+            onHotkey(id);
+    }
+    void response(uint code, const QVariantMap &results)
+    {
+        responseCode_ = code;
+        results_ = results;
+        if (loop_)
+            loop_->quit();
+    }
+
+private:
+    QString token()
+    {
+        return QStringLiteral("quorbix%1").arg(QRandomGenerator::global()->generate());
+    }
+    QString requestPath(const QString &tok)
+    {
+        QString sender = bus_.baseService().mid(1).replace('.', '_');
+        return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, tok);
+    }
+    // Calls a portal method that answers through a Request object and waits
+    // for that answer; false when the call fails or the user refused.
+    bool request(const QString &method, QList<QVariant> args, const QString &tok)
+    {
+        const QString path = requestPath(tok);
+        bus_.connect(kPortalService, path, "org.freedesktop.portal.Request", "Response", this,
+                     SLOT(response(uint, QVariantMap)));
+        responseCode_ = 2;
+        results_.clear();
+        QDBusMessage m = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kShortcutsIface, method);
+        m.setArguments(args);
+        QDBusMessage r = bus_.call(m, QDBus::Block, 5000);
+        bool ok = r.type() == QDBusMessage::ReplyMessage;
+        if (ok) {
+            QEventLoop loop;
+            loop_ = &loop;
+            QTimer::singleShot(60000, &loop, &QEventLoop::quit); // the desktop may ask the user
+            loop.exec();
+            loop_ = nullptr;
+            ok = responseCode_ == 0;
+        }
+        bus_.disconnect(kPortalService, path, "org.freedesktop.portal.Request", "Response", this,
+                        SLOT(response(uint, QVariantMap)));
+        return ok;
+    }
+
+    bool bind(const std::map<int, std::string> &wanted)
+    {
+        if (!session_.isEmpty()) {
+            QDBusMessage close = QDBusMessage::createMethodCall(kPortalService, session_,
+                                                                "org.freedesktop.portal.Session", "Close");
+            bus_.call(close, QDBus::Block, 3000);
+            session_.clear();
+        }
+        if (wanted.empty())
+            return true;
+        const QString tok = token();
+        QVariantMap opts{{"handle_token", tok}, {"session_handle_token", token()}};
+        if (!request("CreateSession", {opts}, tok))
+            return false;
+        session_ = results_.value("session_handle").toString();
+        if (session_.isEmpty())
+            return false;
+        QList<PortalShortcut> list;
+        for (auto &[id, trig] : wanted)
+            list.push_back({QString::number(id),
+                            {{"description", QStringLiteral("Quorbix %1").arg(id)},
+                             {"preferred_trigger", QString::fromStdString(trig)}}});
+        const QString tok2 = token();
+        QVariantMap opts2{{"handle_token", tok2}};
+        if (!request("BindShortcuts",
+                     {QVariant::fromValue(QDBusObjectPath(session_)), QVariant::fromValue(list), QString(), opts2},
+                     tok2))
+            return false;
+        // The desktop answers with the shortcuts it bound; every one we asked
+        // for must be among them.
+        QList<PortalShortcut> bound;
+        const QVariant v = results_.value("shortcuts");
+        if (v.canConvert<QDBusArgument>())
+            v.value<QDBusArgument>() >> bound;
+        for (auto &[id, trig] : wanted) {
+            bool found = false;
+            for (const PortalShortcut &s : bound)
+                found = found || s.id == QString::number(id);
+            if (!found)
+                return false;
+        }
+        return true;
+    }
+
+    QDBusConnection bus_;
+    QString session_;
+    std::map<int, std::string> triggers_;
+    QEventLoop *loop_ = nullptr;
+    uint responseCode_ = 2;
+    QVariantMap results_;
+};
+
+} // namespace
+
+std::unique_ptr<GlobalHotkeys> createSystemGlobalHotkeys()
+{
+    if (auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
+        // Under offscreen the interface exists without a connection.
+        if (xcb_connection_t *c = x11->connection())
+            return std::make_unique<X11GlobalHotkeys>(c);
+    }
+    if (qGuiApp && QGuiApplication::platformName().startsWith("wayland") && PortalGlobalHotkeys::offered())
+        return std::make_unique<PortalGlobalHotkeys>();
+    return std::make_unique<NoGlobalHotkeys>();
+}
+
+// ---- fake ------------------------------------------------------------------
+
+bool FakeGlobalHotkeys::registerHotkey(int id, unsigned modifiers, unsigned key)
+{
+    const Combo c{modifiers, key};
+    const std::string what = std::to_string(id) + " " + std::to_string(modifiers) + " " + std::to_string(key);
+    if (heldByOthers.count(c) || !keysymForVirtualKey(key)) {
+        log.push_back("refused " + what);
+        return false;
+    }
+    for (auto &[oid, oc] : registered)
+        if (oc == c && oid != id) { // one combination, one owner
+            log.push_back("refused " + what);
+            return false;
+        }
+    registered.emplace(id, c);
+    log.push_back("register " + what);
+    return true;
+}
+
+void FakeGlobalHotkeys::unregisterHotkey(int id)
+{
+    registered.erase(id);
+    log.push_back("unregister " + std::to_string(id));
+}
+
+bool FakeGlobalHotkeys::press(unsigned modifiers, unsigned key)
+{
+    for (auto &[id, c] : registered)
+        if (c == Combo{modifiers, key}) {
+            if (onHotkey)
+                onHotkey(id);
+            return true;
+        }
+    return false;
+}
+
+} // namespace platform
+
+#include "GlobalHotkeys.moc"
