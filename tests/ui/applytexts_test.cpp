@@ -158,3 +158,18 @@ TEST(BusyCursor, SetAndRestoreStayBalanced)
     EXPECT_FALSE(ui::busyCursorShown());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
+
+#include "ui/ProgramIcon.h"
+
+TEST(ProgramIcon, DecodesAtEverySize)
+{
+    const QPixmap full = ui::programPixmap();
+    ASSERT_FALSE(full.isNull());
+    EXPECT_EQ(full.size(), QSize(64, 64));
+    EXPECT_EQ(ui::programPixmap(32).size(), QSize(32, 32));
+    // Corners are transparent, the middle is drawn.
+    const QImage img = full.toImage();
+    EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0);
+    EXPECT_EQ(qAlpha(img.pixel(32, 40)), 255);
+    EXPECT_FALSE(ui::programIcon().isNull());
+}
