@@ -1,0 +1,904 @@
+#include "commands.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <set>
+
+namespace pgpc {
+
+std::string argToUtf8(const Settings &s, const std::string &arg)
+{
+    if (s.latin1 && !isValidUtf8(arg))
+        return latin1ToUtf8(arg);
+    return arg;
+}
+
+std::vector<std::string> splitWords(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::string cur;
+    bool quote = false, any = false;
+    for (char c : text) {
+        if (c == '"') {
+            quote = !quote;
+            any = true;
+            continue;
+        }
+        if ((c == ' ' || c == '\t' || c == ',') && !quote) {
+            if (any || !cur.empty())
+                out.push_back(cur);
+            cur.clear();
+            any = false;
+            continue;
+        }
+        cur += c;
+    }
+    if (any || !cur.empty())
+        out.push_back(cur);
+    out.erase(std::remove(out.begin(), out.end(), std::string()), out.end());
+    return out;
+}
+
+namespace {
+
+struct Ctx {
+    App &app;
+    Console &con;
+    Backend &be;
+    const Settings &s;
+    const Invocation &inv;
+    explicit Ctx(App &a) : app(a), con(a.con), be(a.backend), s(a.settings), inv(a.inv) {}
+    const std::string ring() const { return be.ringName(); }
+};
+
+std::string bitsText(const KeyInfo &k)
+{
+    return std::to_string(k.bits) + "-bit";
+}
+
+void describeKey(Ctx &c, const KeyInfo &k)
+{
+    c.con.say("Key for user ID: %s", {k.firstUid()});
+    c.con.say("%s key, key ID %s, created %s", {bitsText(k), k.id8(), formatDate(k.created)});
+}
+
+enum class Found { One, None, Ambiguous };
+
+// One key for a command-line user ID: a short key ID that fits several keys is refused;
+// a user ID substring takes the first key, as PGP did.
+Found findOne(Ctx &c, const std::vector<KeyInfo> &keys, const std::string &arg, const KeyInfo *&out,
+              bool quiet = false)
+{
+    KeySpec spec = parseKeySpec(argToUtf8(c.s, arg));
+    auto found = findKeys(keys, spec);
+    if (found.empty()) {
+        if (!quiet)
+            c.con.say("Key matching userid '%s' not found in file '%s'.", {arg, c.ring()});
+        return Found::None;
+    }
+    if (found.size() > 1 && spec.kind == KeySpec::KeyId) {
+        if (!quiet)
+            c.con.say("Key ID %s matches more than one key; give more digits or the fingerprint.", {arg});
+        return Found::Ambiguous;
+    }
+    out = found.front();
+    return Found::One;
+}
+
+bool listOrFail(Ctx &c, std::vector<KeyInfo> &keys, bool secretOnly, bool validate = false)
+{
+    std::string err;
+    if (!c.be.listKeys(keys, false, false, secretOnly, &err, validate)) {
+        c.con.line("GnuPG: " + err);
+        return false;
+    }
+    return true;
+}
+
+// The key that signs: -u, else MyName, else the first usable secret key.
+const KeyInfo *ownKey(Ctx &c, const std::vector<KeyInfo> &secret, bool forSigning)
+{
+    const KeyInfo *k = nullptr;
+    std::string who = c.inv.signer ? *c.inv.signer : c.s.myName;
+    if (!who.empty()) {
+        if (findOne(c, secret, who, k) != Found::One)
+            return nullptr;
+        return k;
+    }
+    for (const KeyInfo &s : secret)
+        if (!s.revoked && !s.expired && !s.disabled && (!forSigning || s.canSign))
+            return &s;
+    c.con.say("Key matching userid '%s' not found in file '%s'.", {std::string(), c.ring()});
+    return nullptr;
+}
+
+bool isUsableForEncryption(const KeyInfo &k)
+{
+    return k.canEncrypt && !k.revoked && !k.expired && !k.disabled;
+}
+
+// ---------------------------------------------------------------- listings
+
+int cmdList(Ctx &c, ListStyle style)
+{
+    const auto &ops = c.inv.operands;
+    std::string ring = c.ring();
+    bool secret = false;
+    std::vector<KeyInfo> keys;
+    if (ops.size() >= 2) {
+        const std::string &r = ops[1];
+        if (asciiLower(r).find("secring") != std::string::npos) {
+            secret = true;
+        } else if (!sameFile(r, ring)) {
+            std::string data;
+            if (!readFile(r, data)) {
+                c.con.say("File '%s' does not exist.", {r});
+                return ExitFileNotFound;
+            }
+            c.be.keysInFile(data, keys);
+            ring = r;
+            if (style == ListStyle::CheckSigs)
+                style = ListStyle::Sigs;
+            goto haveKeys;
+        }
+    }
+    {
+        std::string err;
+        if (!c.be.listKeys(keys, style != ListStyle::Short, style == ListStyle::CheckSigs, secret, &err)) {
+            c.con.line("GnuPG: " + err);
+            return ExitKeyView;
+        }
+    }
+haveKeys:
+    if (!ops.empty() && !ops[0].empty() && ops[0] != "*") {
+        KeySpec spec = parseKeySpec(argToUtf8(c.s, ops[0]));
+        std::vector<KeyInfo> kept;
+        for (KeyInfo &k : keys)
+            if (keyMatches(k, spec))
+                kept.push_back(std::move(k));
+        keys.swap(kept);
+    }
+    ListOptions lo;
+    lo.lang = c.s.lang;
+    lo.style = style;
+    lo.fingerprints = c.inv.fingerprints;
+    c.con.print(formatListing(keys, lo, ring));
+    return ExitOk;
+}
+
+// ---------------------------------------------------------------- key ring changes
+
+int importData(Ctx &c, const std::string &data, const std::string &name)
+{
+    c.con.line();
+    c.con.say("Looking for new keys...");
+    ImportSummary s = c.be.importKeys(data);
+    if (!s.ok) {
+        c.con.line("GnuPG: " + s.error);
+        return ExitKeyAdd;
+    }
+    if (s.considered == 0 && s.secretRead == 0) {
+        c.con.say("Error: '%s' is not a ciphertext, signature, or key file.", {name});
+        return ExitKeyAdd;
+    }
+    ListOptions lo;
+    lo.lang = c.s.lang;
+    for (const std::string &f : s.newFprs)
+        if (auto k = c.be.keyByFpr(f))
+            c.con.line(keyLines(*k, lo).front());
+    if (s.newKeys == 0 && s.newUids == 0 && s.newSigs == 0 && s.newSubkeys == 0) {
+        c.con.line();
+        c.con.say("No new keys or signatures in keyfile.");
+        return ExitOk;
+    }
+    c.con.line();
+    c.con.say("Keyfile contains:");
+    c.con.say("%4d new key(s)", {std::to_string(s.newKeys)});
+    c.con.say("%4d new signatures(s)", {std::to_string(s.newSigs)});
+    c.con.say("%4d new user ID(s)", {std::to_string(s.newUids)});
+    return ExitOk;
+}
+
+int cmdAdd(Ctx &c)
+{
+    if (c.inv.operands.empty()) {
+        c.con.say("Invalid arguments.");
+        return ExitBadArg;
+    }
+    const std::string &file = c.inv.operands[0];
+    std::string data;
+    if (!readFile(file, data)) {
+        c.con.say("File '%s' does not exist.", {file});
+        return ExitFileNotFound;
+    }
+    return importData(c, data, file);
+}
+
+int cmdExtract(Ctx &c)
+{
+    const auto &ops = c.inv.operands;
+    if (ops.empty()) {
+        c.con.say("Invalid arguments.");
+        return ExitBadArg;
+    }
+    std::vector<KeyInfo> keys;
+    if (!listOrFail(c, keys, false))
+        return ExitKeyExtract;
+    c.con.line();
+    c.con.say("Extracting from key ring: '%s', userid \"%s\".", {c.ring(), ops[0]});
+    const KeyInfo *k = nullptr;
+    Found f = findOne(c, keys, ops[0], k);
+    if (f != Found::One)
+        return ExitNoKey;
+    c.con.line();
+    describeKey(c, *k);
+    std::string file = ops.size() >= 2 ? ops[1] : std::string();
+    if (file.empty()) {
+        c.con.print("\nExtract the above key into which file? ");
+        if (!c.con.readLine(file) || file.empty()) {
+            c.con.line();
+            c.con.say("Invalid arguments.");
+            return ExitKeyExtract;
+        }
+    }
+    const bool armor = c.inv.armor || c.s.armor;
+    file = c.inv.outFile ? *c.inv.outFile : keyFileName(file, armor);
+    std::string block, err;
+    if (!c.be.exportKey(k->fpr, armor, block, err)) {
+        c.con.line("GnuPG: " + err);
+        return ExitKeyExtract;
+    }
+    std::string content;
+    if (armor) {
+        ListOptions lo;
+        lo.lang = c.s.lang;
+        KeyInfo head = *k;
+        content = titleLine(c.s.lang) + "\n" + keyLines(head, lo).front() + "\n\n" + block;
+    } else {
+        content = block;
+    }
+    OutputFile out;
+    if (!out.open(c.con, file, false))
+        return ExitKeyExtract;
+    if (write(out.fd(), content.data(), content.size()) != ssize_t(content.size())) {
+        c.con.say("Error writing file '%s'.", {out.path()});
+        return ExitKeyExtract;
+    }
+    if (!out.commit(c.con))
+        return ExitKeyExtract;
+    c.con.line();
+    if (armor)
+        c.con.say("Transport armor file: %s", {out.path()});
+    c.con.say("Key extracted to file '%s'.", {out.path()});
+    return ExitOk;
+}
+
+int cmdRemove(Ctx &c)
+{
+    const auto &ops = c.inv.operands;
+    if (ops.empty()) {
+        c.con.say("Invalid arguments.");
+        return ExitBadArg;
+    }
+    std::vector<KeyInfo> keys;
+    if (!listOrFail(c, keys, false))
+        return ExitKeyRemove;
+    c.con.line();
+    c.con.say("Removing from key ring: '%s', userid \"%s\".", {c.ring(), ops[0]});
+    const KeyInfo *k = nullptr;
+    if (findOne(c, keys, ops[0], k) != Found::One)
+        return ExitNoKey;
+    c.con.line();
+    describeKey(c, *k);
+    c.con.line();
+    bool withSecret = false;
+    if (k->hasSecret) {
+        c.con.say("Key or user ID is also present in secret keyring.");
+        if (c.s.batchMode) {
+            c.con.say("A key with a secret part is not removed in batch mode.");
+            return ExitKeyRemove;
+        }
+        if (!c.con.ask(c.con.tr("Are you sure you want this key removed (y/N)? ")) ||
+            !c.con.ask(c.con.tr("Do you also want to remove it from the secret keyring (y/N)? "))) {
+            c.con.say("Key not removed.");
+            return ExitKeyRemove;
+        }
+        withSecret = true;
+    } else if (!(c.s.batchMode && c.s.force)) {
+        if (!c.con.ask(c.con.tr("Are you sure you want this key removed (y/N)? "))) {
+            c.con.say("Key not removed.");
+            return ExitKeyRemove;
+        }
+    }
+    std::string err;
+    if (!c.be.deleteKey(k->fpr, withSecret, err)) {
+        c.con.line("GnuPG: " + err);
+        c.con.say("Key not removed.");
+        return ExitKeyRemove;
+    }
+    c.con.say("Key removed from key ring.");
+    return ExitOk;
+}
+
+int cmdKeySign(Ctx &c)
+{
+    const auto &ops = c.inv.operands;
+    if (ops.empty()) {
+        c.con.say("Invalid arguments.");
+        return ExitBadArg;
+    }
+    std::vector<KeyInfo> keys, secret;
+    std::string err;
+    if (!c.be.listKeys(keys, true, false, false, &err) || !c.be.listKeys(secret, false, false, true, &err)) {
+        c.con.line("GnuPG: " + err);
+        return ExitKeySign;
+    }
+    const KeyInfo *target = nullptr;
+    if (findOne(c, keys, ops[0], target) != Found::One)
+        return ExitNoKey;
+    const KeyInfo *me = ownKey(c, secret, true);
+    if (!me)
+        return ExitNoKey;
+    c.con.line();
+    describeKey(c, *target);
+    c.con.line();
+    bool allSigned = !target->uids.empty();
+    for (const UidInfo &u : target->uids) {
+        bool has = false;
+        for (const SigInfo &s : u.sigs)
+            has = has || s.signerId16 == me->id16;
+        allSigned = allSigned && has;
+    }
+    if (allSigned) {
+        c.con.say("Key is already signed by user \"%s\".", {me->firstUid()});
+        return ExitKeySign;
+    }
+    if (!c.s.batchMode &&
+        !c.con.ask("READ CAREFULLY:  Based on your own direct first-hand knowledge, are\n"
+                   "you absolutely certain that you are prepared to solemnly certify that\n"
+                   "the above public key actually belongs to the user specified by the\n"
+                   "above user ID (y/N)? ")) {
+        return ExitKeySign;
+    }
+    c.con.line();
+    c.con.say("A secret key is required to make a signature.");
+    describeKey(c, *me);
+    c.be.forgetPassphrases();
+    CryptResult r = c.be.certify(target->fpr, me->fpr);
+    c.be.forgetPassphrases();
+    if (!r.ok) {
+        if (r.badPass) {
+            c.con.line();
+            c.con.say("Error:  Bad pass phrase.");
+        } else {
+            c.con.line("GnuPG: " + r.error);
+        }
+        return ExitKeySign;
+    }
+    if (c.app.pass.wasAsked())
+        c.con.say("Pass phrase is good.  Just a moment....");
+    c.con.say("Key signature certificate added.");
+    return ExitOk;
+}
+
+// ---------------------------------------------------------------- files
+
+struct InFile {
+    int fd = -1;
+    ~InFile()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
+bool openInput(Ctx &c, const std::string &name, InFile &in)
+{
+    if (c.inv.filter) {
+        in.fd = dup(STDIN_FILENO);
+        return in.fd >= 0;
+    }
+    struct stat st;
+    if (stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        (in.fd = open(name.c_str(), O_RDONLY | O_CLOEXEC)) < 0) {
+        c.con.say("File '%s' does not exist.", {name});
+        return false;
+    }
+    return true;
+}
+
+// Output beside the input by the MS-DOS rule; never the input itself.
+std::string outputName(Ctx &c, const std::string &input, const std::string &ext)
+{
+    if (c.inv.outFile)
+        return *c.inv.outFile;
+    std::string out = replaceExtension(input, ext);
+    if (sameFile(out, input))
+        out = input + ext;
+    return out;
+}
+
+bool openOutput(Ctx &c, OutputFile &out, const std::string &name, bool plaintext)
+{
+    if (c.inv.filter)
+        return true;
+    return out.open(c.con, name, plaintext);
+}
+
+int outFd(Ctx &c, OutputFile &out)
+{
+    return c.inv.filter ? STDOUT_FILENO : out.fd();
+}
+
+void reportSigs(Ctx &c, const std::vector<SigCheck> &sigs, int &exitCode)
+{
+    for (const SigCheck &s : sigs) {
+        std::string uid = s.signer ? s.signer->firstUid() : std::string();
+        std::string bits = s.signer ? bitsText(*s.signer) : std::string("?");
+        std::string id8 = s.signer ? s.signer->id8()
+                                   : (s.fpr.size() >= 8 ? s.fpr.substr(s.fpr.size() - 8) : s.fpr);
+        c.con.line();
+        switch (s.status) {
+        case SigCheck::Good:
+            c.con.say("Good signature from user \"%s\".", {uid});
+            c.con.say("Signature made %s GMT using %s key, key ID %s", {formatDateTime(s.created), bits, id8});
+            break;
+        case SigCheck::Bad:
+            c.con.say("WARNING: Bad signature, doesn't match file contents!");
+            c.con.line();
+            c.con.say("Bad signature from user \"%s\".", {uid});
+            if (s.created)
+                c.con.say("Signature made %s GMT using %s key, key ID %s", {formatDateTime(s.created), bits, id8});
+            exitCode = ExitSigCheck;
+            break;
+        case SigCheck::NoKey:
+            c.con.say("Key matching expected Key ID %s not found in file '%s'.", {id8, c.ring()});
+            c.con.line();
+            c.con.say("WARNING: Can't find the right public key-- can't check signature integrity.");
+            exitCode = ExitSigCheck;
+            break;
+        case SigCheck::Error:
+            c.con.say("WARNING: Bad signature, doesn't match file contents!");
+            exitCode = ExitSigCheck;
+            break;
+        }
+    }
+}
+
+bool passFailed(Ctx &c, const CryptResult &r)
+{
+    if (r.badPass) {
+        c.con.line();
+        c.con.say("Error:  Bad pass phrase.");
+        return true;
+    }
+    return false;
+}
+
+int cmdEncrypt(Ctx &c)
+{
+    const auto &ops = c.inv.operands;
+    if (ops.empty() && !c.inv.filter) {
+        c.con.say("Invalid arguments.");
+        return ExitBadArg;
+    }
+    const std::string input = c.inv.filter ? std::string() : ops[0];
+    InFile in;
+    if (!openInput(c, input, in))
+        return ExitFileNotFound;
+    std::vector<KeyInfo> keys, secret;
+    if (!listOrFail(c, keys, false, true))
+        return ExitEncrypt;
+    std::vector<std::string> wanted(ops.begin() + (c.inv.filter ? 0 : 1), ops.end());
+    if (wanted.empty()) {
+        c.con.line();
+        c.con.print("A user ID is required to select the recipient's public key.\n"
+                    "Enter the recipient's user ID: ");
+        std::string who;
+        if (c.con.readLine(who) && !who.empty())
+            wanted.push_back(who);
+        else
+            c.con.line();
+    }
+    const KeyInfo *signer = nullptr;
+    if (c.inv.signToo || c.s.encryptToSelf) {
+        if (!listOrFail(c, secret, true))
+            return ExitEncrypt;
+        signer = ownKey(c, secret, c.inv.signToo);
+        if (!signer && c.inv.signToo)
+            return ExitNoKey;
+    }
+    c.con.line();
+    c.con.say("Recipients' public key(s) will be used to encrypt.");
+    std::vector<std::string> fprs;
+    std::set<std::string> seen;
+    auto useKey = [&](const KeyInfo &k, const std::string &asked) {
+        if (!seen.insert(k.fpr).second)
+            return;
+        describeKey(c, k);
+        if (!isUsableForEncryption(k)) {
+            c.con.say("Cannot find the public key matching userid '%s'", {asked});
+            c.con.say("This user will not be able to decrypt this message.");
+            return;
+        }
+        if (!k.valid) {
+            c.con.line();
+            c.con.say("WARNING:  Because this public key is not certified with a trusted\n"
+                      "signature, it is not known with high confidence that this public key\n"
+                      "actually belongs to: \"%s\".", {k.firstUid()});
+            if (!c.s.batchMode && !c.con.ask(c.con.tr("Are you sure you want to use this public key (y/N)? ")))
+                return;
+        }
+        fprs.push_back(k.fpr);
+    };
+    for (const std::string &w : wanted) {
+        const KeyInfo *k = nullptr;
+        Found f = findOne(c, keys, w, k, true);
+        if (f == Found::None) {
+            auto parts = splitWords(w);
+            if (parts.size() > 1 || (parts.size() == 1 && parts[0] != w)) {
+                for (const std::string &p : parts) {
+                    const KeyInfo *pk = nullptr;
+                    Found pf = findOne(c, keys, p, pk);
+                    if (pf == Found::One)
+                        useKey(*pk, p);
+                    else if (pf == Found::None) {
+                        c.con.say("Cannot find the public key matching userid '%s'", {p});
+                        c.con.say("This user will not be able to decrypt this message.");
+                    }
+                }
+                continue;
+            }
+        }
+        if (f == Found::One) {
+            useKey(*k, w);
+            continue;
+        }
+        findOne(c, keys, w, k); // says why
+        if (f == Found::None) {
+            c.con.say("Cannot find the public key matching userid '%s'", {w});
+            c.con.say("This user will not be able to decrypt this message.");
+        }
+    }
+    if (c.s.encryptToSelf && signer) {
+        for (const KeyInfo &k : keys)
+            if (k.fpr == signer->fpr && isUsableForEncryption(k) && !seen.count(k.fpr)) {
+                seen.insert(k.fpr);
+                fprs.push_back(k.fpr);
+            }
+    }
+    if (fprs.empty()) {
+        c.con.line();
+        c.con.say("Encryption error");
+        return wanted.empty() ? ExitEncrypt : ExitNoKey;
+    }
+    const bool armor = c.inv.armor || c.s.armor;
+    const bool text = c.inv.textMode || c.s.textMode;
+    OutputFile out;
+    if (!openOutput(c, out, outputName(c, input, armor ? ".asc" : ".pgp"), false))
+        return ExitEncrypt;
+    if (c.inv.signToo)
+        c.be.forgetPassphrases();
+    const std::string signerFpr = signer ? signer->fpr : std::string();
+    CryptResult r = c.be.encrypt(fprs, in.fd, outFd(c, out), armor, text,
+                                 c.inv.signToo ? &signerFpr : nullptr);
+    if (c.inv.signToo)
+        c.be.forgetPassphrases();
+    if (!r.ok) {
+        out.discard();
+        if (!passFailed(c, r))
+            c.con.line("GnuPG: " + r.error);
+        c.con.say("Encryption error");
+        return r.badPass ? ExitSign : ExitEncrypt;
+    }
+    if (!c.inv.filter && !out.commit(c.con))
+        return ExitEncrypt;
+    if (c.app.pass.wasAsked())
+        c.con.say("Pass phrase is good.  Just a moment....");
+    if (!c.inv.filter) {
+        c.con.line();
+        c.con.say(armor ? "Transport armor file: %s" : "Ciphertext file: %s", {out.path()});
+    }
+    return ExitOk;
+}
+
+int cmdConventional(Ctx &c)
+{
+    const auto &ops = c.inv.operands;
+    if (ops.empty() && !c.inv.filter) {
+        c.con.say("Invalid arguments.");
+        return ExitBadArg;
+    }
+    const std::string input = c.inv.filter ? std::string() : ops[0];
+    InFile in;
+    if (!openInput(c, input, in))
+        return ExitFileNotFound;
+    const bool armor = c.inv.armor || c.s.armor;
+    OutputFile out;
+    if (!openOutput(c, out, outputName(c, input, armor ? ".asc" : ".pgp"), false))
+        return ExitEncrypt;
+    CryptResult r = c.be.encryptSymmetric(in.fd, outFd(c, out), armor, c.inv.textMode || c.s.textMode);
+    if (!r.ok) {
+        out.discard();
+        if (!passFailed(c, r))
+            c.con.line("GnuPG: " + r.error);
+        return ExitEncrypt;
+    }
+    if (!c.inv.filter && !out.commit(c.con))
+        return ExitEncrypt;
+    if (!c.inv.filter) {
+        c.con.line();
+        c.con.say(armor ? "Transport armor file: %s" : "Ciphertext file: %s", {out.path()});
+    }
+    return ExitOk;
+}
+
+int cmdSign(Ctx &c)
+{
+    const auto &ops = c.inv.operands;
+    if (ops.empty() && !c.inv.filter) {
+        c.con.say("Invalid arguments.");
+        return ExitBadArg;
+    }
+    const std::string input = c.inv.filter ? std::string() : ops[0];
+    InFile in;
+    if (!openInput(c, input, in))
+        return ExitFileNotFound;
+    std::vector<KeyInfo> secret;
+    if (!listOrFail(c, secret, true))
+        return ExitSign;
+    const KeyInfo *me = ownKey(c, secret, true);
+    if (!me)
+        return ExitNoKey;
+    const bool armor = c.inv.armor || c.s.armor;
+    const bool text = c.inv.textMode || c.s.textMode;
+    Backend::SignMode mode = c.inv.detached              ? Backend::SignMode::Detached
+                           : (armor && text && c.s.clearSig) ? Backend::SignMode::Clear
+                                                         : Backend::SignMode::Normal;
+    c.con.line();
+    c.con.say("A secret key is required to make a signature.");
+    describeKey(c, *me);
+    std::string ext = armor ? ".asc" : (c.inv.detached ? ".sig" : ".pgp");
+    OutputFile out;
+    // A detached signature holds no text; the others carry the plain text.
+    if (!openOutput(c, out, outputName(c, input, ext), mode != Backend::SignMode::Detached))
+        return ExitSign;
+    c.be.forgetPassphrases();
+    CryptResult r = c.be.sign(in.fd, outFd(c, out), mode, armor, text, me->fpr);
+    c.be.forgetPassphrases();
+    if (!r.ok) {
+        out.discard();
+        if (!passFailed(c, r))
+            c.con.line("GnuPG: " + r.error);
+        c.con.say("Signature error");
+        return ExitSign;
+    }
+    if (!c.inv.filter && !out.commit(c.con))
+        return ExitSign;
+    if (c.app.pass.wasAsked())
+        c.con.say("Pass phrase is good.  Just a moment....");
+    if (!c.inv.filter) {
+        c.con.line();
+        if (mode == Backend::SignMode::Clear)
+            c.con.say("Clear signature file: %s", {out.path()});
+        else if (armor)
+            c.con.say("Transport armor file: %s", {out.path()});
+        else if (c.inv.detached)
+            c.con.say("Signature file: %s", {out.path()});
+        else
+            c.con.say("Ciphertext file: %s", {out.path()});
+    }
+    return ExitOk;
+}
+
+enum class Kind { Encrypted, Signed, Detached, Keys, Unknown };
+
+Kind classify(const std::string &head)
+{
+    auto armored = [&](const char *what) {
+        std::string tag = std::string("-----BEGIN PGP ") + what + "-----";
+        size_t p = head.find(tag);
+        return p != std::string::npos && (p == 0 || head[p - 1] == '\n');
+    };
+    if (armored("SIGNED MESSAGE"))
+        return Kind::Signed;
+    if (armored("SIGNATURE"))
+        return Kind::Detached;
+    if (armored("PUBLIC KEY BLOCK") || armored("PRIVATE KEY BLOCK"))
+        return Kind::Keys;
+    switch (identifyData(head)) {
+    case DataKind::Encrypted: return Kind::Encrypted;
+    case DataKind::Signed: return Kind::Signed;
+    case DataKind::Detached: return Kind::Detached;
+    case DataKind::Keys: return Kind::Keys;
+    case DataKind::Other: return Kind::Encrypted; // let GnuPG tell
+    case DataKind::Unknown: break;
+    }
+    if (armored("MESSAGE"))
+        return Kind::Encrypted;
+    return Kind::Unknown;
+}
+
+std::string decryptedName(Ctx &c, const std::string &input)
+{
+    if (c.inv.outFile)
+        return *c.inv.outFile;
+    if (c.inv.operands.size() >= 2)
+        return c.inv.operands[1];
+    std::string out = stripExtension(input);
+    if (out.empty() || sameFile(out, input)) {
+        out = input + ".out";
+        c.con.say("The input has no extension: output file is '%s'.", {out});
+    }
+    return out;
+}
+
+int cmdDecrypt(Ctx &c)
+{
+    const auto &ops = c.inv.operands;
+    if (ops.empty() && !c.inv.filter) {
+        c.con.say("Invalid arguments.");
+        return ExitBadArg;
+    }
+    std::string input = c.inv.filter ? std::string() : ops[0];
+    if (!c.inv.filter && !fileExists(input)) {
+        for (const char *ext : {".pgp", ".asc"})
+            if (fileExists(input + ext)) {
+                input += ext;
+                break;
+            }
+    }
+    InFile in;
+    if (!openInput(c, input, in))
+        return ExitFileNotFound;
+    std::string head(65536, '\0');
+    ssize_t n = c.inv.filter ? 0 : pread(in.fd, head.data(), head.size(), 0);
+    head.resize(n > 0 ? size_t(n) : 0);
+    Kind kind = c.inv.filter ? Kind::Encrypted : classify(head);
+    int code = ExitOk;
+    switch (kind) {
+    case Kind::Unknown:
+        c.con.say("Error: '%s' is not a ciphertext, signature, or key file.", {input});
+        return ExitUnknownFile;
+    case Kind::Keys: {
+        std::string data;
+        readFile(input, data);
+        std::vector<KeyInfo> keys;
+        c.be.keysInFile(data, keys);
+        c.con.line();
+        c.con.say("File contains key(s).  Contents follow...");
+        ListOptions lo;
+        lo.lang = c.s.lang;
+        c.con.print(formatListing(keys, lo, input));
+        if (c.con.ask(c.con.tr("Do you want to add this keyfile to keyring '%s' (y/N)? ", {c.ring()})))
+            return importData(c, data, input);
+        return ExitOk;
+    }
+    case Kind::Detached: {
+        std::string textName = ops.size() >= 2 ? ops[1] : stripExtension(input);
+        c.con.line();
+        c.con.say("File '%s' has signature, but with no text.", {input});
+        if (textName.empty() || !fileExists(textName)) {
+            c.con.print("\nPlease enter filename of material that signature applies to: ");
+            std::string typed;
+            if (!c.con.readLine(typed) || typed.empty()) {
+                c.con.line();
+                c.con.say("File '%s' does not exist.", {textName});
+                return ExitFileNotFound;
+            }
+            textName = typed;
+        } else {
+            c.con.say("Text is assumed to be in file '%s'.", {textName});
+        }
+        InFile text;
+        if (!openInput(c, textName, text))
+            return ExitFileNotFound;
+        c.con.say("File has signature.  Public key is required to check signature.");
+        CryptResult r = c.be.verifyDetached(in.fd, text.fd);
+        if (!r.ok) {
+            c.con.line("GnuPG: " + r.error);
+            return ExitSigCheck;
+        }
+        reportSigs(c, r.sigs, code);
+        c.con.line();
+        c.con.say("Signature and text are separate.  No output file produced.");
+        return code;
+    }
+    case Kind::Signed:
+    case Kind::Encrypted:
+        break;
+    }
+    OutputFile out;
+    if (!openOutput(c, out, c.inv.filter ? std::string() : decryptedName(c, input), true))
+        return kind == Kind::Signed ? ExitSigCheck : ExitDecrypt;
+    CryptResult r;
+    if (kind == Kind::Signed) {
+        c.con.line();
+        c.con.say("File has signature.  Public key is required to check signature.");
+        r = c.be.verifyOpaque(in.fd, outFd(c, out));
+    } else {
+        c.con.line();
+        c.con.say("File is encrypted.  Secret key is required to read it.");
+        c.be.forgetPassphrases();
+        r = c.be.decrypt(in.fd, outFd(c, out));
+        c.be.forgetPassphrases();
+        if (!r.ok && r.notPgp && !r.badPass && !c.inv.filter) {
+            // Signed but not encrypted after all: start over as a signature check.
+            if (ftruncate(out.fd(), 0) == 0 && lseek(out.fd(), 0, SEEK_SET) == 0 &&
+                lseek(in.fd, 0, SEEK_SET) == 0) {
+                kind = Kind::Signed;
+                r = c.be.verifyOpaque(in.fd, out.fd());
+            }
+        }
+    }
+    if (!r.ok) {
+        out.discard();
+        if (passFailed(c, r))
+            return ExitDecrypt;
+        if (r.notPgp) {
+            c.con.say("Error: '%s' is not a ciphertext, signature, or key file.", {input});
+            return ExitUnknownFile;
+        }
+        if (r.noSecretKey) {
+            c.con.say("This message can only be read by:");
+            for (const std::string &id : r.recipients16)
+                c.con.line("  key ID " + (id.size() >= 8 ? id.substr(id.size() - 8) : id));
+            c.con.line();
+            c.con.line("You do not have the secret key needed to decrypt this file.");
+        } else {
+            c.con.line("GnuPG: " + r.error);
+        }
+        return kind == Kind::Signed ? ExitSigCheck : ExitDecrypt;
+    }
+    if (c.app.pass.wasAsked())
+        c.con.say("Pass phrase is good.  Just a moment....");
+    reportSigs(c, r.sigs, code);
+    if (!c.inv.filter) {
+        if (!out.commit(c.con))
+            return ExitDecrypt;
+        c.con.line();
+        c.con.say("Plaintext filename: %s", {out.path()});
+    }
+    return code;
+}
+
+int refuseInBatch(Ctx &c)
+{
+    c.con.say("Invalid arguments.");
+    return ExitBadArg;
+}
+
+} // namespace
+
+int runInteractive(App &app); // interactive.cpp
+
+int runCommand(App &app)
+{
+    Ctx c(app);
+    switch (app.inv.command) {
+    case Command::KeyList: return cmdList(c, app.inv.sigsInListing ? ListStyle::Sigs : ListStyle::Short);
+    case Command::KeyCheck: return cmdList(c, ListStyle::CheckSigs);
+    case Command::KeyExtract: return cmdExtract(c);
+    case Command::KeyAdd: return cmdAdd(c);
+    case Command::KeyRemove: return cmdRemove(c);
+    case Command::KeySign: return cmdKeySign(c);
+    case Command::Encrypt: return cmdEncrypt(c);
+    case Command::Conventional: return cmdConventional(c);
+    case Command::Sign: return cmdSign(c);
+    case Command::Decrypt: return cmdDecrypt(c);
+    case Command::KeyGen:
+    case Command::KeyEdit:
+    case Command::KeyDisable:
+    case Command::KeyRemoveSig:
+        if (app.settings.batchMode)
+            return refuseInBatch(c);
+        return runInteractive(app);
+    case Command::Help: break;
+    }
+    return ExitOk;
+}
+
+} // namespace pgpc

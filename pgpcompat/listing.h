@@ -1,0 +1,86 @@
+// Key-ring data as the listings need it, and PGP 2.6's listing lines.
+// Everything here is plain data and text; strings are UTF-8 until printed.
+#pragma once
+#include "text.h"
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace pgpc {
+
+struct SigInfo {
+    enum Check { Unchecked, Good, Bad, NoKey };
+    std::string signerId16; // upper-case hex, 16 digits
+    std::string signerUid;  // empty when the signer is not in the ring
+    std::time_t created = 0;
+    Check check = Unchecked;
+};
+
+struct UidInfo {
+    std::string uid;
+    bool revoked = false;
+    std::vector<SigInfo> sigs;
+};
+
+struct KeyInfo {
+    bool secret = false; // listed from the secret ring
+    bool hasSecret = false;
+    bool revoked = false;
+    bool disabled = false;
+    bool expired = false;
+    bool canEncrypt = false;
+    bool canSign = false;
+    bool valid = false; // some user ID is fully valid for GnuPG (only when asked for)
+    unsigned bits = 0;
+    std::string algo;   // "RSA", "EdDSA", ...
+    std::string id16;   // primary key ID, upper-case hex
+    std::string fpr;    // primary fingerprint, upper-case hex
+    std::vector<std::string> subIds16;
+    std::vector<std::string> subFprs;
+    std::time_t created = 0;
+    std::vector<UidInfo> uids;
+
+    std::string id8() const { return id16.size() >= 8 ? id16.substr(id16.size() - 8) : id16; }
+    std::string firstUid() const { return uids.empty() ? std::string() : uids.front().uid; }
+};
+
+enum class ListStyle { Short, Sigs, CheckSigs };
+
+struct ListOptions {
+    Lang lang = Lang::English;
+    ListStyle style = ListStyle::Short;
+    bool fingerprints = false;
+};
+
+std::string formatDate(std::time_t t); // YYYY/MM/DD, UTC
+std::string formatDateTime(std::time_t t); // YYYY/MM/DD HH:MM, UTC
+std::string titleLine(Lang lang);
+std::string keyRingLine(Lang lang, const std::string &ring);
+std::string summaryLine(Lang lang, int count);
+// Type field, marker, bits in 6-9, "/" in 10, ID in 11-18, date in 20-29, text from 31.
+std::string keyLine(const std::string &type, char marker, unsigned bits, const std::string &id8,
+                    std::time_t created, const std::string &text);
+std::string uidLine(const std::string &uid); // 30 blanks, user ID
+std::string sigLine(const std::string &type, char mark, const std::string &id8,
+                    const std::time_t *date, const std::string &text);
+std::string fingerprintLine(Lang lang, const std::string &fpr);
+std::string groupFingerprint(const std::string &fpr);
+
+// The lines for one key (without line ends).
+std::vector<std::string> keyLines(const KeyInfo &key, const ListOptions &opt);
+// A whole listing: blank line, key ring line, title, keys, summary.
+std::string formatListing(const std::vector<KeyInfo> &keys, const ListOptions &opt,
+                          const std::string &ring);
+
+// How a command-line user ID selects keys.
+struct KeySpec {
+    enum Kind { Substring, KeyId, Fingerprint } kind = Substring;
+    std::string text;   // the substring (UTF-8) or the upper-case hex digits
+};
+KeySpec parseKeySpec(const std::string &arg);
+bool keyMatches(const KeyInfo &key, const KeySpec &spec);
+std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const KeySpec &spec);
+
+} // namespace pgpc
