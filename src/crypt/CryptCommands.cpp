@@ -6,6 +6,7 @@
 #include "crypt/EditorText.h"
 #include "keys/MakeIdBatch.h"
 #include "pgp/RunPgp.h"
+#include "ui/Cursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,14 +18,7 @@
 
 namespace {
 
-// The application-starting cursor for as long as it lives.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
+using ui::BusyCursor;
 
 // Takes CommandBusy when it is free and gives it back at the end of scope.
 class BusyFlag {
@@ -153,6 +147,9 @@ void runEditorCommand(TForm1 &f, cryptcmd::EditorCommand cmd)
         keys::RunMakeIdBatch(st);
 
     cursor.reset();
+    // Decrypt ends with the default cursor, also when a hotkey flow set it.
+    if (cmd == EditorCommand::Decrypt)
+        ui::restoreDefaultCursor();
     cleanup.now();
     if (spec.viewer == ViewerPolicy::Always || (spec.viewer == ViewerPolicy::WhenResultMissing && !loaded))
         f.showOutputViewer();
