@@ -43,10 +43,11 @@ std::string dirOf(const std::string &path)
     return path.substr(0, slash);
 }
 
-// A missing file keeps the plain message; everything else names the file.
-[[noreturn]] void fail(PlatformError::Kind kind, const std::string &path, int err)
+// The error names the file, except a missing file that is read: that one
+// shows the plain system text as the error boxes always did.
+[[noreturn]] void fail(PlatformError::Kind kind, const std::string &path, int err, bool plain = false)
 {
-    if (err == ENOENT && kind == PlatformError::Kind::NotFound)
+    if (plain)
         throw PlatformError(kind, systemErrorText(err), path, err);
     throw PlatformError(kind, systemErrorText(err) + ": " + path, path, err);
 }
@@ -55,6 +56,8 @@ PlatformError::Kind openKind(int err, bool creating)
 {
     if (err == ENOENT || err == ENOTDIR)
         return PlatformError::Kind::NotFound;
+    if (err == ELOOP)
+        return PlatformError::Kind::OpenFailed;
     return creating ? PlatformError::Kind::CreateFailed : PlatformError::Kind::OpenFailed;
 }
 
@@ -82,8 +85,9 @@ void closeChecked(int fd, const std::string &path)
         fail(PlatformError::Kind::Io, path, errno);
 }
 
-// Opens for writing without following a link at the path; only regular files.
-int openForWrite(const std::string &path, int extraFlags, mode_t mode, bool privateFile)
+// Opens for writing without following a link at the path; only regular
+// files. Truncates only after the checks, so a refused file keeps its content.
+int openForWrite(const std::string &path, int extraFlags, mode_t mode, bool privateFile, bool truncate)
 {
     int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | extraFlags, mode);
     if (fd < 0) {
@@ -106,6 +110,11 @@ int openForWrite(const std::string &path, int extraFlags, mode_t mode, bool priv
             ::close(fd);
             fail(PlatformError::Kind::OpenFailed, path, err);
         }
+    }
+    if (truncate && ::ftruncate(fd, 0) != 0) {
+        int err = errno;
+        ::close(fd);
+        fail(PlatformError::Kind::Io, path, err);
     }
     int fl = ::fcntl(fd, F_GETFL);
     if (fl >= 0)
@@ -134,7 +143,7 @@ public:
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             int err = errno;
-            fail(openKind(err, false), path, err);
+            fail(openKind(err, false), path, err, err == ENOENT);
         }
         std::string out;
         char buf[65536];
@@ -157,14 +166,14 @@ public:
 
     void writePrivateFile(const std::string &path, const std::string &bytes) override
     {
-        int fd = openForWrite(path, O_CREAT | O_TRUNC, 0600, true);
+        int fd = openForWrite(path, O_CREAT, 0600, true, true);
         writeAll(fd, bytes, path);
         closeChecked(fd, path);
     }
 
     void writeFile(const std::string &path, const std::string &bytes) override
     {
-        int fd = openForWrite(path, O_CREAT | O_TRUNC, 0644, false);
+        int fd = openForWrite(path, O_CREAT, 0644, false, true);
         writeAll(fd, bytes, path);
         closeChecked(fd, path);
     }
@@ -218,7 +227,7 @@ public:
 
     void patchFile(const std::string &path, std::uint64_t offset, const std::string &bytes) override
     {
-        int fd = openForWrite(path, 0, 0, false);
+        int fd = openForWrite(path, 0, 0, false, false);
         std::size_t done = 0;
         while (done < bytes.size()) {
             ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done,

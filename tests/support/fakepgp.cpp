@@ -21,8 +21,8 @@
 // line, in order; blank lines and lines starting with "#" are skipped. Texts
 // use the escapes above plus "\s" for a blank in a path. Before a directive is
 // run, "${1}".."${9}" become argv entries (1 = first argument), "${LAST}" the
-// last argument, "${STEM}" the last argument without its extension and
-// "${CWD}" the working directory.
+// last argument, "${STEM}" the last argument without its extension,
+// "${STEM2}" the second argument without it, "${CWD}" the working directory.
 //
 //   stdout <text>          write the text and "\n" to standard output
 //   rawout <text>          write the text to standard output as it stands
@@ -133,6 +133,22 @@ void logLine(const Context &c, const std::string &line)
     f << line << "\n";
 }
 
+// Inserted values are escaped so that a blank in a file name stays inside
+// its token.
+std::string protect(const std::string &v)
+{
+    std::string out;
+    for (char ch : v) {
+        if (ch == '\\')
+            out += "\\\\";
+        else if (ch == ' ')
+            out += "\\s";
+        else
+            out += ch;
+    }
+    return out;
+}
+
 std::string substitute(const Context &c, const std::string &s)
 {
     std::string out;
@@ -143,19 +159,24 @@ std::string substitute(const Context &c, const std::string &s)
                 std::string name = s.substr(i + 2, close - i - 2);
                 std::string last = c.argv.size() > 1 ? c.argv.back() : std::string();
                 if (name == "LAST") {
-                    out += last;
-                } else if (name == "STEM") {
-                    std::size_t dot = last.rfind('.');
-                    std::size_t slash = last.rfind('/');
-                    out += dot != std::string::npos && (slash == std::string::npos || dot > slash)
-                               ? last.substr(0, dot)
-                               : last;
+                    out += protect(last);
+                } else if (name.rfind("STEM", 0) == 0) {
+                    std::string a = last;
+                    if (name.size() > 4) {
+                        std::size_t n = std::strtoul(name.c_str() + 4, nullptr, 10);
+                        a = n < c.argv.size() ? c.argv[n] : std::string();
+                    }
+                    std::size_t dot = a.rfind('.');
+                    std::size_t slash = a.rfind('/');
+                    out += protect(dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                                       ? a.substr(0, dot)
+                                       : a);
                 } else if (name == "CWD") {
-                    out += c.cwd;
+                    out += protect(c.cwd);
                 } else if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) {
                     std::size_t n = std::strtoul(name.c_str(), nullptr, 10);
                     if (n < c.argv.size())
-                        out += c.argv[n];
+                        out += protect(c.argv[n]);
                 }
                 i = close;
                 continue;

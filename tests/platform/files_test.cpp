@@ -1,0 +1,205 @@
+// Environment values and the file operations of the real system.
+#include "platform/Platform.h"
+
+#include "support/FakeEnvironment.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using platform::PlatformError;
+
+namespace {
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void spit(const std::string &path, const std::string &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+unsigned modeOf(const std::string &path)
+{
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+std::vector<std::string> entries(const std::string &dir)
+{
+    std::vector<std::string> out;
+    if (DIR *d = ::opendir(dir.c_str())) {
+        while (dirent *e = ::readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+                out.push_back(e->d_name);
+        ::closedir(d);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(Environment, ValuesLongerThan226CountAsUnset)
+{
+    testsupport::FakeEnvironment env;
+    env.set("PGPPATH", std::string(226, 'p'));
+    env.set("Temp", std::string(227, 't'));
+    env.set("Tmp", "");
+    EXPECT_EQ(platform::envValue(env, "PGPPATH"), std::string(226, 'p'));
+    EXPECT_EQ(platform::envValue(env, "Temp"), "");
+    EXPECT_EQ(platform::envValue(env, "Tmp"), "");
+    EXPECT_EQ(platform::envValue(env, "PGPPASS"), "");
+
+    ::setenv("QUORBIX_TEST_ENV", std::string(227, 'x').c_str(), 1);
+    EXPECT_EQ(platform::systemEnvironment().raw("QUORBIX_TEST_ENV")->size(), 227u);
+    EXPECT_EQ(platform::envValue(platform::systemEnvironment(), "QUORBIX_TEST_ENV"), "");
+    ::setenv("QUORBIX_TEST_ENV", "a b", 1);
+    EXPECT_EQ(platform::envValue(platform::systemEnvironment(), "QUORBIX_TEST_ENV"), "a b");
+    ::unsetenv("QUORBIX_TEST_ENV");
+    EXPECT_FALSE(platform::systemEnvironment().raw("QUORBIX_TEST_ENV"));
+}
+
+TEST(FileSystem, PrivateFilesAreOwnerOnlyAndNeverFollowALink)
+{
+    QTemporaryDir tmp;
+    const std::string dir = tmp.path().toStdString();
+    auto &fs = platform::systemFileSystem();
+
+    // A file that existed with a wider mode is narrowed.
+    spit(dir + "/out.txt", "old");
+    ::chmod((dir + "/out.txt").c_str(), 0644);
+    fs.writePrivateFile(dir + "/out.txt", "secret text");
+    EXPECT_EQ(slurp(dir + "/out.txt"), "secret text");
+    EXPECT_EQ(modeOf(dir + "/out.txt"), 0600u);
+
+    // A planted link is refused and its target keeps its content.
+    spit(dir + "/target", "untouched");
+    ASSERT_EQ(::symlink((dir + "/target").c_str(), (dir + "/QUORBIX.tmp").c_str()), 0);
+    for (int plain = 0; plain < 2; ++plain) {
+        try {
+            if (plain)
+                fs.writeFile(dir + "/QUORBIX.tmp", "plain text");
+            else
+                fs.writePrivateFile(dir + "/QUORBIX.tmp", "plain text");
+            ADD_FAILURE() << "write through a link succeeded";
+        } catch (const PlatformError &e) {
+            EXPECT_EQ(e.kind(), PlatformError::Kind::OpenFailed);
+            EXPECT_EQ(e.path(), dir + "/QUORBIX.tmp");
+            EXPECT_NE(std::string(e.what()).find("Symbolische Verknüpfung"), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_THROW(fs.patchFile(dir + "/QUORBIX.tmp", 0, "x"), PlatformError);
+    EXPECT_EQ(slurp(dir + "/target"), "untouched");
+
+    // A dangling link (target not yet there) is refused as well and creates nothing.
+    ASSERT_EQ(::symlink((dir + "/later").c_str(), (dir + "/Tree.txt").c_str()), 0);
+    EXPECT_THROW(fs.writePrivateFile(dir + "/Tree.txt", "x"), PlatformError);
+    EXPECT_FALSE(fs.exists(dir + "/later"));
+
+    // A file planted by another user is not written into.
+    if (::geteuid() == 0) {
+        spit(dir + "/ID.txt", "theirs");
+        ASSERT_EQ(::chown((dir + "/ID.txt").c_str(), 65534, 65534), 0);
+        EXPECT_THROW(fs.writePrivateFile(dir + "/ID.txt", "mine"), PlatformError);
+        EXPECT_EQ(slurp(dir + "/ID.txt"), "theirs");
+    }
+
+    // Missing file and missing directory.
+    try {
+        fs.readFile(dir + "/none.txt");
+        ADD_FAILURE();
+    } catch (const PlatformError &e) {
+        EXPECT_EQ(e.kind(), PlatformError::Kind::NotFound);
+        EXPECT_STREQ(e.what(), "Datei nicht gefunden");
+    }
+    try {
+        fs.writeFile(dir + "/no/such/dir.txt", "x");
+        ADD_FAILURE();
+    } catch (const PlatformError &e) {
+        EXPECT_EQ(e.kind(), PlatformError::Kind::NotFound);
+        EXPECT_NE(std::string(e.what()).find(dir + "/no/such/dir.txt"), std::string::npos);
+    }
+}
+
+TEST(FileSystem, PatchKeepsLengthAndReplaceIsAtomic)
+{
+    QTemporaryDir tmp;
+    const std::string dir = tmp.path().toStdString();
+    auto &fs = platform::systemFileSystem();
+
+    std::string pif(968, '\x01');
+    fs.writeFile(dir + "/PGP.pif", pif);
+    fs.patchFile(dir + "/PGP.pif", 0x63, std::string(1, '\x10'));
+    pif[0x63] = '\x10';
+    EXPECT_EQ(fs.readFile(dir + "/PGP.pif"), pif);
+    try {
+        fs.patchFile(dir + "/missing.pif", 0x63, "x");
+        ADD_FAILURE();
+    } catch (const PlatformError &e) {
+        EXPECT_EQ(e.kind(), PlatformError::Kind::NotFound);
+    }
+    EXPECT_FALSE(fs.exists(dir + "/missing.pif"));
+
+    fs.replaceAtomically(dir + "/Buttons.qxd", "first", 0640);
+    EXPECT_EQ(modeOf(dir + "/Buttons.qxd"), 0640u);
+    fs.replaceAtomically(dir + "/Buttons.qxd", "second");
+    EXPECT_EQ(slurp(dir + "/Buttons.qxd"), "second");
+    EXPECT_EQ(modeOf(dir + "/Buttons.qxd"), 0600u);
+
+    // A write that fails part-way (file size limit) leaves the old content
+    // and no temporary file behind.
+    struct rlimit old {};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    EXPECT_THROW(fs.replaceAtomically(dir + "/Buttons.qxd", std::string(10000, 'x')), PlatformError);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(slurp(dir + "/Buttons.qxd"), "second");
+
+    // A read-only directory refuses the temporary file (not for root).
+    if (::geteuid() != 0) {
+        ::mkdir((dir + "/ro").c_str(), 0700);
+        spit(dir + "/ro/Buttons.qxe", "kept");
+        ::chmod((dir + "/ro").c_str(), 0500);
+        EXPECT_THROW(fs.replaceAtomically(dir + "/ro/Buttons.qxe", "new"), PlatformError);
+        ::chmod((dir + "/ro").c_str(), 0700);
+        EXPECT_EQ(slurp(dir + "/ro/Buttons.qxe"), "kept");
+    }
+    // A link at the target is replaced itself, its target stays.
+    spit(dir + "/elsewhere", "other");
+    ::symlink((dir + "/elsewhere").c_str(), (dir + "/Buttons.qxe").c_str());
+    fs.replaceAtomically(dir + "/Buttons.qxe", "table");
+    EXPECT_EQ(slurp(dir + "/elsewhere"), "other");
+    EXPECT_EQ(slurp(dir + "/Buttons.qxe"), "table");
+
+    auto names = entries(dir);
+    for (const auto &n : names)
+        EXPECT_EQ(n.find(".tmp"), std::string::npos) << n;
+
+    auto free = fs.freeSpace(dir);
+    ASSERT_TRUE(free);
+    EXPECT_GT(*free, 0u);
+    EXPECT_FALSE(fs.freeSpace(dir + "/gone"));
+    EXPECT_TRUE(fs.isDirectory(dir));
+    EXPECT_FALSE(fs.isDirectory(dir + "/PGP.pif"));
+    fs.remove(dir + "/PGP.pif");
+    fs.remove(dir + "/PGP.pif"); // a missing file is no error
+    EXPECT_FALSE(fs.exists(dir + "/PGP.pif"));
+}

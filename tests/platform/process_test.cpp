@@ -1,0 +1,284 @@
+// Starting and waiting for PGP with the recording stand-in.
+#include "platform/Platform.h"
+#include "platform/SystemProcessRunner.h"
+
+#include "support/FakePgpLog.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using platform::ProcessSpec;
+using testsupport::readFakePgpLog;
+
+namespace {
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void spit(const std::string &path, const std::string &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+int openFdCount()
+{
+    int n = 0;
+    if (DIR *d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d))
+            ++n;
+        ::closedir(d);
+    }
+    return n;
+}
+
+std::int64_t nowNs()
+{
+    struct timespec ts {};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+// A work directory, a log and a script for the stand-in, set in the
+// environment the children inherit.
+class FakePgpRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        dir = tmp.path().toStdString();
+        log = dir + "/fakepgp.log";
+        script = dir + "/script";
+        ::setenv("QUORBIX_FAKEPGP_LOG", log.c_str(), 1);
+        ::setenv("QUORBIX_FAKEPGP_SCRIPT", script.c_str(), 1);
+        spit(script, "");
+    }
+    void TearDown() override
+    {
+        ::unsetenv("QUORBIX_FAKEPGP_LOG");
+        ::unsetenv("QUORBIX_FAKEPGP_SCRIPT");
+    }
+    ProcessSpec spec(std::vector<std::string> args)
+    {
+        ProcessSpec s;
+        s.program = testsupport::fakePgpProgram();
+        s.args = std::move(args);
+        s.workDir = dir;
+        return s;
+    }
+
+    QTemporaryDir tmp;
+    std::string dir, log, script;
+    platform::SystemProcessRunner runner;
+};
+
+} // namespace
+
+TEST_F(FakePgpRun, ArgumentsOutputAndExitCodeArriveExactly)
+{
+    spit(dir + "/my file.txt", "plain");
+    spit(script, "stdout Datei wird verschl\\xFCsselt\n"
+                 "write ${STEM2}.asc -----BEGIN PGP MESSAGE-----\n"
+                 "exit 3\n"
+                 "stdout never\n");
+    platform::systemFileSystem().writePrivateFile(dir + "/out.txt", "");
+    ProcessSpec s = spec({"-e", "my file.txt", "\"Some User\"", "+batchmode"});
+    s.stdoutFile = dir + "/out.txt";
+    const int fdsBefore = openFdCount();
+    auto r = runner.runAndWait(s);
+    EXPECT_EQ(openFdCount(), fdsBefore); // nothing leaks into the front end
+
+    EXPECT_TRUE(r.started);
+    EXPECT_FALSE(r.quitRequested);
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(slurp(dir + "/out.txt"), "Datei wird verschl\xFCsselt\n");
+    EXPECT_EQ(slurp(dir + "/my file.asc"), "-----BEGIN PGP MESSAGE-----");
+    auto runs = readFakePgpLog(log);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].args(), (std::vector<std::string>{"-e", "my file.txt", "\"Some User\"", "+batchmode"}));
+    EXPECT_EQ(runs[0].cwd, dir);
+    EXPECT_FALSE(runs[0].passFd);
+    EXPECT_FALSE(runs[0].stdoutTty);
+    EXPECT_NE(runs[0].endNs, 0);
+
+    // Without an output file the output goes where ours goes; a planted link
+    // at the output file is refused before the start.
+    ::symlink((dir + "/elsewhere").c_str(), (dir + "/Tree.txt").c_str());
+    s.stdoutFile = dir + "/Tree.txt";
+    r = runner.runAndWait(s);
+    EXPECT_FALSE(r.started);
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_EQ(readFakePgpLog(log).size(), 1u);
+}
+
+TEST_F(FakePgpRun, PassPhraseTravelsThroughPgppassfdOnly)
+{
+    ::setenv("PGPPASSFD", "99", 1); // one of ours must not be handed on
+    ProcessSpec s = spec({"-sta", "QUORBIX.tmp"});
+    const std::string phrase = "mein \"geheimes\" Mantra \xE4";
+    s.passPhrase = phrase;
+    auto r = runner.runAndWait(s);
+    ::unsetenv("PGPPASSFD");
+    ASSERT_TRUE(r.started) << r.error;
+    EXPECT_EQ(r.exitCode, 0);
+    auto runs = readFakePgpLog(log);
+    ASSERT_EQ(runs.size(), 1u);
+    ASSERT_TRUE(runs[0].passFd);
+    EXPECT_NE(*runs[0].passFd, "99");
+    EXPECT_EQ(runs[0].passData, phrase + "\n");
+    ASSERT_FALSE(runs[0].cmdline.empty());
+    for (const auto &c : runs[0].cmdline)
+        EXPECT_EQ(c.find("geheim"), std::string::npos) << c;
+    EXPECT_EQ(runs[0].args(), (std::vector<std::string>{"-sta", "QUORBIX.tmp"}));
+
+    // The next run without a pass phrase gets no descriptor.
+    s.passPhrase.reset();
+    runner.runAndWait(s);
+    runs = readFakePgpLog(log);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_FALSE(runs[1].passFd);
+}
+
+TEST_F(FakePgpRun, NestedRunInsideAWaitAndLiveEvents)
+{
+    spit(script, "when outer sleep 600\nwhen outer exit 1\nwhen inner exit 2\n");
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+
+    platform::ProcessResult inner;
+    std::int64_t innerReturned = 0;
+    QTimer::singleShot(100, [&] {
+        inner = runner.runAndWait(spec({"inner"}));
+        innerReturned = nowNs();
+    });
+    auto outer = runner.runAndWait(spec({"outer"}));
+    const std::int64_t outerReturned = nowNs();
+
+    EXPECT_TRUE(outer.started);
+    EXPECT_EQ(outer.exitCode, 1);
+    EXPECT_TRUE(inner.started);
+    EXPECT_EQ(inner.exitCode, 2);
+    ASSERT_NE(innerReturned, 0);
+    EXPECT_LT(innerReturned, outerReturned);
+    EXPECT_GT(ticks, 20); // the event loop kept running during the wait
+    auto runs = readFakePgpLog(log);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].args(), std::vector<std::string>{"outer"});
+    EXPECT_EQ(runs[1].args(), std::vector<std::string>{"inner"});
+}
+
+TEST_F(FakePgpRun, FailedStartsReportWithoutWaiting)
+{
+    ProcessSpec s = spec({"-kv"});
+    s.program = dir + "/no/pgp";
+    auto r = runner.runAndWait(s);
+    EXPECT_FALSE(r.started);
+    EXPECT_FALSE(r.error.empty());
+
+    spit(dir + "/notexec", "#!/bin/sh\n");
+    s.program = dir + "/notexec";
+    r = runner.runAndWait(s);
+    EXPECT_FALSE(r.started);
+
+    s = spec({"-kv"});
+    s.workDir = dir + "/missing dir";
+    r = runner.runAndWait(s);
+    EXPECT_FALSE(r.started);
+    EXPECT_NE(r.error.find("missing dir"), std::string::npos);
+    EXPECT_TRUE(readFakePgpLog(log).empty());
+}
+
+TEST_F(FakePgpRun, QuitRequestDuringTheWaitReturnsAtOnce)
+{
+    spit(script, "sleep 700\n");
+    QTimer::singleShot(100, [] {
+        // What QCoreApplication::quit() announces, without ending the test program.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection);
+    });
+    const std::int64_t start = nowNs();
+    auto r = runner.runAndWait(spec({"-kv"}));
+    const std::int64_t took = nowNs() - start;
+    EXPECT_TRUE(r.started);
+    EXPECT_TRUE(r.quitRequested);
+    EXPECT_LT(took, 600 * 1000000LL);
+    // PGP is left to end by itself.
+    EXPECT_TRUE(QTest::qWaitFor([&] { auto runs = readFakePgpLog(log); return !runs.empty() && runs[0].endNs; }, 5000));
+}
+
+TEST_F(FakePgpRun, ReturnFollowsTheChildsExitClosely)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < 30; ++i) {
+        runner.runAndWait(spec({"-kv"}));
+        const std::int64_t back = nowNs();
+        auto runs = readFakePgpLog(log);
+        ASSERT_EQ(runs.size(), static_cast<std::size_t>(i + 1));
+        ms.push_back((back - runs.back().endNs) / 1e6);
+    }
+    // The floor: the same child waited for by a blocking waitpid().
+    std::vector<double> floor;
+    const std::string prog = testsupport::fakePgpProgram();
+    for (int i = 0; i < 30; ++i) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl(prog.c_str(), prog.c_str(), "-kv", static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        int st = 0;
+        ::waitpid(pid, &st, 0);
+        const std::int64_t back = nowNs();
+        floor.push_back((back - readFakePgpLog(log).back().endNs) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    std::sort(floor.begin(), floor.end());
+    const double median = ms[ms.size() / 2];
+    std::printf("runAndWait: child exit to return: median %.3f ms, min %.3f ms, max %.3f ms; "
+                "blocking waitpid: median %.3f ms, min %.3f ms\n",
+                median, ms.front(), ms.back(), floor[floor.size() / 2], floor.front());
+    // A 30 ms polling loop would need 30 ms or more.
+    EXPECT_LT(median, 10.0);
+}
+
+TEST_F(FakePgpRun, DetachedStartsAndTheirFailureCodes)
+{
+    spit(dir + "/MakeID.bat", "echo listed > ID.txt\n");
+    auto r = platform::startScriptDetached(runner, platform::systemFileSystem(), dir + "/MakeID.bat", dir);
+    EXPECT_TRUE(r.ok) << r.error;
+    EXPECT_GT(r.code, 32);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return slurp(dir + "/ID.txt") == "listed\n"; }, 5000));
+
+    r = platform::startScriptDetached(runner, platform::systemFileSystem(), dir + "/Missing.bat", dir);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.code, 2);
+    r = platform::startScriptDetached(runner, platform::systemFileSystem(), dir + "/MakeID.bat", dir + "/nodir");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.code, 3);
+
+    r = runner.startDetached("no-such-program-quorbix", {}, dir);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.code, 2);
+    EXPECT_FALSE(r.error.empty());
+    r = runner.startDetached(dir + "/MakeID.bat", {}, dir); // not executable
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.code, 5);
+}
