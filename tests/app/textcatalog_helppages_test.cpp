@@ -74,7 +74,7 @@ TEST(HelpPages, AnchorAndTopicForEveryContextInBothLanguages)
             ASSERT_NE(it, found.end()) << "no anchor ctx" << c;
             EXPECT_EQ(it->second, 1) << "ctx" << c << " more than once";
             // A heading and at least a couple of sentences.
-            EXPECT_GE(topicText(html, c).size(), 80) << "ctx" << c << ": " << topicText(html, c).toStdString();
+            EXPECT_GE(topicText(html, c).size(), 120) << "ctx" << c << ": " << topicText(html, c).toStdString();
         }
         for (const auto &[c, n] : found) {
             EXPECT_TRUE(known.count(c)) << "anchor ctx" << c << " is opened by nothing";
