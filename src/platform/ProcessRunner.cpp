@@ -58,7 +58,11 @@ const char *kConsoleWrapper =
     "st=\"$1\"; close=\"$2\"; pass=\"$3\"; out=\"$4\"; title=\"$5\"; shift 5\n"
     "printf '\\033]0;%s\\007' \"$title\"\n"
     "if [ -n \"$pass\" ]; then exec 9<\"$pass\"; rm -f \"$pass\"; PGPPASSFD=9; export PGPPASSFD; fi\n"
-    "if [ -n \"$out\" ]; then \"$@\" >>\"$out\"; else \"$@\"; fi\n"
+    "case \"$out\" in\n"
+    "  '') \"$@\" ;;\n"
+    "  fd:*) n=${out#fd:}; eval '\"$@\" 1>&'\"$n\" \"$n\"'>&-' ;;\n"
+    "  *) \"$@\" >>\"$out\" ;;\n"
+    "esac\n"
     "rc=$?\n"
     "exec 9<&-\n"
     "printf '%d\\n' \"$rc\" >\"$st\"\n"
@@ -131,7 +135,10 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &spec)
 
     // Standard output goes into the file the caller created; a link planted
     // there since is not followed.
-    if (spec.stdoutFile && !console) {
+    // A console run hands the descriptor through xterm; other terminals get
+    // the path.
+    const bool outByFd = spec.stdoutFile && (!console || terminalKeepsDescriptors());
+    if (outByFd) {
         fds.out = ::open(spec.stdoutFile->c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
         if (fds.out < 0) {
             result.error = systemErrorText(errno) + ": " + *spec.stdoutFile;
@@ -193,7 +200,8 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &spec)
         for (std::size_t i = 1; i < term.size(); ++i)
             args << q(term[i]);
         args << "/bin/sh" << "-c" << kConsoleWrapper << "quorbix-console" << q(statusFile)
-             << (spec.closeOnExit ? "1" : "0") << q(passFile) << q(spec.stdoutFile.value_or(std::string()))
+             << (spec.closeOnExit ? "1" : "0") << q(passFile)
+             << (outByFd ? QStringLiteral("fd:%1").arg(fds.out) : q(spec.stdoutFile.value_or(std::string())))
              << q(spec.consoleTitle) << q(spec.program);
         for (const auto &a : spec.args)
             args << q(a);
@@ -208,9 +216,11 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &spec)
     }
 
     const int outFd = fds.out, passFd = fds.passRead;
-    proc->setChildProcessModifier([outFd, passFd] {
+    proc->setChildProcessModifier([outFd, passFd, console] {
         // Runs in the child between fork and exec: only async-signal-safe calls.
-        if (outFd >= 0)
+        if (outFd >= 0 && console)
+            ::fcntl(outFd, F_SETFD, 0);
+        else if (outFd >= 0)
             ::dup2(outFd, STDOUT_FILENO);
         if (passFd >= 0)
             ::fcntl(passFd, F_SETFD, 0);

@@ -177,6 +177,23 @@ TEST_F(ConsoleRun, ClosingWindowReturnsTheExitCodeAndThePassPhrase)
     EXPECT_TRUE(runs[0].stdinTty);  // the user can answer PGP's questions
     EXPECT_TRUE(runs[0].stdoutTty);
     EXPECT_EQ(runs[0].passData, std::string("console secret\n"));
+
+    // Output into a file while the window shows.
+    platform::systemFileSystem().writePrivateFile(dir + "/out.txt", "");
+    s.stdoutFile = dir + "/out.txt";
+    r = runner.runAndWait(s);
+    EXPECT_EQ(r.exitCode, 7);
+    runs = readFakePgpLog(log);
+    ASSERT_EQ(runs.size(), 2u);
+    runs.erase(runs.begin());
+    EXPECT_FALSE(runs[0].stdoutTty);
+    {
+        std::ifstream in(dir + "/out.txt", std::ios::binary);
+        std::string got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(got, "Schl\xFCssel erzeugen...\n");
+    }
+    s.stdoutFile.reset();
+    EXPECT_EQ(runs[0].passData, std::string("console secret\n"));
     for (const auto &c : runs[0].cmdline)
         EXPECT_EQ(c.find("secret"), std::string::npos);
     EXPECT_TRUE(leftovers().empty());
@@ -189,8 +206,8 @@ TEST_F(ConsoleRun, ClosingWindowReturnsTheExitCodeAndThePassPhrase)
     ASSERT_TRUE(r.started) << r.error;
     EXPECT_EQ(r.exitCode, 4);
     runs = readFakePgpLog(log);
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[1].passData, std::string("console secret\n"));
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[2].passData, std::string("console secret\n"));
     EXPECT_TRUE(leftovers().empty());
 }
 

@@ -2,6 +2,7 @@
 #include "platform/Platform.h"
 
 #include "support/FakeEnvironment.h"
+#include "support/FakeFileSystem.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -202,4 +203,43 @@ TEST(FileSystem, PatchKeepsLengthAndReplaceIsAtomic)
     fs.remove(dir + "/PGP.pif");
     fs.remove(dir + "/PGP.pif"); // a missing file is no error
     EXPECT_FALSE(fs.exists(dir + "/PGP.pif"));
+}
+
+TEST(FakeFileSystem, KeepsTheRulesOfTheRealOne)
+{
+    testsupport::FakeFileSystem fs;
+    fs.mkdirs("/app");
+    fs.addFile("/app/target", "untouched");
+    fs.addSymlink("/app/out.txt", "/app/target");
+    EXPECT_THROW(fs.writePrivateFile("/app/out.txt", "x"), PlatformError);
+    EXPECT_EQ(fs.content("/app/target"), "untouched");
+    EXPECT_EQ(fs.readFile("/app/out.txt"), "untouched"); // reading follows the link
+    try {
+        fs.readFile("/app/ID.txt");
+        ADD_FAILURE();
+    } catch (const PlatformError &e) {
+        EXPECT_STREQ(e.what(), "Datei nicht gefunden");
+        EXPECT_EQ(e.kind(), PlatformError::Kind::NotFound);
+    }
+    EXPECT_THROW(fs.writeFile("/nodir/x", "x"), PlatformError);
+    fs.writePrivateFile("/app/QUORBIX.tmp", "text");
+    EXPECT_EQ(fs.mode("/app/QUORBIX.tmp"), 0600u);
+
+    fs.replaceAtomically("/app/Buttons.qxd", "old");
+    fs.failWrites.insert("/app/Buttons.qxd");
+    EXPECT_THROW(fs.replaceAtomically("/app/Buttons.qxd", "new"), PlatformError);
+    EXPECT_EQ(fs.content("/app/Buttons.qxd"), "old");
+    fs.failWrites.clear();
+    fs.readOnlyDirs.insert("/app");
+    EXPECT_THROW(fs.writeFile("/app/Tree.txt", "x"), PlatformError);
+    EXPECT_FALSE(fs.exists("/app/Tree.txt"));
+    fs.readOnlyDirs.clear();
+
+    fs.addFile("/app/PGP.pif", std::string(968, '\0'));
+    fs.patchFile("/app/PGP.pif", 0x63, "\x10");
+    EXPECT_EQ(fs.content("/app/PGP.pif").size(), 968u);
+    EXPECT_EQ(fs.content("/app/PGP.pif")[0x63], '\x10');
+    EXPECT_THROW(fs.patchFile("/app/none.pif", 0x63, "x"), PlatformError);
+    EXPECT_EQ(fs.freeSpace("/app"), fs.free);
+    EXPECT_FALSE(fs.freeSpace("/gone"));
 }
