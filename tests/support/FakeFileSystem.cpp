@@ -1,4 +1,4 @@
-#include "FakeFileSystem.h"
+#include "support/FakeFileSystem.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "FakeProcessRunner.h"
+#include "support/FakeProcessRunner.h"
 
 namespace testsupport {
 

@@ -1,4 +1,4 @@
-#include "FakeRegistryStore.h"
+#include "support/FakeRegistryStore.h"
 
 #include "platform/Platform.h"
 

@@ -1,4 +1,4 @@
-#include "ModalHelper.h"
+#include "support/ModalHelper.h"
 
 #include <QAbstractButton>
 #include <QApplication>
