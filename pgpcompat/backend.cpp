@@ -427,7 +427,12 @@ CryptResult Backend::decrypt(int in, int out)
     for (const auto &rc : dr.recipients())
         r.recipients16.push_back(upperHex(rc.keyID()));
     r.wasEncrypted = true;
-    if (dr.error()) {
+    // A cancelled pass phrase can come back as an empty success: the provider knows better.
+    if (dr.error() || pass_.failed()) {
+        if (!dr.error()) {
+            noteFailure(r, Error::fromCode(GPG_ERR_BAD_PASSPHRASE), pass_);
+            return r;
+        }
         if (dr.error().code() == GPG_ERR_NO_DATA)
             r.notPgp = true;
         noteFailure(r, dr.error(), pass_);
@@ -562,6 +567,8 @@ CryptResult Backend::certify(const std::string &targetFpr, const std::string &si
     }
     gpgme_signers_add(c.ctx, signer);
     gpgme_error_t e = gpgme_op_keysign(c.ctx, target, nullptr, 0, GPGME_KEYSIGN_NOEXPIRE);
+    if (!e && pass_.failed())
+        e = gpg_error(GPG_ERR_BAD_PASSPHRASE);
     gpgme_key_unref(target);
     gpgme_key_unref(signer);
     if (e) {

@@ -72,20 +72,19 @@ enum class Found { One, None, Ambiguous };
 Found findOne(Ctx &c, const std::vector<KeyInfo> &keys, const std::string &arg, const KeyInfo *&out,
               bool quiet = false)
 {
-    KeySpec spec = parseKeySpec(argToUtf8(c.s, arg));
-    auto found = findKeys(keys, spec);
-    if (found.empty()) {
+    switch (resolveKey(keys, parseKeySpec(argToUtf8(c.s, arg)), out)) {
+    case Resolution::One:
+        return Found::One;
+    case Resolution::None:
         if (!quiet)
             c.con.say("Key matching userid '%s' not found in file '%s'.", {arg, c.ring()});
         return Found::None;
+    case Resolution::Ambiguous:
+        break;
     }
-    if (found.size() > 1 && spec.kind == KeySpec::KeyId) {
-        if (!quiet)
-            c.con.say("Key ID %s matches more than one key; give more digits or the fingerprint.", {arg});
-        return Found::Ambiguous;
-    }
-    out = found.front();
-    return Found::One;
+    if (!quiet)
+        c.con.say("Key ID %s matches more than one key; give more digits or the fingerprint.", {arg});
+    return Found::Ambiguous;
 }
 
 bool listOrFail(Ctx &c, std::vector<KeyInfo> &keys, bool secretOnly, bool validate = false)

@@ -14,17 +14,15 @@ bool pickKey(App &a, const std::vector<KeyInfo> &keys, const KeyInfo *&out)
         if (!a.con.readLine(who) || who.empty())
             return false;
     }
-    KeySpec spec = parseKeySpec(argToUtf8(a.settings, who));
-    auto found = findKeys(keys, spec);
-    if (found.empty()) {
+    Resolution r = resolveKey(keys, parseKeySpec(argToUtf8(a.settings, who)), out);
+    if (r == Resolution::None) {
         a.con.say("Key matching userid '%s' not found in file '%s'.", {who, a.backend.ringName()});
         return false;
     }
-    if (found.size() > 1 && spec.kind == KeySpec::KeyId) {
+    if (r == Resolution::Ambiguous) {
         a.con.say("Key ID %s matches more than one key; give more digits or the fingerprint.", {who});
         return false;
     }
-    out = found.front();
     ListOptions lo;
     lo.lang = a.settings.lang;
     a.con.line();

@@ -264,4 +264,15 @@ std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const Ke
     return found;
 }
 
+Resolution resolveKey(const std::vector<KeyInfo> &keys, const KeySpec &spec, const KeyInfo *&out)
+{
+    auto found = findKeys(keys, spec);
+    if (found.empty())
+        return Resolution::None;
+    if (found.size() > 1 && spec.kind == KeySpec::KeyId)
+        return Resolution::Ambiguous;
+    out = found.front();
+    return Resolution::One;
+}
+
 } // namespace pgpc

@@ -83,4 +83,9 @@ KeySpec parseKeySpec(const std::string &arg);
 bool keyMatches(const KeyInfo &key, const KeySpec &spec);
 std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const KeySpec &spec);
 
+// One key for a command: a key ID that fits several keys is refused (eight digits collide
+// easily); a user ID substring takes the first key, as PGP did.
+enum class Resolution { One, None, Ambiguous };
+Resolution resolveKey(const std::vector<KeyInfo> &keys, const KeySpec &spec, const KeyInfo *&out);
+
 } // namespace pgpc

@@ -1,0 +1,427 @@
+// Runs the built pgp on a temporary GnuPG home, with gpg itself as the judge.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Result {
+    int code = -1;
+    std::string out;
+};
+
+std::string quote(const std::string &s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+Result sh(const std::string &cmd)
+{
+    Result r;
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p)
+        return r;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        r.out.append(buf.data(), n);
+    int st = pclose(p);
+    r.code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void spit(const std::string &path, const std::string &data)
+{
+    std::ofstream f(path, std::ios::binary);
+    f << data;
+}
+
+bool exists(const std::string &path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+class Home {
+public:
+    std::string dir;
+    Home()
+    {
+        char tmpl[] = "/tmp/pgpt.XXXXXX";
+        dir = mkdtemp(tmpl);
+        // Fast pass-phrase protection keeps key generation short on a busy machine.
+        spit(dir + "/gpg-agent.conf", "s2k-count 65536\n");
+    }
+    ~Home()
+    {
+        sh("gpgconf --homedir " + quote(dir) + " --kill gpg-agent >/dev/null 2>&1");
+        sh("rm -rf " + quote(dir));
+    }
+    std::string gpg(const std::string &args) const
+    {
+        return "GNUPGHOME=" + quote(dir) + " gpg --batch --quiet --pinentry-mode loopback " + args;
+    }
+    std::string fpr(const std::string &who) const
+    {
+        Result r = sh(gpg("--with-colons --list-keys " + quote(who) + " 2>/dev/null"));
+        auto p = r.out.find("\nfpr:");
+        if (p == std::string::npos)
+            return {};
+        std::string rest = r.out.substr(p + 1);
+        // fpr:::::::::FINGERPRINT:
+        size_t f = 0;
+        for (int i = 0; i < 9; ++i)
+            f = rest.find(':', f) + 1;
+        return rest.substr(f, rest.find(':', f) - f);
+    }
+    void makeKey(const std::string &uid, const std::string &pass)
+    {
+        std::string pw = pass.empty() ? "--passphrase ''" : "--passphrase " + quote(pass);
+        ASSERT_EQ(sh(gpg(pw + " --quick-gen-key " + quote(uid) + " ed25519 sign,cert never 2>&1")).code, 0);
+        std::string f = fpr(uid);
+        ASSERT_EQ(sh(gpg(pw + " --quick-add-key " + f + " cv25519 encr never 2>&1")).code, 0);
+    }
+    // Runs pgp in dir work; pass, when set, goes through PGPPASSFD.
+    Result pgp(const std::string &args, const std::string &work, const char *pass = nullptr) const
+    {
+        std::string cmd = "cd " + quote(work) + " && env -u PGPPASS GNUPGHOME=" + quote(dir) +
+                          " PGPPATH=" + quote(dir + "/pgp");
+        if (pass) {
+            spit(work + "/.pass", std::string(pass) + "\n");
+            cmd += " PGPPASSFD=3 " + std::string(PGP_BINARY) + " " + args + " 3<.pass";
+        } else {
+            cmd += " " + std::string(PGP_BINARY) + " " + args + " </dev/null";
+        }
+        Result r = sh(cmd + " 2>/dev/null");
+        if (pass)
+            unlink((work + "/.pass").c_str());
+        return r;
+    }
+};
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::stringstream ss(text);
+    std::string l;
+    while (std::getline(ss, l))
+        out.push_back(l);
+    return out;
+}
+
+class PgpEndToEnd : public ::testing::Test {
+protected:
+    static Home *home;
+    static std::string alice, bob, work;
+
+    static void SetUpTestSuite()
+    {
+        home = new Home;
+        home->makeKey("Alice Test <alice@example.org>", "alice");
+        home->makeKey("Bob Test <bob@example.org>", "bob");
+        alice = home->fpr("alice@example.org");
+        bob = home->fpr("bob@example.org");
+        sh(home->gpg("--passphrase bob -u " + bob + " --quick-sign-key " + alice + " 2>&1"));
+        work = home->dir + "/work";
+        mkdir(work.c_str(), 0700);
+    }
+    static void TearDownTestSuite()
+    {
+        delete home;
+        home = nullptr;
+    }
+    static std::string id8(const std::string &fpr) { return fpr.substr(fpr.size() - 8); }
+};
+Home *PgpEndToEnd::home = nullptr;
+std::string PgpEndToEnd::alice, PgpEndToEnd::bob, PgpEndToEnd::work;
+
+TEST_F(PgpEndToEnd, ListingsMatchGnuPG)
+{
+    ASSERT_FALSE(alice.empty());
+    ASSERT_FALSE(bob.empty());
+    // gpg's view: primary fingerprints and (non-revocation) certifications per key.
+    Result colons = sh(home->gpg("--with-colons --list-sigs 2>/dev/null"));
+    std::map<std::string, std::vector<std::string>> gpgSigs; // id8 -> signer id8s
+    std::string current;
+    bool wantFpr = false;
+    for (const std::string &l : lines(colons.out)) {
+        if (l.rfind("pub:", 0) == 0)
+            wantFpr = true;
+        else if (l.rfind("sub:", 0) == 0)
+            current.clear();
+        else if (l.rfind("fpr:", 0) == 0 && wantFpr) {
+            std::string f = l.substr(0, l.size() - 1);
+            current = id8(f.substr(f.rfind(':') + 1));
+            gpgSigs[current];
+            wantFpr = false;
+        } else if (l.rfind("sig:", 0) == 0 && !current.empty()) {
+            std::string signer = l.substr(0, l.find(':', 0));
+            size_t f = 0;
+            for (int i = 0; i < 4; ++i)
+                f = l.find(':', f) + 1;
+            gpgSigs[current].push_back(l.substr(f + 8, 8));
+        }
+    }
+    ASSERT_EQ(gpgSigs.size(), 2u);
+
+    Result kvv = home->pgp("-kvv", work);
+    ASSERT_EQ(kvv.code, 0) << kvv.out;
+    auto ls = lines(kvv.out);
+    ASSERT_GE(ls.size(), 4u);
+    EXPECT_EQ(ls[0], "");
+    EXPECT_EQ(ls[1].rfind("Key ring: '", 0), 0u);
+    EXPECT_EQ(ls[2], "Type Bits/KeyID    Date       User ID");
+    std::map<std::string, std::vector<std::string>> pgpSigs;
+    std::string key;
+    for (const std::string &l : ls) {
+        if (l.rfind("pub", 0) == 0) {
+            ASSERT_GE(l.size(), 31u);
+            EXPECT_EQ(l.substr(5, 4), " 255");
+            EXPECT_EQ(l[9], '/');
+            EXPECT_EQ(l[18], ' ');
+            EXPECT_EQ(l[23], '/');
+            EXPECT_EQ(l[26], '/');
+            EXPECT_EQ(l[29], ' ');
+            key = l.substr(10, 8);
+            pgpSigs[key];
+        } else if (l.rfind("sig", 0) == 0) {
+            EXPECT_EQ(l.substr(3, 7), "       ");
+            EXPECT_EQ(l.substr(18, 13), std::string(13, ' '));
+            EXPECT_NE(l.substr(31), "");
+            pgpSigs[key].push_back(l.substr(10, 8));
+        }
+    }
+    EXPECT_EQ(pgpSigs, gpgSigs);
+    EXPECT_EQ(ls.back(), "2 matching keys found.");
+    // Bob's certification shows Bob's user ID under Alice.
+    EXPECT_NE(kvv.out.find("sig       " + id8(bob) + "             Bob Test <bob@example.org>"),
+              std::string::npos);
+
+    Result kv = home->pgp("-kv alice", work);
+    EXPECT_NE(kv.out.find("pub   255/" + id8(alice) + " "), std::string::npos);
+    EXPECT_EQ(kv.out.find("sig"), std::string::npos);
+    EXPECT_NE(kv.out.find("1 matching key found."), std::string::npos);
+
+    Result kvc = home->pgp("-kvc 0x" + id8(bob), work);
+    EXPECT_NE(kvc.out.find("Key fingerprint = " + bob.substr(0, 4) + " "), std::string::npos) << kvc.out;
+
+    Result kc = home->pgp("-kc 0x" + id8(alice), work);
+    EXPECT_NE(kc.out.find("sig!      " + id8(bob) + " "), std::string::npos) << kc.out;
+
+    Result de = home->pgp("-kv +language=de +CharSet=Latin1", work);
+    EXPECT_NE(de.out.find("\n\xF6" "ff   255/"), std::string::npos);
+    EXPECT_NE(de.out.find("Es wurden 2 passende Schl\xFCssel gefunden."), std::string::npos);
+}
+
+TEST_F(PgpEndToEnd, EncryptDecryptAndBadPassPhrase)
+{
+    const std::string text = "Dear Alice,\r\nsecret \xFC text\r\n";
+    spit(work + "/letter.txt", text);
+    Result e = home->pgp("-ea letter.txt 0x" + id8(alice) + " +batchmode +force", work);
+    ASSERT_EQ(e.code, 0) << e.out;
+    EXPECT_NE(e.out.find("Transport armor file: letter.asc"), std::string::npos);
+    EXPECT_EQ(e.out.find("WARNING:  Because"), std::string::npos) << "an own key needs no warning";
+    ASSERT_TRUE(exists(work + "/letter.asc"));
+    EXPECT_EQ(slurp(work + "/letter.asc").rfind("-----BEGIN PGP MESSAGE-----", 0), 0u);
+    Result g = sh("cd " + quote(work) + " && " + home->gpg("--passphrase alice --decrypt letter.asc 2>/dev/null"));
+    EXPECT_EQ(g.out, text);
+
+    Result wrong = home->pgp("letter.asc +batchmode +force", work, "not alice");
+    EXPECT_NE(wrong.code, 0);
+    EXPECT_NE(wrong.out.find("Error:  Bad pass phrase."), std::string::npos) << wrong.out;
+    EXPECT_FALSE(exists(work + "/letter"));
+    Result none = home->pgp("letter.asc +batchmode +force", work);
+    EXPECT_NE(none.out.find("Error:  Bad pass phrase."), std::string::npos);
+    EXPECT_FALSE(exists(work + "/letter"));
+
+    Result d = home->pgp("letter.asc +batchmode +force", work, "alice");
+    EXPECT_EQ(d.code, 0) << d.out;
+    EXPECT_NE(d.out.find("Plaintext filename: letter"), std::string::npos);
+    EXPECT_EQ(slurp(work + "/letter"), text);
+    struct stat st;
+    ASSERT_EQ(stat((work + "/letter").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // The pass phrase is not cached between runs: a wrong one fails again.
+    unlink((work + "/letter").c_str());
+    EXPECT_NE(home->pgp("letter.asc +batchmode +force", work, "wrong").code, 0);
+    EXPECT_FALSE(exists(work + "/letter"));
+
+    // Existing output: batch mode without force refuses, and keeps the file.
+    spit(work + "/letter", "keep me");
+    Result exists1 = home->pgp("letter.asc +batchmode", work, "alice");
+    EXPECT_NE(exists1.code, 0);
+    EXPECT_NE(exists1.out.find("Output file 'letter' already exists."), std::string::npos);
+    EXPECT_EQ(slurp(work + "/letter"), "keep me");
+
+    // A symbolic link planted at the output name is not followed.
+    unlink((work + "/letter").c_str());
+    spit(work + "/victim", "untouched");
+    ASSERT_EQ(symlink("victim", (work + "/letter").c_str()), 0);
+    Result link = home->pgp("letter.asc +batchmode +force", work, "alice");
+    EXPECT_NE(link.code, 0);
+    EXPECT_EQ(slurp(work + "/victim"), "untouched");
+    unlink((work + "/letter").c_str());
+
+    // Several recipients; one unknown gets the warning, the others still can read.
+    Result multi = home->pgp("-e letter.txt alice nobody@nowhere bob +batchmode +force", work);
+    EXPECT_EQ(multi.code, 0) << multi.out;
+    EXPECT_NE(multi.out.find("Key matching userid 'nobody@nowhere' not found"), std::string::npos);
+    EXPECT_NE(multi.out.find("Ciphertext file: letter.pgp"), std::string::npos);
+    Result gb = sh("cd " + quote(work) + " && " + home->gpg("--passphrase bob --decrypt letter.pgp 2>/dev/null"));
+    EXPECT_EQ(gb.out, text);
+    Result nobody = home->pgp("-ea letter.txt nobody@nowhere +batchmode +force", work);
+    EXPECT_EQ(nobody.code, 11);
+}
+
+TEST_F(PgpEndToEnd, ClearSignatureVerifiedAndTampered)
+{
+    spit(work + "/note.txt", "Meeting at noon.\r\nBring the keys.\r\n");
+    Result s = home->pgp("-sat note.txt -u alice +batchmode +force", work, "alice");
+    ASSERT_EQ(s.code, 0) << s.out;
+    EXPECT_NE(s.out.find("Clear signature file: note.asc"), std::string::npos);
+    std::string signedText = slurp(work + "/note.asc");
+    EXPECT_EQ(signedText.rfind("-----BEGIN PGP SIGNED MESSAGE-----", 0), 0u);
+    EXPECT_EQ(sh("cd " + quote(work) + " && " + home->gpg("--verify note.asc 2>/dev/null")).code, 0);
+
+    Result v = home->pgp("note.asc +batchmode +force", work);
+    EXPECT_EQ(v.code, 0) << v.out;
+    EXPECT_NE(v.out.find("Good signature from user \"Alice Test <alice@example.org>\"."), std::string::npos);
+    EXPECT_NE(v.out.find("Signature made "), std::string::npos);
+    EXPECT_NE(v.out.find(" GMT using 255-bit key, key ID " + id8(alice)), std::string::npos);
+
+    std::string bad = signedText;
+    bad.replace(bad.find("noon"), 4, "nine");
+    spit(work + "/bad.asc", bad);
+    Result t = home->pgp("bad.asc +batchmode +force", work);
+    EXPECT_EQ(t.code, 30);
+    EXPECT_NE(t.out.find("WARNING: Bad signature, doesn't match file contents!"), std::string::npos) << t.out;
+    EXPECT_EQ(t.out.find("Good signature"), std::string::npos);
+
+    // Detached binary signature beside the text.
+    Result sb = home->pgp("-sb note.txt -u bob +batchmode +force", work, "bob");
+    ASSERT_EQ(sb.code, 0) << sb.out;
+    ASSERT_TRUE(exists(work + "/note.sig"));
+    Result chk = home->pgp("note.sig +batchmode", work);
+    EXPECT_NE(chk.out.find("Good signature from user \"Bob Test <bob@example.org>\"."), std::string::npos) << chk.out;
+    EXPECT_NE(chk.out.find("Text is assumed to be in file 'note'."), std::string::npos);
+
+    // Signing without a pass phrase in batch mode fails and writes nothing.
+    unlink((work + "/note.asc").c_str());
+    Result np = home->pgp("-sat note.txt -u alice +batchmode +force", work);
+    EXPECT_EQ(np.code, 20);
+    EXPECT_NE(np.out.find("Error:  Bad pass phrase."), std::string::npos);
+    EXPECT_FALSE(exists(work + "/note.asc"));
+}
+
+TEST_F(PgpEndToEnd, KeyExtractAddRemoveAcrossHomes)
+{
+    Result x = home->pgp("-kxa 0x" + id8(bob) + " keyfile +batchmode +force", work);
+    ASSERT_EQ(x.code, 0) << x.out;
+    std::string kf = slurp(work + "/keyfile.asc");
+    auto kl = lines(kf);
+    ASSERT_GE(kl.size(), 4u);
+    EXPECT_EQ(kl[0], "Type Bits/KeyID    Date       User ID");
+    EXPECT_EQ(kl[1].substr(0, 19), "pub   255/" + id8(bob) + " ");
+    EXPECT_EQ(kl[2], "");
+    EXPECT_EQ(kl[3], "-----BEGIN PGP PUBLIC KEY BLOCK-----");
+
+    Home other;
+    Result a = other.pgp("-ka " + quote(work + "/keyfile.asc") + " +batchmode", work);
+    EXPECT_EQ(a.code, 0) << a.out;
+    EXPECT_NE(a.out.find("   1 new key(s)"), std::string::npos) << a.out;
+    EXPECT_EQ(other.fpr("bob@example.org"), bob);
+    // Nobody certified Bob in that ring: PGP's warning, and encryption goes ahead in batch mode.
+    spit(work + "/for-bob.txt", "hi");
+    Result enc = other.pgp("-ea for-bob.txt 0x" + id8(bob) + " +batchmode +force", work);
+    EXPECT_EQ(enc.code, 0) << enc.out;
+    EXPECT_NE(enc.out.find("WARNING:  Because this public key is not certified with a trusted"),
+              std::string::npos) << enc.out;
+    EXPECT_TRUE(exists(work + "/for-bob.asc"));
+    Result again = other.pgp("-ka keyfile.asc +batchmode", work);
+    EXPECT_NE(again.out.find("No new keys or signatures in keyfile."), std::string::npos);
+
+    Result r = other.pgp("-kr 0x" + id8(bob) + " +batchmode +force", work);
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("Key removed from key ring."), std::string::npos);
+    EXPECT_EQ(other.fpr("bob@example.org"), "");
+
+    // A key with a secret part stays in batch mode.
+    Result keep = home->pgp("-kr 0x" + id8(bob) + " +batchmode +force", work);
+    EXPECT_EQ(keep.code, 16);
+    EXPECT_EQ(home->fpr("bob@example.org"), bob);
+
+    Result missing = other.pgp("-kxa 0x" + id8(alice) + " k2 +batchmode +force", work);
+    EXPECT_EQ(missing.code, 11);
+    EXPECT_NE(missing.out.find("Key matching userid '0x" + id8(alice) + "' not found in file '"),
+              std::string::npos);
+}
+
+TEST_F(PgpEndToEnd, EditorFlowOnQuorbixTmp)
+{
+    const std::string text = "Line one\r\nLine two\r\n";
+    const std::string tmp = work + "/QUORBIX.tmp";
+    spit(tmp, text);
+    Result e = home->pgp("-ea " + quote(tmp) + " 0x" + id8(alice) + " +batchmode +CharSet=Latin1 +force", work);
+    ASSERT_EQ(e.code, 0) << e.out;
+    ASSERT_TRUE(exists(work + "/QUORBIX.asc"));
+    rename((work + "/QUORBIX.asc").c_str(), tmp.c_str());
+    Result d = home->pgp(quote(tmp) + " +batchmode +CharSet=Latin1 +force", work, "alice");
+    ASSERT_EQ(d.code, 0) << d.out;
+    EXPECT_EQ(slurp(work + "/QUORBIX"), text);
+    EXPECT_TRUE(exists(tmp)); // the input stays
+
+    // Sign with "b": an armoured detached signature in QUORBIX.asc.
+    spit(tmp, text);
+    Result sb = home->pgp("-sab " + quote(tmp) + " -u alice +batchmode +force", work, "alice");
+    ASSERT_EQ(sb.code, 0) << sb.out;
+    EXPECT_EQ(slurp(work + "/QUORBIX.asc").rfind("-----BEGIN PGP SIGNATURE-----", 0), 0u);
+}
+
+TEST_F(PgpEndToEnd, BadInputAndBatchRefusals)
+{
+    Result nf = home->pgp("no-such-file.asc +batchmode", work);
+    EXPECT_EQ(nf.code, 2);
+    EXPECT_NE(nf.out.find("File 'no-such-file.asc' does not exist."), std::string::npos);
+    spit(work + "/plain file.txt", "just text\n");
+    Result plain = home->pgp(quote("plain file.txt") + " +batchmode", work);
+    EXPECT_EQ(plain.code, 3);
+    EXPECT_NE(plain.out.find("Error: 'plain file.txt' is not a ciphertext, signature, or key file."),
+              std::string::npos);
+    for (const char *cmd : {"-kg", "-ke alice", "-kd alice", "-krs alice"}) {
+        Result r = home->pgp(std::string(cmd) + " +batchmode", work);
+        EXPECT_EQ(r.code, 5) << cmd;
+        EXPECT_NE(r.out.find("Invalid arguments."), std::string::npos) << cmd;
+    }
+    // Decrypting a file without extension never overwrites it.
+    spit(work + "/msg.txt", "x");
+    ASSERT_EQ(home->pgp("-ea msg.txt alice +batchmode +force", work).code, 0);
+    rename((work + "/msg.asc").c_str(), (work + "/msg").c_str());
+    Result noext = home->pgp("msg +batchmode +force", work, "alice");
+    EXPECT_EQ(noext.code, 0) << noext.out;
+    EXPECT_EQ(slurp(work + "/msg.out"), "x");
+    EXPECT_EQ(slurp(work + "/msg").rfind("-----BEGIN PGP MESSAGE", 0), 0u);
+}
+
+} // namespace

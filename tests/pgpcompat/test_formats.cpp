@@ -1,0 +1,248 @@
+#include "listing.h"
+#include "options.h"
+#include "console.h"
+#include "commands.h"
+
+#include <gtest/gtest.h>
+
+using namespace pgpc;
+
+static std::time_t day(int y, int m, int d)
+{
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = m - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = 12;
+    return timegm(&tm);
+}
+
+static KeyInfo sampleKey()
+{
+    KeyInfo k;
+    k.bits = 3072;
+    k.id16 = "0123456789ABCDEF";
+    k.fpr = "00112233445566778899AABBCCDDEEFF01234567";
+    k.created = day(2024, 3, 5);
+    UidInfo a;
+    a.uid = "Jürgen Müller <jm@example.org>";
+    SigInfo self;
+    self.signerId16 = "0123456789ABCDEF";
+    self.signerUid = a.uid;
+    self.created = day(2024, 3, 5);
+    self.check = SigInfo::Good;
+    SigInfo stranger;
+    stranger.signerId16 = "FFFFFFFF11223344";
+    stranger.created = day(2024, 4, 1);
+    stranger.check = SigInfo::NoKey;
+    a.sigs = {self, stranger};
+    UidInfo b;
+    b.uid = "JM at work <jm@work.example>";
+    k.uids = {a, b};
+    return k;
+}
+
+// Columns the front end cuts out: bits 6-9, "/" 10, key ID 11-18, date 20-29, user ID 31+,
+// signer ID 11-18 and signer user ID 32+.
+TEST(Listing, ColumnsOfKeyUidAndSignatureLines)
+{
+    ListOptions lo;
+    lo.style = ListStyle::Sigs;
+    auto lines = keyLines(sampleKey(), lo);
+    ASSERT_EQ(lines.size(), 4u);
+    const std::string &key = lines[0];
+    EXPECT_EQ(key.substr(0, 5), "pub  ");
+    EXPECT_EQ(key.substr(5, 4), "3072");
+    EXPECT_EQ(key[9], '/');
+    EXPECT_EQ(key.substr(10, 8), "89ABCDEF");
+    EXPECT_EQ(key.substr(19, 10), "2024/03/05");
+    EXPECT_EQ(key.substr(30), "Jürgen Müller <jm@example.org>");
+    EXPECT_EQ(lines[1], "sig       89ABCDEF             Jürgen Müller <jm@example.org>");
+    EXPECT_EQ(lines[2].substr(10, 8), "11223344");
+    EXPECT_EQ(lines[2].substr(31), "(Unknown signator, can't be checked)");
+    EXPECT_EQ(lines[3], std::string(30, ' ') + "JM at work <jm@work.example>");
+
+    // Short keys are right-aligned, a disabled key gets its marker in column 4.
+    KeyInfo small = sampleKey();
+    small.bits = 255;
+    small.disabled = true;
+    lo.style = ListStyle::Short;
+    auto s = keyLines(small, lo);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].substr(0, 10), "pub-  255/");
+
+    // -kc: verdict in column 4, date in 20-29, signer from 32.
+    lo.style = ListStyle::CheckSigs;
+    auto c = keyLines(sampleKey(), lo);
+    EXPECT_EQ(c[1].substr(0, 4), "sig!");
+    EXPECT_EQ(c[1].substr(10, 8), "89ABCDEF");
+    EXPECT_EQ(c[1].substr(19, 10), "2024/03/05");
+    EXPECT_EQ(c[1].substr(31), "Jürgen Müller <jm@example.org>");
+    EXPECT_EQ(c[2].substr(0, 4), "sig?");
+    EXPECT_EQ(c[2].substr(19, 10), "2024/04/01");
+}
+
+TEST(Listing, RevokedKeyFingerprintAndSummary)
+{
+    KeyInfo k = sampleKey();
+    k.revoked = true;
+    ListOptions lo;
+    lo.fingerprints = true;
+    auto lines = keyLines(k, lo);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].substr(30), "*** KEY REVOKED ***");
+    EXPECT_EQ(lines[1], std::string(30, ' ') + "Jürgen Müller <jm@example.org>");
+    EXPECT_EQ(lines[2], std::string(12, ' ') +
+                            "Key fingerprint = 0011 2233 4455 6677 8899  AABB CCDD EEFF 0123 4567");
+    EXPECT_EQ(lines[3].substr(30), "JM at work <jm@work.example>");
+
+    std::string all = formatListing({sampleKey()}, ListOptions{}, "/h/pubring.kbx");
+    EXPECT_EQ(all.rfind("\nKey ring: '/h/pubring.kbx'\nType Bits/KeyID    Date       User ID\npub  3072/", 0), 0u);
+    EXPECT_NE(all.find("\n1 matching key found.\n"), std::string::npos);
+    EXPECT_EQ(summaryLine(Lang::English, 0), "0 matching keys found.");
+    EXPECT_EQ(summaryLine(Lang::English, 12), "12 matching keys found.");
+    EXPECT_EQ(groupFingerprint("00112233445566778899AABBCCDDEEFF"),
+              "00 11 22 33 44 55 66 77  88 99 AA BB CC DD EE FF");
+}
+
+TEST(Listing, GermanListingInLatin1)
+{
+    ListOptions lo;
+    lo.lang = Lang::German;
+    lo.style = ListStyle::Sigs;
+    KeyInfo k = sampleKey();
+    std::string out = utf8ToLatin1(formatListing({k, k}, lo, "r"));
+    EXPECT_NE(out.find("\nSchl\xFCsselbund 'r':\n"), std::string::npos);
+    EXPECT_NE(out.find("\nTyp  Bits/ID       Datum      Benutzer\n"), std::string::npos);
+    EXPECT_NE(out.find("\n\xF6" "ff  3072/89ABCDEF 2024/03/05 J\xFCrgen M\xFCller"), std::string::npos);
+    EXPECT_NE(out.find("\nUnt       89ABCDEF"), std::string::npos);
+    EXPECT_NE(out.find("Es wurden 2 passende Schl\xFCssel gefunden."), std::string::npos);
+    EXPECT_EQ(summaryLine(Lang::German, 1), "Es wurde ein passender Schlüssel gefunden.");
+    k.revoked = true;
+    EXPECT_EQ(utf8ToLatin1(keyLines(k, lo)[0]).substr(30), "*** ZUR\xDC" "CKGEZOGEN ***");
+}
+
+TEST(Text, Latin1Conversion)
+{
+    EXPECT_EQ(utf8ToLatin1("Gr\xC3\xBC\xC3\x9F" "e"), "Gr\xFC\xDF" "e");
+    // outside Latin-1, and broken sequences, become '?'
+    EXPECT_EQ(utf8ToLatin1("\xE2\x82\xAC 5 \xF0\x9F\x98\x80 \xC3"), "? 5 ? ?");
+    EXPECT_EQ(latin1ToUtf8("\xFC"), "\xC3\xBC");
+    EXPECT_TRUE(isValidUtf8("M\xC3\xBCller"));
+    EXPECT_FALSE(isValidUtf8("M\xFCller"));
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF")); // overlong
+    EXPECT_TRUE(containsNoCase("J\xC3\xBCrgen M\xC3\xBCller", "\xC3\x9C" "LLER"));
+    EXPECT_FALSE(containsNoCase("alice", "bob"));
+    EXPECT_EQ(fmt("%4d new key(s) in '%s'", {"3", "x y"}), "   3 new key(s) in 'x y'");
+}
+
+TEST(KeySelection, SubstringKeyIdFingerprintAndAmbiguity)
+{
+    KeyInfo a = sampleKey();
+    KeyInfo b = sampleKey();
+    b.id16 = "AAAAAAAA89ABCDEF"; // same eight low digits as a
+    b.fpr = "FFFF2233445566778899AABBCCDDEEFFAAAAAAAA";
+    b.uids = {UidInfo{"Other Person <o@x>", false, {}}};
+    b.subIds16 = {"1111111122223333"};
+    std::vector<KeyInfo> keys{a, b};
+
+    EXPECT_EQ(parseKeySpec("0x89abcdef").kind, KeySpec::KeyId);
+    EXPECT_EQ(parseKeySpec("0x89abcdef").text, "89ABCDEF");
+    EXPECT_EQ(parseKeySpec("\"Other Person\"").text, "Other Person");
+    EXPECT_EQ(parseKeySpec("0xzz").kind, KeySpec::Substring);
+    EXPECT_EQ(parseKeySpec("0x0011 2233 4455 6677 8899 AABB CCDD EEFF 0123 4567").kind,
+              KeySpec::Fingerprint);
+
+    const KeyInfo *out = nullptr;
+    EXPECT_EQ(resolveKey(keys, parseKeySpec("0x89ABCDEF"), out), Resolution::Ambiguous);
+    EXPECT_EQ(resolveKey(keys, parseKeySpec("0xAAAAAAAA89ABCDEF"), out), Resolution::One);
+    EXPECT_EQ(out->fpr, b.fpr);
+    EXPECT_EQ(resolveKey(keys, parseKeySpec("0x22223333"), out), Resolution::One); // subkey ID
+    EXPECT_EQ(out->fpr, b.fpr);
+    EXPECT_EQ(resolveKey(keys, parseKeySpec("0x00112233445566778899AABBCCDDEEFF01234567"), out),
+              Resolution::One);
+    EXPECT_EQ(out->fpr, a.fpr);
+    EXPECT_EQ(resolveKey(keys, parseKeySpec("jm@WORK"), out), Resolution::One);
+    EXPECT_EQ(out->fpr, a.fpr);
+    EXPECT_EQ(resolveKey(keys, parseKeySpec("nobody"), out), Resolution::None);
+    // A user ID substring fitting several keys takes the first, as PGP did.
+    EXPECT_EQ(resolveKey(keys, parseKeySpec("<"), out), Resolution::One);
+    EXPECT_EQ(out->fpr, a.fpr);
+    EXPECT_EQ(splitWords("alice \"Bob Demo\",carol"), (std::vector<std::string>{"alice", "Bob Demo", "carol"}));
+}
+
+TEST(CommandLine, CommandsLettersOptionsAndOperands)
+{
+    Invocation e = parseCommandLine({"-eatb", "", "my file.txt", "0x1234ABCD", "bob", "+batchmode",
+                                     "+CharSet=Latin1", "+force", "-u", "alice", "-o", "out.asc"});
+    EXPECT_TRUE(e.error.empty());
+    EXPECT_EQ(e.command, Command::Encrypt);
+    EXPECT_TRUE(e.armor && e.textMode && e.detached);
+    EXPECT_EQ(e.operands, (std::vector<std::string>{"my file.txt", "0x1234ABCD", "bob"}));
+    EXPECT_EQ(e.plusOptions.at("batchmode"), "on");
+    EXPECT_EQ(e.plusOptions.at("charset"), "Latin1");
+    EXPECT_EQ(*e.signer, "alice");
+    EXPECT_EQ(*e.outFile, "out.asc");
+
+    Invocation es = parseCommandLine({"-es", "f", "bob", "-zsecret phrase"});
+    EXPECT_EQ(es.command, Command::Encrypt);
+    EXPECT_TRUE(es.signToo);
+    EXPECT_EQ(*es.passphrase, "secret phrase");
+
+    EXPECT_EQ(parseCommandLine({"-sat", "n"}).command, Command::Sign);
+    EXPECT_EQ(parseCommandLine({"f.asc"}).command, Command::Decrypt);
+    Invocation kv = parseCommandLine({"-kvvc", "0xAB"});
+    EXPECT_EQ(kv.command, Command::KeyList);
+    EXPECT_TRUE(kv.sigsInListing && kv.fingerprints);
+    EXPECT_FALSE(parseCommandLine({"-kv"}).sigsInListing);
+    EXPECT_EQ(parseCommandLine({"-kc"}).command, Command::KeyCheck);
+    Invocation kx = parseCommandLine({"-kxa", "0xAB", "file"});
+    EXPECT_EQ(kx.command, Command::KeyExtract);
+    EXPECT_TRUE(kx.armor);
+    EXPECT_EQ(parseCommandLine({"-krs", "x"}).command, Command::KeyRemoveSig);
+    EXPECT_EQ(parseCommandLine({"-kd", "x"}).command, Command::KeyDisable);
+    EXPECT_FALSE(parseCommandLine({"-kq"}).error.empty());
+    EXPECT_FALSE(parseCommandLine({"-ec", "f"}).error.empty());
+    EXPECT_FALSE(parseCommandLine({"-e", "f", "-o"}).error.empty());
+}
+
+TEST(Config, FileSyntaxAndCommandLineOnlyOptions)
+{
+    auto cfg = parseConfigText("# comment\r\nMyName = \"Alice # not a comment\"\r\n"
+                               "ARMOR=on   # trailing\nTextMode\nclearsig = off\n"
+                               "Language = de\nCharSet = latin1\nBatchMode = on\nVerbose = 2\n");
+    Settings s;
+    for (const auto &[n, v] : cfg)
+        EXPECT_TRUE(applySetting(s, n, v, false)) << n;
+    EXPECT_EQ(s.myName, "Alice # not a comment");
+    EXPECT_TRUE(s.armor);
+    EXPECT_TRUE(s.textMode);
+    EXPECT_FALSE(s.clearSig);
+    EXPECT_EQ(s.lang, Lang::German);
+    EXPECT_TRUE(s.latin1);
+    EXPECT_EQ(s.verbose, 2);
+    EXPECT_FALSE(s.batchMode); // only on the command line
+    EXPECT_TRUE(applySetting(s, "BatchMode", "on", true));
+    EXPECT_TRUE(s.batchMode);
+    EXPECT_FALSE(applySetting(s, "armor", "perhaps", true));
+    EXPECT_FALSE(applySetting(s, "nosuchoption", "1", true));
+    EXPECT_TRUE(Settings{}.clearSig);
+}
+
+TEST(ResultFiles, MsDosNamingRule)
+{
+    EXPECT_EQ(replaceExtension("letter.txt", ".asc"), "letter.asc");
+    EXPECT_EQ(replaceExtension("/tmp/QUORBIX.tmp", ".asc"), "/tmp/QUORBIX.asc");
+    EXPECT_EQ(replaceExtension("a.b.c", ".pgp"), "a.b.pgp");
+    EXPECT_EQ(replaceExtension("letter", ".pgp"), "letter.pgp");
+    EXPECT_EQ(replaceExtension("my.dir/letter", ".sig"), "my.dir/letter.sig");
+    EXPECT_EQ(replaceExtension(".profile", ".asc"), ".profile.asc");
+    EXPECT_EQ(stripExtension("/tmp/QUORBIX.tmp"), "/tmp/QUORBIX");
+    EXPECT_EQ(stripExtension("letter.txt.asc"), "letter.txt");
+    EXPECT_EQ(stripExtension("letter"), "");
+    EXPECT_EQ(stripExtension("dir.d/letter"), "");
+    EXPECT_EQ(keyFileName("keyfile", true), "keyfile.asc");
+    EXPECT_EQ(keyFileName("keyfile", false), "keyfile.pgp");
+    EXPECT_EQ(keyFileName("key.SIG", true), "key.SIG");
+    EXPECT_EQ(keyFileName("key.txt", true), "key.txt.asc");
+}
