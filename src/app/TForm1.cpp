@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -45,6 +46,23 @@ QWidget *fixedPanel(QWidget *parent, const char *name)
     return w;
 }
 
+// The window was laid out for a narrow 8-point face: buttons are 121 pixels
+// wide. A condensed face at the same pixel height keeps every caption whole.
+QFont windowFont()
+{
+    QFont f;
+    for (const char *family : {"DejaVu Sans Condensed", "Liberation Sans Narrow", "Nimbus Sans Narrow",
+                               "Arial Narrow"}) {
+        QFont candidate(family);
+        if (QFontInfo(candidate).family() == QLatin1String(family)) {
+            f = candidate;
+            break;
+        }
+    }
+    f.setPixelSize(11);
+    return f;
+}
+
 } // namespace
 
 TForm1::TForm1(app::AppState &state, CommandLineArgs cmdLine, QWidget *parent)
@@ -52,13 +70,12 @@ TForm1::TForm1(app::AppState &state, CommandLineArgs cmdLine, QWidget *parent)
 {
     setObjectName("Form1");
     setWindowIcon(app::pictures::appIcon());
-    QFont f = font();
-    f.setPointSize(8);
-    setFont(f);
+    setFont(windowFont());
     buildControls();
     buildMenus();
     // Built-in German texts, then the window as created.
     ui::applyControlTexts(this, app::germanTexts(app::Window::MainWindow));
+    applyDialogTitles(app::germanTexts(app::Window::MainWindow));
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     FormCreate();
 }
@@ -119,7 +136,7 @@ void TForm1::buildControls()
     auto checkBox = [&](QCheckBox *&member, const char *name, int y, bool on) {
         member = new QCheckBox(GroupBox2);
         member->setObjectName(name);
-        member->setGeometry(10, y, 150, 20);
+        member->setGeometry(6, y, 157, 20);
         member->setChecked(on);
     };
     checkBox(CheckBox1, "CheckBox1", 22, false);
@@ -442,7 +459,9 @@ void TForm1::FormCreate()
     // 1. German shared messages.
     st_.texts.setGerman();
     // 2. AppDir: the directory of the program file.
-    st_.appDir = stripTrailingSlash(QCoreApplication::applicationDirPath().toStdString());
+    // (Tests and benchmarks hand in the directory they run the window from.)
+    if (st_.appDir.empty())
+        st_.appDir = stripTrailingSlash(QCoreApplication::applicationDirPath().toStdString());
     // 3. PgpDir from PGPPATH.
     st_.pgpDir = platform::envValue(env, "PGPPATH");
     // 4. The hint handler is this window's status-tip handling (event()).
