@@ -102,13 +102,14 @@ bool Console::readSecret(const std::string &prompt, std::string &out) const
         quiet.c_lflag &= ~(ECHO | ECHONL);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
+    // Through stdio like readLine, so typed-ahead answers stay in order.
     bool got = false;
-    char ch;
-    while (read(STDIN_FILENO, &ch, 1) == 1) {
+    int ch;
+    while ((ch = std::fgetc(stdin)) != EOF) {
         got = true;
         if (ch == '\n')
             break;
-        out += ch;
+        out += char(ch);
     }
     if (tty) {
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Benchmarks pgp against gpg on the same ring:
+#   pgp -kvv            vs  gpg --with-colons --list-sigs   (ring of $KEYS keys with certifications)
+#   pgp -ea / decrypt   vs  gpg -ea / gpg -d               (a 10 MB file)
+# Usage: bench/pgp/run.sh [BUILD-DIR]   (KEYS=1000 RUNS=5 by default)
+# The ring is made once (Ed25519 keys without pass phrase) and kept in BUILD/bench-pgp.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+BUILD="$(cd "$ROOT" && cd "${1:-build}" && pwd)"
+PGP="$BUILD/bin/pgp"
+KEYS="${KEYS:-1000}"
+RUNS="${RUNS:-5}"
+WORK="$BUILD/bench-pgp"
+RING="$WORK/ring-$KEYS"
+[ -x "$PGP" ] || { echo "build pgp first: $PGP missing" >&2; exit 1; }
+mkdir -p "$WORK"
+export GNUPGHOME="$RING"
+trap 'gpgconf --homedir "$RING" --kill gpg-agent >/dev/null 2>&1 || true' EXIT
+
+if [ ! -f "$RING/.complete" ]; then
+  rm -rf "$RING"; mkdir -p "$RING"; chmod 700 "$RING"
+  echo "Generating $KEYS keys (one gpg run)..."
+  params="$WORK/params.txt"
+  : > "$params"
+  for i in $(seq 1 "$KEYS"); do
+    cat >> "$params" <<P
+Key-Type: eddsa
+Key-Curve: ed25519
+Key-Usage: sign,cert
+Subkey-Type: ecdh
+Subkey-Curve: cv25519
+Subkey-Usage: encrypt
+Name-Real: Bench User $i
+Name-Email: user$i@bench.example
+Expire-Date: 0
+%no-protection
+%commit
+P
+  done
+  gpg --batch --quiet --gen-key "$params" 2>/dev/null
+  mapfile -t FPRS < <(gpg --batch --with-colons --list-keys | awk -F: '/^pub/{p=1;next} p&&/^fpr/{print $10;p=0}')
+  echo "Certifying: key 1 signs every key, key 2 every third key..."
+  for ((i = 1; i < ${#FPRS[@]}; i++)); do
+    gpg --batch --quiet --yes -u "${FPRS[0]}" --quick-sign-key "${FPRS[$i]}" 2>/dev/null || true
+    if [ $((i % 3)) -eq 0 ]; then
+      gpg --batch --quiet --yes -u "${FPRS[1]}" --quick-sign-key "${FPRS[$i]}" 2>/dev/null || true
+    fi
+  done
+  gpg --batch --quiet --check-trustdb 2>/dev/null || true
+  touch "$RING/.complete"
+fi
+
+median() { sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
+timeit() { # command... -> median seconds over RUNS
+  for _ in $(seq 1 "$RUNS"); do
+    s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N)
+    echo "$e - $s" | bc
+  done | median
+}
+ratio() { echo "scale=2; $1 / $2" | bc; }
+
+echo
+echo "Ring: $(gpg --batch --with-colons --list-keys | grep -c '^pub') keys, $(gpg --batch --with-colons --list-sigs | grep -c '^sig') signatures"
+pgp_lines=$("$PGP" -kvv | grep -c '^sig')
+gpg_sigs=$(gpg --batch --with-colons --list-sigs | awk -F: '/^pub/{k=1} /^sub/{k=0} k&&/^sig/' | wc -l)
+echo "Certifications listed: pgp $pgp_lines, gpg (on primary user IDs) $gpg_sigs"
+t_gpg=$(timeit gpg --batch --with-colons --list-sigs)
+t_pgp=$(timeit "$PGP" -kvv)
+echo "list:    gpg --with-colons --list-sigs ${t_gpg}s   pgp -kvv ${t_pgp}s   ratio $(ratio "$t_pgp" "$t_gpg")"
+
+FPR=$(gpg --batch --with-colons --list-keys user1@bench.example | awk -F: '/^fpr/{print $10; exit}')
+ID="0x${FPR: -8}"
+cd "$WORK"
+[ -f big.bin ] || head -c 10485760 /dev/urandom > big.bin
+cp big.bin gbig.bin
+t_ge=$(timeit gpg --batch --yes --trust-model always -ea -r "$FPR" -o gbig.asc gbig.bin)
+t_pe=$(timeit "$PGP" -ea big.bin "$ID" +batchmode +force)
+echo "encrypt: gpg -ea ${t_ge}s   pgp -ea ${t_pe}s   ratio $(ratio "$t_pe" "$t_ge")"
+t_gd=$(timeit gpg --batch --yes -o gbig.out -d gbig.asc)
+t_pd=$(timeit "$PGP" big.asc +batchmode +force)
+echo "decrypt: gpg -d ${t_gd}s   pgp ${t_pd}s   ratio $(ratio "$t_pd" "$t_gd")"
+cmp -s big big.bin && echo "decrypted file matches the original" || echo "DECRYPTED FILE DIFFERS"
+rm -f gbig.bin gbig.asc gbig.out
