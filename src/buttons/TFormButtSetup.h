@@ -1,0 +1,59 @@
+#pragma once
+// The button setup dialog: edits one ButtonRecord of the table. Created once
+// and shown modally for each right release on a command button.
+
+#include <QDialog>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+class TForm1;
+
+namespace buttons {
+struct ButtonRecord;
+}
+
+class TFormButtSetup : public QDialog {
+public:
+    // The dialog belongs to the main window (a window of its own over it):
+    // it edits form.state().buttons, relabels the form's buttons and uses
+    // its open dialog.
+    explicit TFormButtSetup(TForm1 &form);
+
+    QGroupBox *GroupBox1 = nullptr, *GroupBox2 = nullptr, *GroupBox3 = nullptr, *GroupBox4 = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr;
+    QLineEdit *edTitel = nullptr, *edToolTip = nullptr, *edCMD = nullptr, *edFName = nullptr;
+    QCheckBox *cbOpen = nullptr, *cbSave = nullptr, *cbUser = nullptr;
+    QRadioButton *rbDOS = nullptr, *rbQuorbix = nullptr, *rbDivert = nullptr;
+    QToolButton *sbFileReq = nullptr;
+    QCheckBox *cbCloseAtEnd = nullptr, *cbShowDos = nullptr, *cbUpdateUserList = nullptr, *cbFromRTF = nullptr;
+    QPushButton *BitBtn1 = nullptr, *BitBtn2 = nullptr, *BitBtn3 = nullptr;
+
+    // Puts record n (1..17) into the controls; edTitel's "Tag" holds n.
+    void fill(int n);
+    // fill(n), then modal; returns the dialog's result.
+    int showFor(int n);
+    // The language's texts (again after the settings dialog was confirmed).
+    void applyTexts();
+
+    void FormShow();
+    void rbDOSEnter();
+    void rbQuorbixEnter();
+    void rbDivertEnter();
+    void sbFileReqClick();
+    void BitBtn1Click();
+    void BitBtn3Click();
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    enum class Output { Console, Program, File };
+    void applyOutputRow(Output o);
+    TForm1 &form_;
+};

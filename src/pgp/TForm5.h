@@ -1,0 +1,36 @@
+#pragma once
+// The wait dialog of the key tree read: a key counter, a progress bar that
+// runs 1..100 and starts again, and a cancel button that raises
+// CancelRequested for the reader to act on.
+
+#include <QDialog>
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace app {
+struct AppState;
+}
+
+class TForm5 : public QDialog {
+public:
+    explicit TForm5(app::AppState &st, QWidget *parent = nullptr);
+
+    QGroupBox *GroupBox1 = nullptr;
+    QLabel *Label2 = nullptr; // the count label
+    QProgressBar *ProgressBar1 = nullptr;
+    QLabel *Label1 = nullptr; // lies beyond the frame's width, as designed
+    QPushButton *Button1 = nullptr;
+
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    void reject() override; // Escape does not end the read
+
+private:
+    app::AppState &st_;
+};
