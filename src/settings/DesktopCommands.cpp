@@ -1,5 +1,8 @@
 // The main window's settings command, hotkeys and the flows they start.
 #include "app/TForm1.h"
+#include "app/TfrmMantra.h"
+#include "buttons/TFormButtSetup.h"
+#include "pgp/TfrmReadPGP.h"
 #include "browser/BrowserBridge.h"
 #include "browser/TForm2.h"
 #include "settings/DesktopServices.h"
@@ -57,20 +60,16 @@ public:
 
 DesktopBinding *binding(TForm1 &form) { return form.findChild<DesktopBinding *>("DesktopBinding", Qt::FindDirectChildrenOnly); }
 
-// The button setup and pass phrase dialogs take their English texts again
-// when the language is now English; they are found by name, since they are
-// created elsewhere.
-void reapplyDialogTexts(const app::AppState &st)
+// The button setup and pass phrase dialogs run their creation-time language
+// step again: English texts when the language is now English. Only dialogs
+// that exist: during the first start they are created later, and take the
+// language then.
+void reapplyDialogTexts(TForm1 &form)
 {
-    if (st.language != "English")
-        return;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        const QString n = w->objectName(), c = QString::fromLatin1(w->metaObject()->className());
-        if (n == "FormButtSetup" || n == "TFormButtSetup" || c == "TFormButtSetup")
-            ui::applyControlTexts(w, app::englishTexts(app::Window::ButtonSetup));
-        else if (n == "frmMantra" || n == "TfrmMantra" || c == "TfrmMantra")
-            ui::applyControlTexts(w, app::englishTexts(app::Window::PassPhrase));
-    }
+    if (form.FormButtSetup)
+        form.FormButtSetup->applyTexts();
+    if (form.frmMantra && form.state().language == "English")
+        ui::applyControlTexts(form.frmMantra, app::englishTexts(app::Window::PassPhrase));
 }
 
 } // namespace
@@ -129,9 +128,12 @@ void TForm1::connectDesktopCommands()
         // The viewer that this showing creates is the one to bring forward.
         const QWidgetList before = QApplication::topLevelWidgets();
         showOutputViewer();
+        b->viewer = nullptr;
         for (QWidget *w : QApplication::topLevelWidgets())
             if (!before.contains(w) && w->isVisible())
                 b->viewer = w;
+        if (lastViewer)
+            b->viewer = lastViewer;
     };
     h.frontToOutputViewer = [b] {
         if (b->viewer) {
@@ -194,7 +196,7 @@ void TForm1::showSettingsDialog()
         ds.programPath.empty() ? QCoreApplication::applicationFilePath().toStdString() : ds.programPath;
     SettingsHooks hooks;
     hooks.applyTexts = [this] { ApplyTexts(); };
-    hooks.reapplyDialogTexts = [this] { desktop::reapplyDialogTexts(st_); };
+    hooks.reapplyDialogTexts = [this] { desktop::reapplyDialogTexts(*this); };
     hooks.setDialogFolders = [this](const std::string &save, const std::string &load) {
         SaveDialog1.initialDir = QString::fromStdString(save);
         OpenDialog1.initialDir = QString::fromStdString(load);

@@ -246,10 +246,14 @@ void TForm7::fillControls()
     hkSign->setValue(settings::shortcutFromHotkey(st_.scSign));
 }
 
-bool TForm7::pgpFound(const QString &dir)
+bool TForm7::pgpFound(const platform::FileSystem &fs, const QString &dir)
 {
-    const QFileInfo fi(dir + "/pgp");
-    return fi.isFile() && fi.isExecutable();
+    const std::string path = (dir + "/pgp").toStdString();
+    if (!fs.exists(path) || fs.isDirectory(path))
+        return false;
+    // A pgp on this disk must also be runnable.
+    const QFileInfo fi(QString::fromStdString(path));
+    return !fi.exists() || fi.isExecutable();
 }
 
 void TForm7::chooseFolderFor(QLineEdit *field)
@@ -265,7 +269,7 @@ void TForm7::BitBtn1Click()
 {
     // 1. The PGP folder must hold pgp; the other values are taken all the same.
     bool keepOpen = false;
-    if (!pgpFound(edPGPPath->text())) {
+    if (!pgpFound(*st_.sys.fs, edPGPPath->text())) {
         if (hooks_.beep)
             hooks_.beep();
         st_.dialogs->information(st_.texts.msg(app::Msg::PgpNotFound));

@@ -22,6 +22,9 @@ class QTabWidget;
 namespace app {
 struct AppState;
 }
+namespace platform {
+class FileSystem;
+}
 
 // The hot-key entry field: one key with modifiers; a key without a modifier,
 // or with Shift alone, is taken as Ctrl plus that key. Backspace or Delete
@@ -78,7 +81,7 @@ public:
     void chooseFolderFor(QLineEdit *field);
 
     // Whether a folder holds an executable pgp.
-    static bool pgpFound(const QString &dir);
+    static bool pgpFound(const platform::FileSystem &fs, const QString &dir);
 
 private:
     void buildControls(bool english);

@@ -51,6 +51,7 @@ struct Settings {
     {
         st.dialogs = &dialogs;
         st.sys.help = &help;
+        st.sys.fs = &platform::systemFileSystem();
         st.helpFile = "/app/Quorbix.html";
         st.language = language;
         goodPgp = (tmp.path() + "/pgp ok").toStdString();
@@ -200,8 +201,10 @@ TEST(SettingsDialog, MissingPgpKeepsTheDialogOpenWithTheOldFolder)
     // A file named pgp that cannot be run does not count.
     Settings t;
     QFile::setPermissions(QString::fromStdString(t.goodPgp) + "/pgp", QFile::ReadOwner | QFile::WriteOwner);
-    EXPECT_FALSE(TForm7::pgpFound(QString::fromStdString(t.goodPgp)));
-    EXPECT_FALSE(TForm7::pgpFound(QString::fromStdString(t.noPgp)));
+    EXPECT_FALSE(TForm7::pgpFound(*t.st.sys.fs, QString::fromStdString(t.goodPgp)));
+    EXPECT_FALSE(TForm7::pgpFound(*t.st.sys.fs, QString::fromStdString(t.noPgp)));
+    QDir().mkpath(QString::fromStdString(t.noPgp) + "/pgp"); // a folder named pgp neither
+    EXPECT_FALSE(TForm7::pgpFound(*t.st.sys.fs, QString::fromStdString(t.noPgp)));
 }
 
 TEST(SettingsDialog, CloseBoxKeepsNothingButFileTypesActAtOnce)
