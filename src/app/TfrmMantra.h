@@ -18,6 +18,7 @@ std::string passPhraseArgument(const AppState &st);
 } // namespace app
 
 class TfrmMantra : public QDialog {
+    Q_OBJECT
 public:
     TfrmMantra(app::AppState &st, QWidget *parent = nullptr);
 

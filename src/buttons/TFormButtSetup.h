@@ -18,6 +18,7 @@ struct ButtonRecord;
 }
 
 class TFormButtSetup : public QDialog {
+    Q_OBJECT
 public:
     // The dialog belongs to the main window (a window of its own over it):
     // it edits form.state().buttons, relabels the form's buttons and uses

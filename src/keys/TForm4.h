@@ -43,6 +43,7 @@ private:
 } // namespace keys
 
 class TForm4 : public QDialog {
+    Q_OBJECT
 public:
     explicit TForm4(app::AppState &st, QWidget *parent = nullptr);
 

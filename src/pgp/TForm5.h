@@ -15,6 +15,7 @@ struct AppState;
 }
 
 class TForm5 : public QDialog {
+    Q_OBJECT
 public:
     explicit TForm5(app::AppState &st, QWidget *parent = nullptr);
 

@@ -12,6 +12,7 @@ struct AppState;
 }
 
 class TfrmReadPGP : public QWidget {
+    Q_OBJECT
 public:
     explicit TfrmReadPGP(app::AppState &st, QWidget *parent = nullptr);
 
