@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QStandardPaths>
@@ -126,6 +127,33 @@ TEST(X11Role, Flow)
     ASSERT_EQ(fx.proc.runs.size(), 2u);
     EXPECT_TRUE(contains(fx.proc.runs[1].args, "-sat"));
     fx.destroy();
+
+    // The key strokes of the mail-window route reach a real text window.
+    auto fw = platform::createSystemForeignWindows();
+    QLineEdit other("Text im anderen Fenster");
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    const platform::WindowHandle w = other.winId();
+    fw->setForeground(w);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fw->foreground() == w; }, 3000));
+    QGuiApplication::clipboard()->setText("vorher");
+    fw->selectAll(w);
+    fw->copy(w);
+    EXPECT_EQ(clipboardText(), "Text im anderen Fenster");
+    QGuiApplication::clipboard()->setText("ersetzt");
+    fw->paste(w);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return other.text() == "ersetzt"; }, 3000)) << other.text().toStdString();
+    EXPECT_EQ(fw->findChild(w, "no such class"), 0u);
+}
+
+TEST(X11Hotkeys, WithoutADisplayEveryRegistrationFails)
+{
+    if (!role().isEmpty() || QGuiApplication::platformName() != "offscreen")
+        GTEST_SKIP();
+    auto hk = platform::createSystemGlobalHotkeys();
+    EXPECT_FALSE(hk->registerHotkey(100, platform::kModControl, '1'));
+    auto fw = platform::createSystemForeignWindows();
+    EXPECT_EQ(fw->foreground(), 0u);
 }
 
 TEST(X11Hotkeys, RealGrabsUnderXvfb)
