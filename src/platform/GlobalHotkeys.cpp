@@ -155,6 +155,12 @@ public:
         if (!code)
             return false;
         Grab g{code, xmods(modifiers)};
+        // The same combination under the same identifier again (start-up after
+        // the first start's settings dialog): already in place.
+        auto [b, e] = grabs_.equal_range(id);
+        for (auto it = b; it != e; ++it)
+            if (it->second.code == g.code && it->second.mods == g.mods)
+                return true;
         // The lock keys change the state the server matches, so each
         // combination is grabbed with and without NumLock and CapsLock.
         xcb_void_cookie_t cookies[4];

@@ -107,3 +107,44 @@ TEST(SettingsForm, HotkeyRunsTheFlowThroughTheMainWindow)
     EXPECT_FALSE(desktop::hotkeyFlowRunning(form));
     TForm2::sleepHook() = [](int ms) { QThread::msleep(ms); };
 }
+
+TEST(SettingsForm, FirstStartShowsTheDialogAfterTheLanguageChooser)
+{
+    Desktop desk;
+    testsupport::FormFixture fx(""); // no stored state
+    fx.env.set("PGPPATH", "/pgp");
+    fx.fs.addFile("/pgp/pgp", "#!/bin/sh\n");
+    QStringList order;
+    testsupport::ModalAnswerer answer(
+        [&](QWidget *w) {
+            if (auto *d = dynamic_cast<TForm7 *>(w)) {
+                order << "settings:" + d->windowTitle();
+                EXPECT_TRUE(d->rbEnglish->isChecked());
+                EXPECT_TRUE(d->rbClip->isChecked()); // Browser is still empty
+                EXPECT_EQ(d->edPGPPath->text(), "/pgp");
+                d->hkEncrypt->setValue(0x4031);
+                d->BitBtn1->click();
+                return true;
+            }
+            if (auto *en = w->findChild<QRadioButton *>("rbEnglish")) {
+                order << "language";
+                en->setChecked(true);
+                if (auto *ok = w->findChild<QPushButton *>("BitBtn1"))
+                    ok->click();
+                return true;
+            }
+            return false;
+        },
+        0);
+    TForm1 &form = fx.create();
+    EXPECT_EQ(order, (QStringList{"language", "settings:Setup"}));
+    EXPECT_EQ(answer.fallbacks(), 0);
+    EXPECT_EQ(fx.st.language, "English");
+    EXPECT_EQ(fx.st.browser, "Clipboard");
+    EXPECT_EQ(form.muSetup->text(), "&Setup");
+    // Registered by the dialog, and once more by start-up step 22 under the same
+    // identifier, which keeps the first (as RegisterHotKey does).
+    EXPECT_EQ(desk.hotkeys.log.front(), "unregister 100");
+    EXPECT_NE(std::find(desk.hotkeys.log.begin(), desk.hotkeys.log.end(), "register 100 2 49"),
+              desk.hotkeys.log.end());
+}
