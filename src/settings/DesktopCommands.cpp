@@ -30,7 +30,7 @@ DesktopServices &installed()
 
 std::optional<std::string> desktopFolderDialog(QWidget *parent, const std::string &title)
 {
-    const QString dir = QFileDialog::getExistingDirectory(parent, QString::fromStdString(title), QString(),
+    const QString dir = QFileDialog::getExistingDirectory(parent, QString::fromStdString(title), QStringLiteral("/"),
                                                           QFileDialog::ShowDirsOnly);
     if (dir.isEmpty())
         return std::nullopt;

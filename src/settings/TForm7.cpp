@@ -20,6 +20,8 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
+#include <QWhatsThis>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -118,6 +120,10 @@ TForm7::TForm7(app::AppState &st, SettingsHooks hooks, QWidget *parent)
 
     new ui::ContextHelp(this, st_.sys.help, [this] { return st_.helpFile; },
                         app::helpContexts(app::Window::Settings));
+    // Many window managers draw no help button in the caption bar; Shift+F1
+    // enters the same mode from the keyboard.
+    auto *whatsThis = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
+    connect(whatsThis, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
 
     setFixedSize(QSize(360, 329).expandedTo(minimumSizeHint()));
     if (QScreen *s = QGuiApplication::primaryScreen())

@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWhatsThis>
 
 #include <gtest/gtest.h>
 
@@ -289,4 +290,10 @@ TEST(SettingsDialog, HelpButtonF1AndCaptionBarHelp)
     QCoreApplication::sendEvent(d.Label1, &onLabel);
     ASSERT_EQ(s.help.calls.size(), 4u);
     EXPECT_EQ(s.help.calls[3].context, 1);
+
+    // Shift+F1 enters that mode where the caption bar has no help button.
+    d.activateWindow();
+    QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_F1, Qt::ShiftModifier);
+    EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
+    QWhatsThis::leaveWhatsThisMode();
 }
