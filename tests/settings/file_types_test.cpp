@@ -222,3 +222,46 @@ TEST(FileTypes, AForeignFileUnderOurNameStaysAndStopsTheRegistration)
     settings::UnregisterFileTypes(*d.desk);
     EXPECT_TRUE(tree(d.data()).count("applications/quorbix-pgpfile.desktop"));
 }
+
+TEST(FileTypes, TheDesktopSeesTheRegistration)
+{
+    const QString gio = QStandardPaths::findExecutable("gio");
+    if (gio.isEmpty() || QStandardPaths::findExecutable("update-mime-database").isEmpty())
+        GTEST_SKIP() << "gio or update-mime-database missing";
+    QTemporaryDir dir;
+    testsupport::FakeEnvironment env;
+    env.set("XDG_DATA_HOME", (dir.path() + "/data").toStdString());
+    env.set("XDG_CONFIG_HOME", (dir.path() + "/config").toStdString());
+    platform::DesktopFileTypes desk(env); // the real refresh tools
+    testsupport::RecordingDialogs dialogs;
+    app::AppState st;
+    st.dialogs = &dialogs;
+    put(dir.path() + "/x.asc", "hallo\n");
+    // The desktop lists only entries whose program exists.
+    const std::string program = (dir.path() + "/bin/quorbix").toStdString();
+    put(QString::fromStdString(program), "#!/bin/sh\n");
+    QFile::setPermissions(QString::fromStdString(program), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    auto ask = [&](const QStringList &args) {
+        QProcess p;
+        auto e = QProcessEnvironment::systemEnvironment();
+        e.insert("XDG_DATA_HOME", dir.path() + "/data");
+        e.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+        e.insert("HOME", dir.path());
+        p.setProcessEnvironment(e);
+        p.start(gio, args);
+        p.waitForFinished(20000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    const QString typeBefore = ask({"info", "-a", "standard::content-type", dir.path() + "/x.asc"});
+
+    settings::RegisterFileTypes(st, desk, program);
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_TRUE(ask({"mime", "application/pgp-encrypted"}).contains("“application/pgp-encrypted”: quorbix-pgpfile.desktop"));
+    EXPECT_TRUE(ask({"mime", "application/pgp-keys"}).contains(": quorbix-ascfile.desktop"));
+    EXPECT_TRUE(ask({"info", "-a", "standard::content-type", dir.path() + "/x.asc"}).contains("application/pgp-keys"));
+
+    settings::UnregisterFileTypes(desk);
+    EXPECT_FALSE(ask({"mime", "application/pgp-encrypted"}).contains("quorbix"));
+    EXPECT_EQ(ask({"info", "-a", "standard::content-type", dir.path() + "/x.asc"}), typeBefore);
+}
