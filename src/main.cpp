@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/TForm1.h"
 #include "platform/Platform.h"
+#include "ui/ProgramIcon.h"
 #include "ui/QtDialogs.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quorbix");
     QApplication::setOrganizationName("Farrowdale Software");
+    QApplication::setWindowIcon(ui::programIcon());
 
     app::AppState st;
     st.sys = platform::systemServices();

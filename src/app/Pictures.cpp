@@ -1,5 +1,7 @@
 #include "app/Pictures.h"
 
+#include "ui/ProgramIcon.h"
+
 #include <QFile>
 #include <QFont>
 #include <QPainter>
@@ -140,17 +142,7 @@ QIcon keyTree()
 
 QIcon appIcon()
 {
-    // The drawn icon file is preferred when it lies beside the help pages.
-    QIcon icon(QStringLiteral(":/quorbix.png"));
-    if (!icon.isNull() && !icon.availableSizes().isEmpty())
-        return icon;
-    QPixmap pm(64, 64);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.scale(4, 4);
-    drawPadlock(p, false);
-    p.end();
-    return QIcon(pm);
+    return ui::programIcon();
 }
 
 } // namespace app::pictures

@@ -5,10 +5,12 @@
 #include "app/TFormLanguage.h"
 #include "buttons/ButtonTable.h"
 #include "crypt/EditorFont.h"
+#include "crypt/EditorText.h"
 #include "keys/MakeIdBatch.h"
 #include "pgp/LaunchFile.h"
 #include "pgp/RunPgp.h"
 #include "ui/ApplyTexts.h"
+#include "ui/ProgramIcon.h"
 
 #include <QAction>
 #include <QApplication>
@@ -69,7 +71,7 @@ TForm1::TForm1(app::AppState &state, CommandLineArgs cmdLine, QWidget *parent)
     : QMainWindow(parent), st_(state), cmdLine_(std::move(cmdLine))
 {
     setObjectName("Form1");
-    setWindowIcon(app::pictures::appIcon());
+    setWindowIcon(ui::programIcon());
     setFont(windowFont());
     buildControls();
     buildMenus();
@@ -427,10 +429,7 @@ void TForm1::closeEvent(QCloseEvent *e)
 
 void TForm1::loadEditorFromFile(const std::string &path)
 {
-    const std::string bytes = st_.sys.fs->readFile(path);
-    QString text = fromLatin1(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    RichEdit1->setPlainText(text);
+    RichEdit1->setPlainText(cryptcmd::editorTextFromFile(st_.sys.fs->readFile(path)));
 }
 
 // ---- start-up ---------------------------------------------------------------
