@@ -217,6 +217,7 @@ TEST(MainWindow, FirstStartAsksForTheLanguage)
     // The settings dialog that follows wants a folder holding pgp.
     fx.env.set("PGPPATH", QUORBIX_FAKEPGP_DIR);
     fx.fs.mkdirs(QUORBIX_FAKEPGP_DIR);
+    fx.fs.addFile(std::string(QUORBIX_FAKEPGP_DIR) + "/pgp", "#!/bin/sh\n", 0755);
     // The language chooser, then the settings dialog of a first start.
     testsupport::ModalAnswerer answer(
         [](QWidget *modal) {
