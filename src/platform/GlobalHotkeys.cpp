@@ -209,13 +209,29 @@ public:
         if (type != "xcb_generic_event_t")
             return false;
         auto *ev = static_cast<xcb_generic_event_t *>(message);
-        if ((ev->response_type & ~0x80) != XCB_KEY_PRESS)
+        const int kind = ev->response_type & ~0x80;
+        if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE)
             return false;
         auto *kp = reinterpret_cast<xcb_key_press_event_t *>(ev);
+        bool grabbed = false;
+        for (auto &[id, g] : grabs_)
+            grabbed = grabbed || g.code == kp->detail;
+        if (!grabbed)
+            return false;
+        if (kind == XCB_KEY_RELEASE) {
+            down_[kp->detail] = false;
+            releasedAt_[kp->detail] = kp->time;
+            return false;
+        }
+        // A key held down repeats: with detectable repeat as further presses
+        // while down, otherwise as a release and a press at the same time.
+        // Only the first press is a hotkey.
+        const bool repeat = down_[kp->detail] || releasedAt_[kp->detail] == kp->time;
+        down_[kp->detail] = true;
         const std::uint16_t state = kp->state & kRelevantMods;
         for (auto &[id, g] : grabs_) {
             if (g.code == kp->detail && g.mods == state) {
-                if (onHotkey)
+                if (onHotkey && !repeat)
                     onHotkey(id);
                 return true;
             }
@@ -275,6 +291,8 @@ private:
     xcb_connection_t *conn_;
     xcb_window_t root_;
     std::multimap<int, Grab> grabs_;
+    std::map<xcb_keycode_t, bool> down_;
+    std::map<xcb_keycode_t, xcb_timestamp_t> releasedAt_;
 };
 
 // ---- none ----------------------------------------------------------------

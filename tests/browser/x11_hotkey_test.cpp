@@ -81,8 +81,10 @@ TEST(X11Role, Flow)
 
     testsupport::FormFixture fx(settingsWithHotkeys());
     fx.proc.onRun = [&](const platform::ProcessSpec &s) {
+        // The result names a recipient again, so that every flow started runs PGP.
         if (contains(s.args, "-ea"))
-            fx.fs.addFile("/tmp/QUORBIX.asc", "-----BEGIN PGP MESSAGE-----\r\n\r\nhQEMA\r\n-----END PGP MESSAGE-----\r\n");
+            fx.fs.addFile("/tmp/QUORBIX.asc",
+                          "//0x12345678\r\n-----BEGIN PGP MESSAGE-----\r\n\r\nhQEMA\r\n-----END PGP MESSAGE-----\r\n");
         else if (contains(s.args, "-sat"))
             fx.fs.addFile("/tmp/QUORBIX.asc", "-----BEGIN PGP SIGNED MESSAGE-----\r\n\r\nHallo\r\n");
     };
@@ -111,6 +113,16 @@ TEST(X11Role, Flow)
     EXPECT_EQ(fx.proc.runs[0].showState, 0);
     EXPECT_FALSE(fx.fs.exists("/tmp/QUORBIX.tmp"));
     EXPECT_TRUE(form.RichEdit1->toPlainText().isEmpty());
+
+    // Held down, the key repeats; it still starts one flow.
+    QProcess held;
+    held.start(QStandardPaths::findExecutable("xdotool"),
+               {"keydown", "ctrl+1", "sleep", "1.5", "keyup", "ctrl+1"});
+    ASSERT_TRUE(held.waitForStarted(5000));
+    QTest::qWaitFor([&] { return held.state() == QProcess::NotRunning; }, 10000);
+    QTest::qWait(300);
+    EXPECT_EQ(fx.proc.runs.size(), 2u);
+    fx.proc.runs.pop_back();
 
     // Ctrl+2 belongs to the other client: nothing runs here.
     ASSERT_TRUE(xdotool("ctrl+2"));
