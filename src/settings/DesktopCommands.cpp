@@ -46,16 +46,22 @@ public:
     }
     ~DesktopBinding() override
     {
-        // The hotkeys end with the main window.
-        if (platform::GlobalHotkeys *hk = installed().hotkeys; hk && owner) {
+        // The hotkeys end with the main window that receives them.
+        if (platform::GlobalHotkeys *hk = installed().hotkeys; hk && receiver() == this) {
             for (int id : {browser::kHotkeyEncrypt, browser::kHotkeyDecrypt, browser::kHotkeySign})
                 hk->unregisterHotkey(id);
             hk->onHotkey = nullptr;
+            receiver() = nullptr;
         }
+    }
+    // The window the hotkeys are delivered to: the one created last.
+    static DesktopBinding *&receiver()
+    {
+        static DesktopBinding *r = nullptr;
+        return r;
     }
     browser::BrowserBridge bridge;
     QPointer<QWidget> viewer;
-    bool owner = false; // this window receives the hotkeys
 };
 
 DesktopBinding *binding(TForm1 &form) { return form.findChild<DesktopBinding *>("DesktopBinding", Qt::FindDirectChildrenOnly); }
@@ -161,7 +167,7 @@ void TForm1::connectDesktopCommands()
 
     // The hotkeys arrive while events are handled; the flow runs afterwards,
     // from the event loop, since it runs nested loops of its own.
-    b->owner = true;
+    desktop::DesktopBinding::receiver() = b;
     QPointer<desktop::DesktopBinding> guard(b);
     ds.hotkeys->onHotkey = [this, guard](int id) {
         if (!guard)
