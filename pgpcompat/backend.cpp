@@ -258,6 +258,40 @@ bool Backend::listKeys(std::vector<KeyInfo> &out, bool sigs, bool check, bool se
     return true;
 }
 
+bool Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secretOnly, std::string *error,
+                           const std::vector<std::string> &patterns)
+{
+    out.clear();
+    const EngineInfo info = engineInfo(GpgEngine);
+    const char *gpg = info.fileName();
+    Error err;
+    auto ctx = Context::createForEngine(SpawnEngine, &err);
+    if (!ctx || err || !gpg) {
+        if (error)
+            *error = "GnuPG cannot be started";
+        return false;
+    }
+    std::vector<const char *> argv = {"gpg", "--batch", "--no-tty", "--with-colons", "--fixed-list-mode",
+                                      "--no-auto-check-trustdb", "--charset", "utf-8"};
+    if (!secretOnly)
+        argv.push_back("--with-secret");
+    argv.push_back(secretOnly ? "--list-secret-keys" : (sigs ? "--list-sigs" : "--list-keys"));
+    argv.push_back("--");
+    for (const std::string &p : patterns)
+        argv.push_back(p.c_str());
+    argv.push_back(nullptr);
+    Data in, outData, errData;
+    in.write("", 0);
+    err = ctx->spawn(gpg, argv.data(), in, outData, errData, Context::SpawnNone);
+    if (err) {
+        if (error)
+            *error = errText(err);
+        return false;
+    }
+    out = parseColonListing(outData.toString(), secretOnly);
+    return true;
+}
+
 bool Backend::keysInFile(const std::string &data, std::vector<KeyInfo> &out)
 {
     Data d(data.data(), data.size(), true);

@@ -73,6 +73,10 @@ public:
     // validate: also GnuPG's validity (needs the trust database; used before encrypting).
     bool listKeys(std::vector<KeyInfo> &out, bool sigs, bool check, bool secretOnly,
                   std::string *error = nullptr, bool validate = false);
+    // The same through gpg's colon listing, without signature checks or trust-database work:
+    // what -kv and -kvv need, in the time gpg itself takes. patterns narrow the listing.
+    bool listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secretOnly, std::string *error,
+                      const std::vector<std::string> &patterns = {});
     bool keysInFile(const std::string &data, std::vector<KeyInfo> &out);
 
     CryptResult encrypt(const std::vector<std::string> &fprs, int in, int out, bool armor,

@@ -97,6 +97,33 @@ bool listOrFail(Ctx &c, std::vector<KeyInfo> &keys, bool secretOnly, bool valida
     return true;
 }
 
+// Only the keys the recipients can name: gpg's substring and key-ID search is a superset of
+// PGP's, and the exact choice is made here. Falls back to the whole ring.
+bool listRecipients(Ctx &c, std::vector<KeyInfo> &keys, const std::vector<std::string> &wanted)
+{
+    std::vector<std::string> patterns;
+    for (const std::string &w : wanted) {
+        std::string u = argToUtf8(c.s, w);
+        KeySpec spec = parseKeySpec(u);
+        if (spec.kind == KeySpec::Substring && spec.text.find(' ') == std::string::npos &&
+            spec.text.find('"') == std::string::npos && !spec.text.empty() &&
+            std::string("=<@*&%!#+").find(spec.text[0]) == std::string::npos)
+            patterns.push_back(spec.text);
+        else if (spec.kind != KeySpec::Substring && spec.text.size() >= 8)
+            patterns.push_back(spec.text);
+        else
+            return listOrFail(c, keys, false, true);
+    }
+    std::string err;
+    if (patterns.empty() || c.s.encryptToSelf)
+        patterns.clear();
+    if (!c.be.listKeysFast(keys, false, false, &err, patterns)) {
+        c.con.line("GnuPG: " + err);
+        return false;
+    }
+    return true;
+}
+
 // The key that signs: -u, else MyName, else the first usable secret key.
 const KeyInfo *ownKey(Ctx &c, const std::vector<KeyInfo> &secret, bool forSigning)
 {
@@ -146,7 +173,10 @@ int cmdList(Ctx &c, ListStyle style)
     }
     {
         std::string err;
-        if (!c.be.listKeys(keys, style != ListStyle::Short, style == ListStyle::CheckSigs, secret, &err)) {
+        bool ok = style == ListStyle::CheckSigs
+                      ? c.be.listKeys(keys, true, true, secret, &err)
+                      : c.be.listKeysFast(keys, style == ListStyle::Sigs, secret, &err);
+        if (!ok) {
             c.con.line("GnuPG: " + err);
             return ExitKeyView;
         }
@@ -489,9 +519,9 @@ int cmdEncrypt(Ctx &c)
     if (!openInput(c, input, in))
         return ExitFileNotFound;
     std::vector<KeyInfo> keys, secret;
-    if (!listOrFail(c, keys, false, true))
-        return ExitEncrypt;
     std::vector<std::string> wanted(ops.begin() + (c.inv.filter ? 0 : 1), ops.end());
+    if (!listRecipients(c, keys, wanted))
+        return ExitEncrypt;
     if (wanted.empty()) {
         c.con.line();
         c.con.print("A user ID is required to select the recipient's public key.\n"

@@ -1,6 +1,7 @@
 #include "listing.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 
 namespace pgpc {
@@ -180,6 +181,113 @@ std::string formatListing(const std::vector<KeyInfo> &keys, const ListOptions &o
             out += l + "\n";
     out += summaryLine(opt.lang, int(keys.size())) + "\n";
     return out;
+}
+
+static std::vector<std::string> colonFields(const std::string &line)
+{
+    std::vector<std::string> f;
+    size_t p = 0;
+    for (;;) {
+        size_t q = line.find(':', p);
+        f.push_back(line.substr(p, q == std::string::npos ? std::string::npos : q - p));
+        if (q == std::string::npos)
+            break;
+        p = q + 1;
+    }
+    return f;
+}
+
+// User IDs in colon listings escape ':' and control bytes as \xNN.
+static std::string unescapeColon(const std::string &s)
+{
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() + 0 && s[i + 1] == 'x' && std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 3]))) {
+            out += char(std::stoi(s.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListing)
+{
+    std::vector<KeyInfo> keys;
+    KeyInfo *key = nullptr;
+    UidInfo *uid = nullptr;
+    enum { None, Primary, Sub } fprFor = None;
+    bool inSub = false;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t nl = text.find('\n', pos);
+        std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+        pos = nl == std::string::npos ? text.size() : nl + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        auto f = colonFields(line);
+        if (f.size() < 2)
+            continue;
+        const std::string &t = f[0];
+        auto field = [&](size_t i) -> const std::string & {
+            static const std::string empty;
+            return i < f.size() ? f[i] : empty;
+        };
+        if (t == "pub" || t == "sec") {
+            keys.emplace_back();
+            key = &keys.back();
+            uid = nullptr;
+            inSub = false;
+            key->secret = secretListing;
+            key->hasSecret = t == "sec" || field(14) == "+" || (!field(14).empty() && field(14) != "#");
+            const std::string &v = field(1);
+            key->revoked = v == "r";
+            key->expired = v == "e";
+            key->valid = v == "f" || v == "u";
+            key->bits = unsigned(std::strtoul(field(2).c_str(), nullptr, 10));
+            key->id16 = field(4);
+            key->created = std::time_t(std::strtoll(field(5).c_str(), nullptr, 10));
+            const std::string &caps = field(11);
+            key->disabled = caps.find('D') != std::string::npos;
+            key->canEncrypt = caps.find('E') != std::string::npos;
+            key->canSign = caps.find('S') != std::string::npos;
+            fprFor = Primary;
+        } else if (!key) {
+            continue;
+        } else if (t == "sub" || t == "ssb") {
+            inSub = true;
+            uid = nullptr;
+            key->subIds16.push_back(field(4));
+            fprFor = Sub;
+        } else if (t == "fpr") {
+            if (fprFor == Primary)
+                key->fpr = field(9);
+            else if (fprFor == Sub)
+                key->subFprs.push_back(field(9));
+            fprFor = None;
+        } else if (t == "uid" && !inSub) {
+            key->uids.emplace_back();
+            uid = &key->uids.back();
+            uid->uid = unescapeColon(field(9));
+            uid->revoked = field(1) == "r";
+            if (field(1) == "f" || field(1) == "u")
+                key->valid = true;
+        } else if (t == "sig" && uid && !inSub) {
+            const std::string &cls = field(10);
+            if (cls.rfind("30", 0) == 0) // a revocation of a certification, not a certification
+                continue;
+            SigInfo si;
+            si.signerId16 = field(4);
+            si.created = std::time_t(std::strtoll(field(5).c_str(), nullptr, 10));
+            si.signerUid = unescapeColon(field(9));
+            if (si.signerUid == "[User ID not found]")
+                si.signerUid.clear();
+            uid->sigs.push_back(std::move(si));
+        }
+    }
+    return keys;
 }
 
 static bool isHex(const std::string &s)

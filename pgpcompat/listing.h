@@ -74,6 +74,10 @@ std::vector<std::string> keyLines(const KeyInfo &key, const ListOptions &opt);
 std::string formatListing(const std::vector<KeyInfo> &keys, const ListOptions &opt,
                           const std::string &ring);
 
+// GnuPG's --with-colons key listing (--list-keys or --list-sigs, --fixed-list-mode) as KeyInfo;
+// validity comes from field 2 when GnuPG filled it in.
+std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListing);
+
 // How a command-line user ID selects keys.
 struct KeySpec {
     enum Kind { Substring, KeyId, Fingerprint } kind = Substring;

@@ -37,13 +37,13 @@ Expire-Date: 0
 %commit
 P
   done
-  gpg --batch --quiet --gen-key "$params" 2>/dev/null
-  mapfile -t FPRS < <(gpg --batch --with-colons --list-keys | awk -F: '/^pub/{p=1;next} p&&/^fpr/{print $10;p=0}')
+  gpg --batch --quiet --no-auto-check-trustdb --gen-key "$params" 2>/dev/null
+  mapfile -t FPRS < <(gpg --batch --no-auto-check-trustdb --with-colons --list-keys | awk -F: '/^pub/{p=1;next} p&&/^fpr/{print $10;p=0}')
   echo "Certifying: key 1 signs every key, key 2 every third key..."
   for ((i = 1; i < ${#FPRS[@]}; i++)); do
-    gpg --batch --quiet --yes -u "${FPRS[0]}" --quick-sign-key "${FPRS[$i]}" 2>/dev/null || true
+    gpg --batch --quiet --yes --no-auto-check-trustdb -u "${FPRS[0]}" --quick-sign-key "${FPRS[$i]}" >/dev/null 2>&1 || true
     if [ $((i % 3)) -eq 0 ]; then
-      gpg --batch --quiet --yes -u "${FPRS[1]}" --quick-sign-key "${FPRS[$i]}" 2>/dev/null || true
+      gpg --batch --quiet --yes --no-auto-check-trustdb -u "${FPRS[1]}" --quick-sign-key "${FPRS[$i]}" >/dev/null 2>&1 || true
     fi
   done
   gpg --batch --quiet --check-trustdb 2>/dev/null || true

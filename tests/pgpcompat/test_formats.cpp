@@ -246,3 +246,43 @@ TEST(ResultFiles, MsDosNamingRule)
     EXPECT_EQ(keyFileName("key.SIG", true), "key.SIG");
     EXPECT_EQ(keyFileName("key.txt", true), "key.txt.asc");
 }
+
+TEST(ColonListing, KeysUserIdsAndCertifications)
+{
+    const std::string text =
+        "tru::1:1700000000:0:3:1:5\n"
+        "pub:u:255:22:E33D5766F9A8DD80:1700000000:::u:::scESC::::::23::0:\n"
+        "fpr:::::::::FD5DDA29977AB4D1C71324ECE33D5766F9A8DD80:\n"
+        "uid:u::::1700000000::HASH::Alice\\x3a Demo <a@x>::::::::::0:\n"
+        "sig:::22:E33D5766F9A8DD80:1700000000::::Alice\\x3a Demo <a@x>:13x:::::8:\n"
+        "sig:::22:BD1944A9999EEA22:1700000100::::[User ID not found]:10x:::::8:\n"
+        "rev:::22:BD1944A9999EEA22:1700000200::::Bob:30x:::::8:\n"
+        "sub:u:255:18:0E4B919F1B9D5377:1700000000::::::e::::::23:\n"
+        "fpr:::::::::0123456789ABCDEF0123456789ABCDEF01234567:\n"
+        "sig:::22:E33D5766F9A8DD80:1700000000::::Alice:18x:::::8:\n"
+        "pub:r:3072:1:BD1944A9999EEA22:1600000000:::-:::scD::::::23::0:\r\n"
+        "fpr:::::::::007822B3FE5BD272D4E33DB5BD1944A9999EEA22:\r\n"
+        "uid:r::::1600000000::H2::Bob:\r\n";
+    auto keys = parseColonListing(text, false);
+    ASSERT_EQ(keys.size(), 2u);
+    const KeyInfo &a = keys[0];
+    EXPECT_EQ(a.id8(), "F9A8DD80");
+    EXPECT_EQ(a.fpr, "FD5DDA29977AB4D1C71324ECE33D5766F9A8DD80");
+    EXPECT_EQ(a.bits, 255u);
+    EXPECT_EQ(a.created, 1700000000);
+    EXPECT_TRUE(a.valid && a.canEncrypt && a.canSign && !a.disabled && !a.revoked);
+    EXPECT_EQ(a.subIds16, std::vector<std::string>{"0E4B919F1B9D5377"});
+    EXPECT_EQ(a.subFprs, std::vector<std::string>{"0123456789ABCDEF0123456789ABCDEF01234567"});
+    ASSERT_EQ(a.uids.size(), 1u);
+    EXPECT_EQ(a.uids[0].uid, "Alice: Demo <a@x>");
+    // the revocation and the subkey binding are no certifications
+    ASSERT_EQ(a.uids[0].sigs.size(), 2u);
+    EXPECT_EQ(a.uids[0].sigs[1].signerId16, "BD1944A9999EEA22");
+    EXPECT_EQ(a.uids[0].sigs[1].signerUid, ""); // shown as the unknown signator
+    const KeyInfo &b = keys[1];
+    EXPECT_TRUE(b.revoked && b.disabled && !b.valid && !b.canEncrypt);
+    EXPECT_EQ(b.fpr, "007822B3FE5BD272D4E33DB5BD1944A9999EEA22");
+    EXPECT_TRUE(b.uids[0].revoked);
+    ListOptions lo;
+    EXPECT_EQ(keyLines(b, lo)[0], "pub- 3072/999EEA22 2020/09/13 *** KEY REVOKED ***");
+}
