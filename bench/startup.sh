@@ -8,9 +8,11 @@ BUILD="$(cd "${1:-build}" && pwd)"
 RUNS="${2:-15}"
 WORK="$(mktemp -d /tmp/qbench.XXXXXX)"
 trap 'kill $XPID 2>/dev/null || true; rm -rf "$WORK"' EXIT
-DISP=":$(( 200 + RANDOM % 100 ))"
-Xvfb "$DISP" -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
-for _ in $(seq 100); do DISPLAY="$DISP" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# Let Xvfb pick a free display and tell us which.
+exec 3> "$WORK/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
+for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
+DISP=":$(head -1 "$WORK/display")"
 export DISPLAY="$DISP" XDG_CONFIG_HOME="$WORK/config" PGPPATH="$WORK/pgp" Temp="$WORK"
 mkdir -p "$WORK/pgp" "$XDG_CONFIG_HOME/Farrowdale Software"
 ln -s "$BUILD/bin/pgp" "$WORK/pgp/pgp"
