@@ -10,7 +10,7 @@ WORK="$(mktemp -d /tmp/qbench.XXXXXX)"
 trap 'kill $XPID 2>/dev/null || true; rm -rf "$WORK"' EXIT
 # Let Xvfb pick a free display and tell us which.
 exec 3> "$WORK/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
 for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
 DISP=":$(head -1 "$WORK/display")"
 export DISPLAY="$DISP" XDG_CONFIG_HOME="$WORK/config" PGPPATH="$WORK/pgp" Temp="$WORK"
