@@ -9,7 +9,7 @@ DEMO="$BUILD/demo"
 mkdir -p "$DEMO/pgp" "$DEMO/config" "$DEMO/tmp"
 chmod 700 "$DEMO/tmp"
 ln -sf "$BUILD/bin/pgp" "$DEMO/pgp/pgp"
-"$ROOT/scripts/make-demo-home.sh" "$DEMO/gnupg"
+"$ROOT/scripts/make-demo-home.sh" "$DEMO/gnupg" "$DEMO/pgp"
 
 export GNUPGHOME="$DEMO/gnupg"
 export PGPPATH="$DEMO/pgp"
