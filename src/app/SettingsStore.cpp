@@ -189,7 +189,10 @@ SettingsValues firstStartValues(const SettingsValues &creationTime)
     v.height = creationTime.height;
     v.width = creationTime.width;
     v.maximized = false;
-    v.breakSig = v.radix64 = v.textMode = false;
+    // The "-a" box keeps the check it is created with: armoured output is
+    // what a first mail needs, and clearing it would surprise a new user.
+    v.breakSig = v.textMode = false;
+    v.radix64 = true;
     v.pgpPath = creationTime.pgpPath;
     v.ubPanel = true;
     v.wordwrap = true;

@@ -57,7 +57,7 @@ LoadResult loadSettings(platform::RegistryStore &store, SettingsValues &inout);
 // Writes everything and flushes the store. Throws platform::PlatformError.
 void saveSettings(platform::RegistryStore &store, const SettingsValues &values);
 
-// What a first start runs with: option boxes off, load/save paths and extra
+// What a first start runs with: "-b" and "-t" off, "-a" on, load/save paths and extra
 // parameters empty, PgpDir and bounds from creation time, word wrap on, the
 // user-button panel shown, an all-zero font record and no hotkeys. Browser
 // is "Clipboard", so the hotkeys take the clipboard route and show their

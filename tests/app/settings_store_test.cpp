@@ -147,7 +147,8 @@ TEST(SettingsStore, FirstStartReadsNothingEvenWithSetup)
         EXPECT_TRUE(l.rfind("read", 0) != 0 && l.rfind("create", 0) != 0 && l.rfind("write", 0) != 0) << l;
 
     SettingsValues f = firstStartValues(v);
-    EXPECT_FALSE(f.breakSig || f.radix64 || f.textMode || f.maximized);
+    EXPECT_FALSE(f.breakSig || f.textMode || f.maximized);
+    EXPECT_TRUE(f.radix64);
     EXPECT_TRUE(f.kLoadPath.empty() && f.kSavePath.empty() && f.configText.empty());
     EXPECT_EQ(f.browser, "Clipboard");
     EXPECT_EQ(f.pgpPath, "/env/pgppath");

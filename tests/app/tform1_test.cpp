@@ -244,7 +244,8 @@ TEST(MainWindow, FirstStartAsksForTheLanguage)
     EXPECT_EQ(f.muQuit->text(), "&Quit");
     EXPECT_TRUE(fx.fs.exists("/app/Buttons.qxe"));
     // What a first start runs with.
-    EXPECT_FALSE(f.CheckBox2->isChecked());
+    EXPECT_TRUE(f.CheckBox2->isChecked());
+    EXPECT_FALSE(f.CheckBox1->isChecked());
     EXPECT_FALSE(f.Panel2->isHidden());
     EXPECT_EQ(fx.st.browser, "Clipboard");
 
