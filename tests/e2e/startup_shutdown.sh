@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The real program under Xvfb, as a new user meets it: a normal start writes
+# the button file, the launch file and the key list; Ctrl+B ends it, rewrites
+# the settings and removes the working files.
+# usage: startup_shutdown.sh BUILD_DIR    (exit 77: skipped)
+set -euo pipefail
+BUILD="$1"
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
+done
+WORK="$(mktemp -d /tmp/qe2e.XXXXXX)"
+cleanup() { [ -n "${QPID:-}" ] && kill "$QPID" 2>/dev/null; kill "${XPID:-}" 2>/dev/null; rm -rf "$WORK"; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+# AppDir is the program's own directory: run a copy from a folder of ours.
+mkdir -p "$WORK/app" "$WORK/pgp" "$WORK/tmp" "$WORK/config/Farrowdale Software"
+cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$WORK/app/"
+# A pgp that lists one key, as the key-list script needs.
+cat > "$WORK/pgp/pgp" <<'PGP'
+#!/bin/sh
+printf '\r\nKey ring: x\r\nType Bits/KeyID    Date       User ID\r\npub  1024/12345678 1996/01/01 Demo\r\n1 matching key found.\r\n'
+PGP
+chmod +x "$WORK/pgp/pgp"
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\MainWindow]\r\n"Left"="30"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\Setup]\r\n"PGPPath"="%s"\r\n"Language"="Deutsch"\r\n' \
+  "$WORK/pgp" > "$WORK/config/Farrowdale Software/QUORBIX.reg"
+touch "$WORK/tmp/QUORBIX.tmp" "$WORK/tmp/QUORBIX.asc" "$WORK/tmp/QUORBIX.pgp" "$WORK/tmp/QUORBIX" "$WORK/app/out.txt"
+
+exec 3> "$WORK/display"
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
+for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(head -1 "$WORK/display")"
+export XDG_CONFIG_HOME="$WORK/config" Temp="$WORK/tmp"
+unset PGPPATH PGPPASS Tmp
+
+"$WORK/app/quorbix" > "$WORK/log" 2>&1 & QPID=$!
+WID=""
+for _ in $(seq 400); do
+  WID=$(xdotool search --onlyvisible --name "^QUORBIX Version 2.0$" 2>/dev/null | head -1) && [ -n "$WID" ] && break
+  kill -0 "$QPID" 2>/dev/null || { cat "$WORK/log"; fail "quorbix ended at start-up"; }
+  sleep 0.05
+done
+[ -n "$WID" ] || fail "no main window"
+
+[ "$(stat -c %s "$WORK/app/Buttons.qxd")" = 7072 ] || fail "Buttons.qxd not 7072 bytes"
+[ "$(stat -c %s "$WORK/pgp/PGP.pif")" = 968 ] || fail "PGP.pif not 968 bytes"
+grep -q "ID.txt -kv +CharSet=Latin1" "$WORK/app/MakeID.bat" || fail "MakeID.bat line"
+for _ in $(seq 100); do grep -q "12345678" "$WORK/app/ID.txt" 2>/dev/null && break; sleep 0.05; done
+grep -q "12345678" "$WORK/app/ID.txt" || fail "the key-list script did not run"
+
+# No window manager here: a click into the window gives it the keyboard.
+eval "$(xdotool getwindowgeometry --shell "$WID")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+sleep 0.3
+xdotool key ctrl+b
+for _ in $(seq 200); do kill -0 "$QPID" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$QPID" 2>/dev/null && fail "Ctrl+B did not end the program"
+QPID=""
+
+REG="$WORK/config/Farrowdale Software/QUORBIX.reg"
+grep -q '"Version"="20"' "$REG" || fail "Version not written"
+grep -q '"Width"=' "$REG" || fail "bounds not written"
+grep -q '"Editor Font"=hex:' "$REG" || fail "font record not written"
+for f in app/out.txt app/ID.txt app/Tree.txt app/MakeID.bat tmp/QUORBIX.tmp tmp/QUORBIX.asc tmp/QUORBIX.pgp tmp/QUORBIX; do
+  [ -e "$WORK/$f" ] && fail "$f left behind"
+done
+[ -e "$WORK/app/MakeID.pif" ] || fail "MakeID.pif removed"
+echo "1 passed, 0 failed"
