@@ -126,6 +126,7 @@ void TForm1::ReadKeyTree()
     TreeView1->clear();
     st_.keyCount = 0;
     int step = 0;
+    int barPosition = 0; // the progress bar's position after the last key line
 
     std::string bytes;
     try {
@@ -139,8 +140,9 @@ void TForm1::ReadKeyTree()
     static const QIcon sigIcon(app::pictures::treeSig());
 
     TreeView1->setUpdatesEnabled(false);
-    // Key nodes wait here and go into the tree in batches, with the children
-    // that came under them meanwhile: one insertion per batch, not per line.
+    // Nodes wait here and go into the tree in one insertion at the end (or at
+    // the cancel): a tree that grows while messages are let through lays out
+    // all its rows again at every pump.
     QList<QTreeWidgetItem *> pending;
     auto flush = [&] {
         if (!pending.isEmpty()) {
@@ -154,7 +156,12 @@ void TForm1::ReadKeyTree()
 
     for (std::string_view line : keys::textLines(bytes)) {
         if (keys::treeReadPumpMs <= 0 || sincePump.elapsed() >= keys::treeReadPumpMs) {
-            flush();
+            // The dialog shows what it is given when it paints; a progress bar
+            // repaints at once on every change, so it gets the figures here.
+            if (wait && barPosition > 0) {
+                wait->Label2->setText(QString::number(st_.keyCount));
+                wait->ProgressBar1->setValue(barPosition);
+            }
             st_.processEvents();
             sincePump.restart();
         }
@@ -172,10 +179,7 @@ void TForm1::ReadKeyTree()
             current = new QTreeWidgetItem(QStringList(latin1(line)));
             current->setIcon(0, keyIcon);
             pending.append(current);
-            if (wait) {
-                wait->Label2->setText(QString::number(st_.keyCount));
-                wait->ProgressBar1->setValue(step);
-            }
+            barPosition = step;
             if (step == 100)
                 step = 0;
             break;

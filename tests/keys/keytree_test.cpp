@@ -170,7 +170,7 @@ TEST(KeyTree, CancelKeepsWhatWasRead)
     fx.treeText = listing(50);
     fx.st.processEvents = [&] {
         TForm5 *w = waitDialog();
-        if (w && f.TreeView1->topLevelItemCount() == 10) {
+        if (w && w->Label2->text() == "10") { // cancelled after the tenth key
             w->Button1->click();
             w->Button1->click(); // twice: one request
         }
