@@ -165,9 +165,12 @@ TEST(FileCommands, CancelBusyAndMissingPassPhrase)
     fx.st.passPhrase.clear();
     fx.nextFile = "/data/x.asc";
     {
-        testsupport::ModalAnswerer mantra(testsupport::ModalAnswerer::reject());
+        // Each command asks once; cancelling abandons it.
+        testsupport::ModalAnswerer mantra(testsupport::ModalAnswerer::reject(), 2);
         f.buDecryptClick();
         f.buSignClick();
+        EXPECT_EQ(mantra.answered(), 2);
+        EXPECT_EQ(mantra.classNames().value(0), "TfrmMantra");
     }
     EXPECT_EQ(fx.openAsked, 4);
     EXPECT_TRUE(fx.proc.runs.empty());

@@ -1,6 +1,7 @@
 // The encryption commands with the real pgp program on a throw-away GnuPG
 // home: what is encrypted decrypts to the same bytes, signatures verify.
 #include "crypt/RecordingDialogs.h"
+#include "keys/TForm4.h"
 #include "support/FakeEnvironment.h"
 #include "support/FakeRegistryStore.h"
 #include "support/FormFixture.h"
@@ -12,7 +13,9 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -83,9 +86,13 @@ TEST(CryptEndToEnd, RealPgpRoundTrips)
     st.sys.registry = &reg;
     st.dialogs = &dialogs;
     st.processEvents = [] { QCoreApplication::processEvents(); };
+    st.appDir = dir + "/app";
     auto form = std::make_unique<TForm1>(st, CommandLineArgs{});
     TForm1 &f = *form;
-    st.appDir = dir + "/app";
+    // The key list is written in the background at start-up.
+    const std::string idTxt = dir + "/app/ID.txt";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return slurp(idTxt).find(keyId.substr(2)) != std::string::npos; }, 20000))
+        << slurp(idTxt);
     st.passPhrase = "secret";
     st.sendPassPhrase = true;
 
@@ -101,11 +108,24 @@ TEST(CryptEndToEnd, RealPgpRoundTrips)
     f.CheckBox1->setChecked(false);
     f.CheckBox2->setChecked(true);
     f.CheckBox3->setChecked(false);
-    st.recipientSpec = keyId;
     {
-        testsupport::ModalAnswerer chooser(testsupport::ModalAnswerer::accept(), 0);
+        // Pick the key in the recipient chooser by a double click on its row.
+        testsupport::ModalAnswerer chooser([&keyId](QWidget *w) {
+            auto *c = qobject_cast<TForm4 *>(w);
+            if (!c)
+                return false;
+            for (int row = 0; row < c->model->rowCount(); ++row)
+                if (c->model->index(row, 1).data().toString().toStdString() == keyId.substr(2)) {
+                    c->ListView1->selectRow(row);
+                    c->ListView1DblClick();
+                    return true;
+                }
+            return false;
+        });
         f.buEncryptClick();
+        EXPECT_EQ(chooser.answered(), 1);
     }
+    EXPECT_EQ(st.recipientSpec, keyId);
     const std::string armoured = dir + "/my docs/letter one.asc";
     ASSERT_TRUE(QFile::exists(QString::fromStdString(armoured))) << f.RichEdit1->toPlainText().toStdString();
     QFile::remove(QString::fromStdString(plain));
