@@ -1,7 +1,6 @@
 #include "support/FormFixture.h"
 
 #include "pgp/LaunchFile.h"
-#include "settings/DesktopServices.h"
 
 namespace testsupport {
 
@@ -30,25 +29,11 @@ FormFixture::FormFixture(const std::string &settings) : reg(settings)
     st.sys.registry = &reg;
     st.dialogs = &dialogs;
     st.appDir = "/app";
-
-    desktopEnv.set("XDG_DATA_HOME", desktopHome.path().toStdString() + "/data");
-    desktopEnv.set("XDG_CONFIG_HOME", desktopHome.path().toStdString() + "/config");
-    fileTypes = std::make_unique<platform::DesktopFileTypes>(
-        desktopEnv, [](const std::string &, const std::vector<std::string> &) {});
-    desktop::DesktopServices services;
-    services.hotkeys = &hotkeys;
-    services.clipboard = &clipboard;
-    services.windows = &windows;
-    services.fileTypes = fileTypes.get();
-    services.programPath = "/app/quorbix";
-    services.chooseFolder = [](QWidget *, const std::string &) { return std::optional<std::string>(); };
-    desktop::installDesktopServices(services);
 }
 
 FormFixture::~FormFixture()
 {
     destroy();
-    desktop::installDesktopServices({});
 }
 
 TForm1 &FormFixture::create(CommandLineArgs args)

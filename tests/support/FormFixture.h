@@ -10,17 +10,11 @@
 #include "app/AppState.h"
 #include "app/TForm1.h"
 #include "crypt/RecordingDialogs.h"
-#include "platform/Clipboard.h"
-#include "platform/DesktopFileTypes.h"
-#include "platform/ForeignWindows.h"
-#include "platform/GlobalHotkeys.h"
 #include "support/FakeEnvironment.h"
 #include "support/FakeFileSystem.h"
 #include "support/FakeHelpViewer.h"
 #include "support/FakeProcessRunner.h"
 #include "support/FakeRegistryStore.h"
-
-#include <QTemporaryDir>
 
 #include <memory>
 #include <string>
@@ -38,14 +32,6 @@ public:
     FakeHelpViewer help;
     FakeRegistryStore reg;
     RecordingDialogs dialogs;
-    // The desktop: hotkeys, clipboard, foreign windows, and file types kept
-    // in a folder of the test's own, never the user's.
-    platform::FakeGlobalHotkeys hotkeys;
-    platform::FakeClipboard clipboard;
-    platform::FakeWindowTree windows{&clipboard};
-    QTemporaryDir desktopHome;
-    FakeEnvironment desktopEnv;
-    std::unique_ptr<platform::DesktopFileTypes> fileTypes;
     app::AppState st;
     std::unique_ptr<TForm1> form;
 
