@@ -1,9 +1,9 @@
 #include "backend.h"
+#include "agent.h"
 
 #include <gpgme++/context.h>
 #include <gpgme++/data.h>
 #include <gpgme++/decryptionresult.h>
-#include <gpgme++/defaultassuantransaction.h>
 #include <gpgme++/editinteractor.h>
 #include <gpgme++/encryptionresult.h>
 #include <gpgme++/engineinfo.h>
@@ -20,12 +20,15 @@
 #include <gpgme++/verificationresult.h>
 #include <gpgme.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <pwd.h>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace pgpc {
 
@@ -60,6 +63,15 @@ bool PassSource::next(bool previousWasBad, std::string &out)
     if (con_.settings().latin1 && !isValidUtf8(out))
         out = latin1ToUtf8(out);
     return true;
+}
+
+std::optional<std::string> PassSource::upFront() const
+{
+    if (given_)
+        return given_->find_first_of("\r\n") == std::string::npos ? given_ : std::nullopt;
+    if (con_.settings().batchMode)
+        return std::string();
+    return std::nullopt;
 }
 
 class Backend::Provider : public PassphraseProvider {
@@ -176,7 +188,14 @@ struct Backend::Cache {
 Backend::Backend(const Console &con, PassSource &pass)
     : cache_(std::make_unique<Cache>()), con_(con), pass_(pass), provider_(std::make_unique<Provider>(pass))
 {
-    initializeLibrary();
+    // gpgme would otherwise start gpgconf twice and ask gpgsm and gpgconf for their versions
+    // on every run; pgp needs gpg alone (found on PATH) and talks to the agent itself.
+    static bool once = [] {
+        gpgme_set_global_flag("disable-gpgconf", "1");
+        initializeLibrary();
+        return true;
+    }();
+    (void)once;
 }
 
 Backend::~Backend() = default;
@@ -209,6 +228,35 @@ std::unique_ptr<Context> Backend::newContext(bool armor, bool text)
     ctx->setTextMode(text);
     return ctx;
 }
+
+// A file descriptor as gpgme data, moved in 64 KiB steps rather than gpgme's default 4 KiB.
+static Data fdData(int fd)
+{
+    gpgme_data_t d = nullptr;
+    if (gpgme_data_new_from_fd(&d, fd) != 0)
+        return Data(fd);
+    gpgme_data_set_flag(d, "io-buffer-size", "65536");
+    return Data(d);
+}
+
+// The same for the C calls.
+struct RawData {
+    gpgme_data_t d = nullptr;
+    explicit RawData(int fd)
+    {
+        if (gpgme_data_new_from_fd(&d, fd) == 0)
+            gpgme_data_set_flag(d, "io-buffer-size", "65536");
+        else
+            d = nullptr;
+    }
+    ~RawData()
+    {
+        if (d)
+            gpgme_data_release(d);
+    }
+    RawData(const RawData &) = delete;
+    RawData &operator=(const RawData &) = delete;
+};
 
 static std::string errText(const Error &e)
 {
@@ -273,8 +321,6 @@ bool Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secretOnly
     }
     std::vector<const char *> argv = {"gpg", "--batch", "--no-tty", "--with-colons", "--fixed-list-mode",
                                       "--no-auto-check-trustdb", "--charset", "utf-8"};
-    if (!secretOnly)
-        argv.push_back("--with-secret");
     argv.push_back(secretOnly ? "--list-secret-keys" : (sigs ? "--list-sigs" : "--list-keys"));
     argv.push_back("--");
     for (const std::string &p : patterns)
@@ -311,6 +357,227 @@ std::optional<KeyInfo> Backend::keyByFpr(const std::string &fpr)
     if (e || k.isNull())
         return std::nullopt;
     return toKeyInfo(k, false);
+}
+
+static std::vector<std::string> words(const std::string &line)
+{
+    std::vector<std::string> f;
+    size_t p = 0;
+    while (p < line.size()) {
+        size_t q = line.find(' ', p);
+        if (q != p)
+            f.push_back(line.substr(p, q == std::string::npos ? std::string::npos : q - p));
+        if (q == std::string::npos)
+            break;
+        p = q + 1;
+    }
+    return f;
+}
+
+GpgStatus parseGpgStatus(const std::string &text)
+{
+    GpgStatus st;
+    SigCheck *sig = nullptr;
+    auto newSig = [&] {
+        st.sigs.emplace_back();
+        sig = &st.sigs.back();
+    };
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t nl = text.find('\n', pos);
+        std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+        pos = nl == std::string::npos ? text.size() : nl + 1;
+        if (line.rfind("[GNUPG:] ", 0) != 0)
+            continue;
+        auto f = words(line.substr(9));
+        if (f.empty())
+            continue;
+        const std::string &k = f[0];
+        auto at = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
+        if (k == "ENC_TO")
+            st.encTo16.push_back(upperHex(at(1).c_str()));
+        else if (k == "NO_SECKEY")
+            st.noSecKey16.push_back(upperHex(at(1).c_str()));
+        else if (k == "NEED_PASSPHRASE" || k == "NEED_PASSPHRASE_SYM")
+            st.askedPass = true;
+        else if (k == "BEGIN_DECRYPTION")
+            st.beganDecryption = true;
+        else if (k == "DECRYPTION_OKAY")
+            st.decryptionOkay = true;
+        else if (k == "DECRYPTION_FAILED")
+            st.decryptionFailed = true;
+        else if (k == "END_ENCRYPTION")
+            st.encryptionDone = true;
+        else if (k == "INV_RECP" || k == "NO_RECP")
+            st.invalidRecipient = true;
+        else if (k == "ERROR" || k == "FAILURE") {
+            if (st.failure.empty())
+                st.failure = line.substr(9);
+            if (k == "ERROR" && at(1) == "pkdecrypt_failed")
+                st.passError = unsigned(std::strtoul(at(2).c_str(), nullptr, 10)) & 0xFFFF;
+        } else if (k == "NEWSIG") {
+            newSig();
+        } else if (k == "GOODSIG" || k == "EXPSIG" || k == "EXPKEYSIG" || k == "REVKEYSIG" || k == "BADSIG") {
+            if (!sig || !sig->fpr.empty())
+                newSig();
+            sig->status = k == "BADSIG" ? SigCheck::Bad : SigCheck::Good;
+            sig->fpr = upperHex(at(1).c_str());
+        } else if (k == "ERRSIG") {
+            if (!sig || !sig->fpr.empty())
+                newSig();
+            // ERRSIG <keyid> <pkalgo> <hashalgo> <class> <time> <rc> [<fpr>]
+            sig->status = at(6) == "9" ? SigCheck::NoKey : SigCheck::Error;
+            sig->fpr = upperHex((f.size() > 7 && !at(7).empty() && at(7) != "-" ? at(7) : at(1)).c_str());
+            sig->created = std::time_t(std::strtoll(at(5).c_str(), nullptr, 10));
+        } else if (k == "VALIDSIG" && sig) {
+            sig->fpr = upperHex(at(1).c_str());
+            sig->created = std::time_t(std::strtoll(at(3).c_str(), nullptr, 10));
+        }
+    }
+    // A NEWSIG that gpg could say nothing else about is no verdict.
+    st.sigs.erase(std::remove_if(st.sigs.begin(), st.sigs.end(),
+                                 [](const SigCheck &s) { return s.fpr.empty(); }),
+                  st.sigs.end());
+    return st;
+}
+
+bool Backend::runGpg(const std::vector<std::string> &args, const std::string &stdinText, std::string &status,
+                     std::string &errors)
+{
+    const EngineInfo info = engineInfo(GpgEngine);
+    Error err;
+    auto ctx = Context::createForEngine(SpawnEngine, &err);
+    if (!ctx || err || !info.fileName()) {
+        errors = "GnuPG cannot be started";
+        return false;
+    }
+    std::vector<const char *> argv = {"gpg", "--batch", "--no-tty", "--yes", "--status-fd", "1"};
+    for (const std::string &a : args)
+        argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    Data in(stdinText.data(), stdinText.size(), true), out, errData;
+    err = ctx->spawn(info.fileName(), argv.data(), in, out, errData, Context::SpawnNone);
+    status = out.toString();
+    errors = errData.toString();
+    if (err) {
+        errors = errText(err);
+        return false;
+    }
+    return true;
+}
+
+// gpg takes "-" for standard input, so a name beginning with a dash gets a directory in front.
+static std::string plainName(const std::string &name)
+{
+    return !name.empty() && name[0] == '-' ? "./" + name : name;
+}
+
+// The last "gpg: " message, for a failure the status lines do not explain.
+static std::string lastMessage(const std::string &errors, const std::string &fallback)
+{
+    size_t end = errors.find_last_not_of("\r\n");
+    if (end == std::string::npos)
+        return fallback;
+    size_t start = errors.rfind('\n', end);
+    std::string line = errors.substr(start == std::string::npos ? 0 : start + 1,
+                                     end + 1 - (start == std::string::npos ? 0 : start + 1));
+    if (line.rfind("gpg: ", 0) == 0)
+        line.erase(0, 5);
+    return line.empty() ? fallback : line;
+}
+
+CryptResult Backend::encryptFile(const std::vector<std::string> &fprs, const std::string &input,
+                                 const std::string &output, bool armor, bool text)
+{
+    CryptResult r;
+    std::vector<std::string> args = {"--no-auto-check-trustdb", "--trust-model", "always"};
+    if (armor)
+        args.push_back("--armor");
+    if (text)
+        args.push_back("--textmode");
+    for (const std::string &f : fprs) {
+        if (f.empty() || f.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos) {
+            r.error = "public key not usable";
+            return r;
+        }
+        args.insert(args.end(), {"--recipient", f});
+    }
+    args.insert(args.end(), {"--output", plainName(output), "--encrypt", "--", plainName(input)});
+    std::string status, errors;
+    if (!runGpg(args, std::string(), status, errors)) {
+        r.error = errors;
+        return r;
+    }
+    GpgStatus st = parseGpgStatus(status);
+    if (st.invalidRecipient) {
+        r.error = "public key not usable";
+        return r;
+    }
+    if (!st.encryptionDone) {
+        r.error = lastMessage(errors, "encryption failed");
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+CryptResult Backend::decryptFile(const std::string &input, const std::string &output)
+{
+    CryptResult r;
+    r.wasEncrypted = true;
+    const std::optional<std::string> pass = pass_.upFront();
+    if (!pass) {
+        r.error = "no pass phrase";
+        return r;
+    }
+    // With --command-fd gpg says when it wants a pass phrase, and takes the one line offered.
+    std::vector<std::string> args = {"--no-auto-check-trustdb", "--pinentry-mode", "loopback",
+                                     "--command-fd", "0", "--output", plainName(output), "--decrypt", "--",
+                                     plainName(input)};
+    std::string status, errors;
+    bool ran = runGpg(args, pass->empty() ? std::string() : *pass + "\n", status, errors);
+    if (!ran) {
+        r.error = errors;
+        return r;
+    }
+    GpgStatus st = parseGpgStatus(status);
+    r.recipients16 = st.encTo16;
+    const bool passBad = st.passError == GPG_ERR_BAD_PASSPHRASE || st.passError == GPG_ERR_NO_PASSPHRASE ||
+                         (st.passError == GPG_ERR_CANCELED && st.askedPass) ||
+                         (st.askedPass && pass->empty());
+    if (st.askedPass)
+        pass_.noteAsked(passBad);
+    if (!st.beganDecryption && !st.decryptionOkay) {
+        // Not encrypted (a signed message, or no OpenPGP data at all), or no key fits.
+        if (!st.encTo16.empty() && (st.noSecKey16.size() >= st.encTo16.size() || st.passError == GPG_ERR_NO_SECKEY)) {
+            r.noSecretKey = true;
+            r.error = "No secret key";
+        } else if (passBad) {
+            r.badPass = true;
+            r.error = "Bad passphrase";
+        } else if (st.encTo16.empty()) {
+            r.notPgp = true;
+            r.error = "No data";
+        } else {
+            r.error = lastMessage(errors, "decryption failed");
+        }
+        return r;
+    }
+    if (!st.decryptionOkay || st.decryptionFailed) {
+        if (passBad) {
+            r.badPass = true;
+            r.error = "Bad passphrase";
+        } else if (!st.encTo16.empty() && st.noSecKey16.size() >= st.encTo16.size()) {
+            r.noSecretKey = true;
+            r.error = "No secret key";
+        } else {
+            r.error = lastMessage(errors, "decryption failed");
+        }
+        return r;
+    }
+    r.ok = true;
+    fillSigs(r, st.sigs);
+    return r;
 }
 
 static std::vector<SigCheck> sigChecks(const VerificationResult &vr)
@@ -372,8 +639,48 @@ std::vector<Key> Backend::keysFor(Context &ctx, const std::vector<std::string> &
     return keys;
 }
 
+// Recipients go to gpg by fingerprint, so the keys need not be looked up again here.
 CryptResult Backend::encrypt(const std::vector<std::string> &fprs, int in, int out, bool armor,
                              bool text, const std::string *signerFpr)
+{
+    if (signerFpr)
+        return signAndEncrypt(fprs, in, out, armor, text, *signerFpr);
+    CryptResult r;
+    std::string recipients;
+    for (const std::string &f : fprs) {
+        if (f.empty() || f.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos) {
+            r.error = "public key not usable";
+            return r;
+        }
+        recipients += f + "\n";
+    }
+    CContext c(pass_);
+    RawData din(in), dout(out);
+    if (!c.ctx || !din.d || !dout.d) {
+        r.error = "GnuPG cannot be started";
+        return r;
+    }
+    gpgme_set_armor(c.ctx, armor);
+    gpgme_set_textmode(c.ctx, text);
+    gpgme_set_ctx_flag(c.ctx, "trust-model", "always");
+    Error e(gpgme_op_encrypt_ext(c.ctx, nullptr, recipients.c_str(), GPGME_ENCRYPT_ALWAYS_TRUST, din.d, dout.d));
+    if (!e) {
+        gpgme_encrypt_result_t er = gpgme_op_encrypt_result(c.ctx);
+        if (er && er->invalid_recipients)
+            e = Error(er->invalid_recipients->reason ? er->invalid_recipients->reason
+                                                     : gpg_error(GPG_ERR_UNUSABLE_PUBKEY));
+    }
+    if (e) {
+        noteFailure(r, e, pass_);
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+// Signing wants gpgme++'s key objects; the secret listing before has them ready.
+CryptResult Backend::signAndEncrypt(const std::vector<std::string> &fprs, int in, int out, bool armor,
+                                    bool text, const std::string &signerFpr)
 {
     CryptResult r;
     auto ctx = newContext(armor, text);
@@ -383,23 +690,18 @@ CryptResult Backend::encrypt(const std::vector<std::string> &fprs, int in, int o
         r.error = "public key not usable";
         return r;
     }
-    Data din(in), dout(out);
-    Error e;
-    if (signerFpr) {
-        auto sk = keysFor(*ctx, {*signerFpr}, true);
-        if (sk.empty()) {
-            r.noSecretKey = true;
-            r.error = "secret key not available";
-            return r;
-        }
-        ctx->addSigningKey(sk.front());
-        auto res = ctx->signAndEncrypt(keys, din, dout, Context::AlwaysTrust);
-        e = res.first.error() ? res.first.error() : res.second.error();
-        if (!e && (res.first.createdSignatures().empty() || pass_.failed()))
-            e = Error::fromCode(pass_.failed() ? GPG_ERR_BAD_PASSPHRASE : GPG_ERR_GENERAL);
-    } else {
-        e = ctx->encrypt(keys, din, dout, Context::AlwaysTrust).error();
+    auto sk = keysFor(*ctx, {signerFpr}, true);
+    if (sk.empty()) {
+        r.noSecretKey = true;
+        r.error = "secret key not available";
+        return r;
     }
+    ctx->addSigningKey(sk.front());
+    Data din = fdData(in), dout = fdData(out);
+    auto res = ctx->signAndEncrypt(keys, din, dout, Context::AlwaysTrust);
+    Error e = res.first.error() ? res.first.error() : res.second.error();
+    if (!e && (res.first.createdSignatures().empty() || pass_.failed()))
+        e = Error::fromCode(pass_.failed() ? GPG_ERR_BAD_PASSPHRASE : GPG_ERR_GENERAL);
     if (e) {
         noteFailure(r, e, pass_);
         return r;
@@ -412,7 +714,7 @@ CryptResult Backend::encryptSymmetric(int in, int out, bool armor, bool text)
 {
     CryptResult r;
     auto ctx = newContext(armor, text);
-    Data din(in), dout(out);
+    Data din = fdData(in), dout = fdData(out);
     Error e = ctx->encryptSymmetrically(din, dout);
     if (e) {
         noteFailure(r, e, pass_);
@@ -434,7 +736,7 @@ CryptResult Backend::sign(int in, int out, SignMode mode, bool armor, bool text,
         return r;
     }
     ctx->addSigningKey(sk.front());
-    Data din(in), dout(out);
+    Data din = fdData(in), dout = fdData(out);
     SignatureMode m = mode == SignMode::Detached ? Detached
                     : mode == SignMode::Clear    ? Clearsigned
                                                  : NormalSignatureMode;
@@ -455,7 +757,7 @@ CryptResult Backend::decrypt(int in, int out)
 {
     CryptResult r;
     auto ctx = newContext();
-    Data din(in), dout(out);
+    Data din = fdData(in), dout = fdData(out);
     auto res = ctx->decryptAndVerify(din, dout);
     const DecryptionResult &dr = res.first;
     for (const auto &rc : dr.recipients())
@@ -482,7 +784,7 @@ CryptResult Backend::verifyOpaque(int in, int out)
     CryptResult r;
     auto ctx = newContext();
     ctx->setFlag("trust-model", "always");
-    Data din(in), dout(out);
+    Data din = fdData(in), dout = fdData(out);
     VerificationResult vr = ctx->verifyOpaqueSignature(din, dout);
     if (vr.error() && vr.signatures().empty()) {
         if (vr.error().code() == GPG_ERR_NO_DATA)
@@ -500,7 +802,7 @@ CryptResult Backend::verifyDetached(int sig, int text)
     CryptResult r;
     auto ctx = newContext();
     ctx->setFlag("trust-model", "always");
-    Data dsig(sig), dtext(text);
+    Data dsig = fdData(sig), dtext = fdData(text);
     VerificationResult vr = ctx->verifyDetachedSignature(dsig, dtext);
     if (vr.error() && vr.signatures().empty()) {
         noteFailure(r, vr.error(), pass_);
@@ -823,37 +1125,44 @@ bool Backend::deleteSigs(const std::string &fpr, const std::vector<std::vector<b
     return runEdit(*ctx, k, std::make_unique<ScriptInteractor>(script), error);
 }
 
+static std::string defaultHome()
+{
+    const char *home = std::getenv("HOME");
+    if (!home || !*home) {
+        const passwd *pw = getpwuid(getuid());
+        home = pw && pw->pw_dir ? pw->pw_dir : "";
+    }
+    return std::string(home) + "/.gnupg";
+}
+
 void Backend::forgetPassphrases()
 {
-    Error err;
-    auto ctx = Context::createForEngine(AssuanEngine, &err);
-    if (!ctx || err)
+    if (agentSocket_.empty())
+        agentSocket_ = agentSocketPath(homeDir(), defaultHome());
+    AgentSession s;
+    if (!s.open(agentSocket_))
+        return; // no agent, so nothing is cached
+    // The agent's SIGHUP request drops every cached pass phrase at once; going through
+    // KEYINFO --list instead makes it read every secret key file of the ring.
+    if (s.request("RELOADAGENT"))
         return;
-    auto t = std::make_unique<DefaultAssuanTransaction>();
-    auto *raw = t.get();
-    Error e = ctx->assuanTransact("KEYINFO --list", std::move(t));
-    if (e)
+    std::vector<std::string> status;
+    if (!s.request("KEYINFO --list", &status))
         return;
-    std::vector<std::string> grips;
-    for (const auto &line : raw->statusLines()) {
-        if (line.first != "KEYINFO")
-            continue;
-        // "<grip> <type> <serial> <idstr> <cached> ..."
-        const std::string &v = line.second;
+    for (const std::string &line : status) {
+        // "KEYINFO <grip> <type> <serial> <idstr> <cached> ..."
         std::vector<std::string> f;
         size_t p = 0;
-        while (p < v.size()) {
-            size_t q = v.find(' ', p);
-            f.push_back(v.substr(p, q == std::string::npos ? std::string::npos : q - p));
+        while (p <= line.size()) {
+            size_t q = line.find(' ', p);
+            f.push_back(line.substr(p, q == std::string::npos ? std::string::npos : q - p));
             if (q == std::string::npos)
                 break;
             p = q + 1;
         }
-        if (f.size() >= 5 && f[4] == "1")
-            grips.push_back(f[0]);
-    }
-    for (const std::string &g : grips) {
-        ctx->assuanTransact(("CLEAR_PASSPHRASE --mode=normal " + g).c_str());
+        if (f.size() >= 6 && f[0] == "KEYINFO" && f[5] == "1" &&
+            f[1].find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos)
+            s.request("CLEAR_PASSPHRASE --mode=normal " + f[1]);
     }
 }
 

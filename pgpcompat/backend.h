@@ -24,6 +24,11 @@ public:
     bool failed() const { return failed_; }
     bool hasGiven() const { return given_.has_value(); }
     void reset() { asked_ = failed_ = false; tries_ = 0; }
+    // The pass phrase that can be handed over before gpg asks: the given one, or none at all
+    // in batch mode (which then fails as a bad one). Empty when only a prompt can supply it.
+    std::optional<std::string> upFront() const;
+    // gpg asked (and failed, when it did not take the one offered) without this object.
+    void noteAsked(bool failedToo) { asked_ = true; failed_ = failed_ || failedToo; }
 
 private:
     const Console &con_;
@@ -75,6 +80,7 @@ public:
                   std::string *error = nullptr, bool validate = false);
     // The same through gpg's colon listing, without signature checks or trust-database work:
     // what -kv and -kvv need, in the time gpg itself takes. patterns narrow the listing.
+    // hasSecret stays unknown here: asking the agent about every key doubles the time.
     bool listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secretOnly, std::string *error,
                       const std::vector<std::string> &patterns = {});
     bool keysInFile(const std::string &data, std::vector<KeyInfo> &out);
@@ -85,6 +91,11 @@ public:
     enum class SignMode { Normal, Detached, Clear };
     CryptResult sign(int in, int out, SignMode mode, bool armor, bool text, const std::string &signerFpr);
     CryptResult decrypt(int in, int out);
+    // The same on named files that gpg reads and writes itself, so the data does not pass
+    // through this process. Only when PassSource::upFront() has an answer.
+    CryptResult encryptFile(const std::vector<std::string> &fprs, const std::string &input,
+                            const std::string &output, bool armor, bool text);
+    CryptResult decryptFile(const std::string &input, const std::string &output);
     CryptResult verifyOpaque(int in, int out);
     CryptResult verifyDetached(int sig, int text);
 
@@ -113,6 +124,8 @@ public:
 
 private:
     std::unique_ptr<GpgME::Context> newContext(bool armor = false, bool text = false);
+    CryptResult signAndEncrypt(const std::vector<std::string> &fprs, int in, int out, bool armor, bool text,
+                               const std::string &signerFpr);
     std::unique_ptr<Cache> cache_;
     std::vector<GpgME::Key> keysFor(GpgME::Context &ctx, const std::vector<std::string> &fprs, bool secret);
 
@@ -121,7 +134,21 @@ private:
     PassSource &pass_;
     class Provider;
     std::unique_ptr<Provider> provider_;
+    std::string agentSocket_;
+    bool runGpg(const std::vector<std::string> &args, const std::string &stdinText, std::string &status,
+                std::string &errors);
 };
+
+// What gpg's status lines (--status-fd) say about a decryption or encryption with signatures.
+struct GpgStatus {
+    bool decryptionOkay = false, decryptionFailed = false, beganDecryption = false;
+    bool encryptionDone = false, invalidRecipient = false, askedPass = false;
+    unsigned passError = 0;      // gpg-error code from "ERROR pkdecrypt_failed"
+    std::string failure;         // the first ERROR or FAILURE line
+    std::vector<std::string> encTo16, noSecKey16;
+    std::vector<SigCheck> sigs;
+};
+GpgStatus parseGpgStatus(const std::string &statusText);
 
 KeyInfo toKeyInfo(const GpgME::Key &k, bool secretListing);
 

@@ -612,8 +612,10 @@ int cmdEncrypt(Ctx &c)
     if (c.inv.signToo)
         c.be.forgetPassphrases();
     const std::string signerFpr = signer ? signer->fpr : std::string();
-    CryptResult r = c.be.encrypt(fprs, in.fd, outFd(c, out), armor, text,
-                                 c.inv.signToo ? &signerFpr : nullptr);
+    // Without a signature to make, gpg can read and write the files itself.
+    CryptResult r = !c.inv.signToo && !c.inv.filter
+                        ? c.be.encryptFile(fprs, input, out.tempPath(), armor, text)
+                        : c.be.encrypt(fprs, in.fd, outFd(c, out), armor, text, c.inv.signToo ? &signerFpr : nullptr);
     if (c.inv.signToo)
         c.be.forgetPassphrases();
     if (!r.ok) {
@@ -852,7 +854,9 @@ int cmdDecrypt(Ctx &c)
         c.con.line();
         c.con.say("File is encrypted.  Secret key is required to read it.");
         c.be.forgetPassphrases();
-        r = c.be.decrypt(in.fd, outFd(c, out));
+        // gpg reads and writes the files itself when no prompt can be needed.
+        r = !c.inv.filter && c.app.pass.upFront() ? c.be.decryptFile(input, out.tempPath())
+                                                   : c.be.decrypt(in.fd, outFd(c, out));
         c.be.forgetPassphrases();
         if (!r.ok && r.notPgp && !r.badPass && !c.inv.filter) {
             // Signed but not encrypted after all: start over as a signature check.

@@ -50,6 +50,8 @@ public:
     bool open(const Console &con, std::string path, bool plaintext);
     int fd() const { return fd_; }
     const std::string &path() const { return path_; }
+    // The temporary file that commit() puts in place.
+    const std::string &tempPath() const { return tmp_; }
     bool commit(const Console &con);
     void discard();
 

@@ -2,14 +2,15 @@
 # Benchmarks pgp against gpg on the same ring:
 #   pgp -kvv            vs  gpg --with-colons --list-sigs   (ring of $KEYS keys with certifications)
 #   pgp -ea / decrypt   vs  gpg -ea / gpg -d               (a 10 MB file)
-# Usage: bench/pgp/run.sh [BUILD-DIR]   (KEYS=1000 RUNS=5 by default)
+# Usage: bench/pgp/run.sh [BUILD-DIR]   (KEYS=1000 RUNS=7 by default)
+# gpg and pgp runs alternate; the figures are medians.
 # The ring is made once (Ed25519 keys without pass phrase) and kept in BUILD/bench-pgp.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 BUILD="$(cd "$ROOT" && cd "${1:-build}" && pwd)"
 PGP="$BUILD/bin/pgp"
 KEYS="${KEYS:-1000}"
-RUNS="${RUNS:-5}"
+RUNS="${RUNS:-7}"
 WORK="$BUILD/bench-pgp"
 RING="$WORK/ring-$KEYS"
 [ -x "$PGP" ] || { echo "build pgp first: $PGP missing" >&2; exit 1; }
@@ -51,11 +52,17 @@ P
 fi
 
 median() { sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
-timeit() { # command... -> median seconds over RUNS
+now() { date +%s.%N; }
+# pair "gpg command" "pgp command": RUNS alternating runs of each (other work on the machine
+# then hits both alike); sets T_A and T_B to the medians in seconds.
+pair() {
+  local a=() b=() s e
   for _ in $(seq 1 "$RUNS"); do
-    s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N)
-    echo "$e - $s" | bc
-  done | median
+    s=$(now); eval "$1" >/dev/null 2>&1; e=$(now); a+=("$(echo "$e - $s" | bc)")
+    s=$(now); eval "$2" >/dev/null 2>&1; e=$(now); b+=("$(echo "$e - $s" | bc)")
+  done
+  T_A=$(printf '%s\n' "${a[@]}" | median)
+  T_B=$(printf '%s\n' "${b[@]}" | median)
 }
 ratio() { echo "scale=2; $1 / $2" | bc; }
 
@@ -64,20 +71,17 @@ echo "Ring: $(gpg --batch --with-colons --list-keys | grep -c '^pub') keys, $(gp
 pgp_lines=$("$PGP" -kvv | grep -c '^sig')
 gpg_sigs=$(gpg --batch --with-colons --list-sigs | awk -F: '/^pub/{k=1} /^sub/{k=0} k&&/^sig/' | wc -l)
 echo "Certifications listed: pgp $pgp_lines, gpg (on primary user IDs) $gpg_sigs"
-t_gpg=$(timeit gpg --batch --with-colons --list-sigs)
-t_pgp=$(timeit "$PGP" -kvv)
-echo "list:    gpg --with-colons --list-sigs ${t_gpg}s   pgp -kvv ${t_pgp}s   ratio $(ratio "$t_pgp" "$t_gpg")"
+pair 'gpg --batch --with-colons --list-sigs' '"$PGP" -kvv'
+echo "list:    gpg --with-colons --list-sigs ${T_A}s   pgp -kvv ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
 
 FPR=$(gpg --batch --with-colons --list-keys user1@bench.example | awk -F: '/^fpr/{print $10; exit}')
 ID="0x${FPR: -8}"
 cd "$WORK"
 [ -f big.bin ] || head -c 10485760 /dev/urandom > big.bin
 cp big.bin gbig.bin
-t_ge=$(timeit gpg --batch --yes --trust-model always -ea -r "$FPR" -o gbig.asc gbig.bin)
-t_pe=$(timeit "$PGP" -ea big.bin "$ID" +batchmode +force)
-echo "encrypt: gpg -ea ${t_ge}s   pgp -ea ${t_pe}s   ratio $(ratio "$t_pe" "$t_ge")"
-t_gd=$(timeit gpg --batch --yes -o gbig.out -d gbig.asc)
-t_pd=$(timeit "$PGP" big.asc +batchmode +force)
-echo "decrypt: gpg -d ${t_gd}s   pgp ${t_pd}s   ratio $(ratio "$t_pd" "$t_gd")"
+pair 'gpg --batch --yes --trust-model always -ea -r "$FPR" -o gbig.asc gbig.bin' '"$PGP" -ea big.bin "$ID" +batchmode +force'
+echo "encrypt: gpg -ea ${T_A}s   pgp -ea ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
+pair 'gpg --batch --yes -o gbig.out -d gbig.asc' '"$PGP" big.asc +batchmode +force'
+echo "decrypt: gpg -d ${T_A}s   pgp ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
 cmp -s big big.bin && echo "decrypted file matches the original" || echo "DECRYPTED FILE DIFFERS"
 rm -f gbig.bin gbig.asc gbig.out

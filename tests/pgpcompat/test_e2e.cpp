@@ -246,6 +246,10 @@ TEST_F(PgpEndToEnd, EncryptDecryptAndBadPassPhrase)
     EXPECT_EQ(slurp(work + "/letter.asc").rfind("-----BEGIN PGP MESSAGE-----", 0), 0u);
     Result g = sh("cd " + quote(work) + " && " + home->gpg("--passphrase alice --decrypt letter.asc 2>/dev/null"));
     EXPECT_EQ(g.out, text);
+    // gpg left alice's pass phrase in the agent's cache; pgp must not decrypt with it.
+    const std::string cached = "GNUPGHOME=" + quote(home->dir) +
+                               " gpg-connect-agent 'KEYINFO --list' /bye | awk '$7 == 1' | wc -l";
+    EXPECT_NE(sh(cached).out, "0\n") << "the check below needs a cached pass phrase";
 
     Result wrong = home->pgp("letter.asc +batchmode +force", work, "not alice");
     EXPECT_NE(wrong.code, 0);
@@ -263,6 +267,7 @@ TEST_F(PgpEndToEnd, EncryptDecryptAndBadPassPhrase)
     ASSERT_EQ(stat((work + "/letter").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
+    EXPECT_EQ(sh(cached).out, "0\n") << "pgp leaves no pass phrase in the agent";
     // The pass phrase is not cached between runs: a wrong one fails again.
     unlink((work + "/letter").c_str());
     EXPECT_NE(home->pgp("letter.asc +batchmode +force", work, "wrong").code, 0);

@@ -2,6 +2,8 @@
 #include "options.h"
 #include "console.h"
 #include "commands.h"
+#include "agent.h"
+#include "backend.h"
 
 #include <gtest/gtest.h>
 
@@ -285,4 +287,124 @@ TEST(ColonListing, KeysUserIdsAndCertifications)
     EXPECT_TRUE(b.uids[0].revoked);
     ListOptions lo;
     EXPECT_EQ(keyLines(b, lo)[0], "pub- 3072/999EEA22 2020/09/13 *** KEY REVOKED ***");
+}
+
+TEST(GpgStatus, DecryptionSignaturesAndFailures)
+{
+    // A signed and encrypted message, as gpg 2.2 reports it.
+    GpgStatus good = parseGpgStatus(
+        "[GNUPG:] ENC_TO 7ffc5c530981ebb0 18 0\n"
+        "[GNUPG:] NEED_PASSPHRASE 7FFC5C530981EBB0 F3C66ACDE7524663 18 0\n"
+        "[GNUPG:] GET_HIDDEN passphrase.enter\n"
+        "[GNUPG:] BEGIN_DECRYPTION\n"
+        "[GNUPG:] PLAINTEXT 62 1796698437 m.txt\n"
+        "[GNUPG:] NEWSIG\n"
+        "[GNUPG:] GOODSIG F3C66ACDE7524663 T <t@x>\n"
+        "[GNUPG:] VALIDSIG E9D562C30EAF1C2A9A3508E7F3C66ACDE7524663 2026-12-08 1796698437 0 4 0 22 10 00 "
+        "E9D562C30EAF1C2A9A3508E7F3C66ACDE7524663\n"
+        "[GNUPG:] NEWSIG\n"
+        "[GNUPG:] ERRSIG 1122334455667788 22 10 00 1700000000 9 -\n"
+        "[GNUPG:] NEWSIG\n"
+        "[GNUPG:] BADSIG 8877665544332211 Mallory\n"
+        "[GNUPG:] DECRYPTION_OKAY\n"
+        "[GNUPG:] END_DECRYPTION\n");
+    EXPECT_TRUE(good.beganDecryption && good.decryptionOkay && good.askedPass);
+    EXPECT_FALSE(good.decryptionFailed);
+    ASSERT_EQ(good.encTo16, std::vector<std::string>{"7FFC5C530981EBB0"});
+    ASSERT_EQ(good.sigs.size(), 3u);
+    EXPECT_EQ(good.sigs[0].status, SigCheck::Good);
+    EXPECT_EQ(good.sigs[0].fpr, "E9D562C30EAF1C2A9A3508E7F3C66ACDE7524663");
+    EXPECT_EQ(good.sigs[0].created, std::time_t(1796698437));
+    EXPECT_EQ(good.sigs[1].status, SigCheck::NoKey);
+    EXPECT_EQ(good.sigs[1].fpr, "1122334455667788");
+    EXPECT_EQ(good.sigs[1].created, std::time_t(1700000000));
+    EXPECT_EQ(good.sigs[2].status, SigCheck::Bad);
+    EXPECT_EQ(good.sigs[2].fpr, "8877665544332211");
+
+    // Wrong pass phrase: the agent's error code, and no DECRYPTION_OKAY.
+    GpgStatus wrong = parseGpgStatus("[GNUPG:] ENC_TO 7FFC5C530981EBB0 18 0\n"
+                                     "[GNUPG:] ERROR pkdecrypt_failed 67108875\n"
+                                     "[GNUPG:] BEGIN_DECRYPTION\n"
+                                     "[GNUPG:] DECRYPTION_FAILED\n");
+    EXPECT_EQ(wrong.passError, 11u); // GPG_ERR_BAD_PASSPHRASE
+    EXPECT_TRUE(wrong.decryptionFailed);
+    EXPECT_FALSE(wrong.decryptionOkay);
+    EXPECT_TRUE(wrong.sigs.empty());
+
+    // No OpenPGP data; lines from stderr or without the prefix are not status.
+    GpgStatus none = parseGpgStatus("gpg: no valid OpenPGP data found.\n[GNUPG:] NODATA 1\n"
+                                    "DECRYPTION_OKAY\n[GNUPG:] FAILURE decrypt 4294967295\n");
+    EXPECT_FALSE(none.beganDecryption || none.decryptionOkay);
+    EXPECT_TRUE(none.encTo16.empty());
+    EXPECT_EQ(none.failure, "FAILURE decrypt 4294967295");
+
+    GpgStatus enc = parseGpgStatus("[GNUPG:] INV_RECP 10 ABCDEF\n[GNUPG:] FAILURE encrypt 53\n");
+    EXPECT_TRUE(enc.invalidRecipient);
+    EXPECT_FALSE(enc.encryptionDone);
+    EXPECT_TRUE(parseGpgStatus("[GNUPG:] BEGIN_ENCRYPTION 2 9\n[GNUPG:] END_ENCRYPTION\n").encryptionDone);
+}
+
+static std::string gpgconfSocket(const std::string &home)
+{
+    std::string cmd = "GNUPGHOME='" + home + "' gpgconf --list-dirs agent-socket 2>/dev/null";
+    std::string out;
+    if (FILE *p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+TEST(AgentSocket, WhereGpgconfSaysAndRedirects)
+{
+    char tmpl[] = "/tmp/pgpc-sock-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string home = tmpl;
+    const char *h = std::getenv("HOME");
+    const std::string def = std::string(h ? h : "") + "/.gnupg";
+    const std::string expected = gpgconfSocket(home);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(agentSocketPath(home, def), expected);
+    EXPECT_EQ(agentSocketPath(home + "/", def), expected) << "a trailing slash names the same home";
+    if (h && *h) {
+        // The default home, whatever layout this machine has.
+        std::string cmd = "env -u GNUPGHOME gpgconf --list-dirs agent-socket";
+        std::string out;
+        if (FILE *p = popen(cmd.c_str(), "r")) {
+            char buf[512];
+            while (fgets(buf, sizeof buf, p))
+                out += buf;
+            pclose(p);
+        }
+        while (!out.empty() && out.back() == '\n')
+            out.pop_back();
+        EXPECT_EQ(agentSocketPath(def, def), out);
+    }
+
+    // An Assuan redirect file names the real socket; anything else is taken as it is.
+    const std::string redirect = home + "/S.redirect";
+    FILE *f = std::fopen(redirect.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("%Assuan%\nsocket=/elsewhere/S.gpg-agent\n", f);
+    std::fclose(f);
+    EXPECT_EQ(followSocketRedirect(redirect), "/elsewhere/S.gpg-agent");
+    const std::string plain = home + "/plain";
+    f = std::fopen(plain.c_str(), "w");
+    std::fputs("socket=/nowhere\n", f);
+    std::fclose(f);
+    EXPECT_EQ(followSocketRedirect(plain), plain);
+
+    // Nobody listens there: a clear failure, no hang.
+    AgentSession s;
+    std::string err;
+    EXPECT_FALSE(s.open(home + "/S.none", &err));
+    EXPECT_FALSE(err.empty());
+    EXPECT_FALSE(s.request("NOP"));
+    std::remove(redirect.c_str());
+    std::remove(plain.c_str());
+    rmdir(home.c_str());
 }
