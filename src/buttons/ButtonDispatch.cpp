@@ -138,8 +138,9 @@ void TForm1::RunButton(int n)
     if (file.empty()) {
         req.operand2 = " ";
     } else {
-        // One argument for pgp, blanks and all.
-        req.operand2 = file;
+        // One argument for pgp, blanks and all (the trailing blank only
+        // separates it on the composed line).
+        req.operand2 = file + " ";
         req.operand2IsFile = true;
     }
     req.captureOutput = rec.outProgram ? 1 : 0;

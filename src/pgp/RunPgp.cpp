@@ -35,10 +35,17 @@ void appendSplit(std::vector<std::string> &args, const std::string &text)
 
 void appendOperand(std::vector<std::string> &args, const std::string &operand, bool isFile)
 {
-    if (!isFile)
+    if (!isFile) {
         appendSplit(args, operand);
-    else if (!operand.empty())
-        args.push_back(operand);
+        return;
+    }
+    // Callers compose "file " with the separating blank of the command line;
+    // the blank is not part of the name.
+    std::string name = operand;
+    if (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    if (!name.empty())
+        args.push_back(name);
 }
 
 bool validUtf8(const std::string &s)

@@ -142,6 +142,13 @@ TEST(RunPgpCommandLine, ArgumentVector)
                               "+armorlines=0", "+batchmode", "+CharSet=Latin1", "+force"}));
     EXPECT_TRUE(inv.sendPassPhrase);
 
+    // The blank that separates a file on the composed line is not its name's.
+    RunRequest button = captured("-kxa ", "0x11111111 ", "/home/u/key file ");
+    button.operand2IsFile = true;
+    EXPECT_NE(composeCommandLine(f.st, button).find("-kxa  0x11111111  /home/u/key file  -z"), std::string::npos)
+        << composeCommandLine(f.st, button);
+    EXPECT_EQ(buildInvocation(f.st, button).args[2], "/home/u/key file");
+
     RunRequest user = captured("-kvc ", "\"John Doe\"");
     user.operand2IsFile = true; // empty file operand: no argument
     EXPECT_EQ(buildInvocation(f.st, user).args,
