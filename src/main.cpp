@@ -3,6 +3,7 @@
 // window's destruction runs the shutdown.
 #include "app/AppState.h"
 #include "app/TForm1.h"
+#include "buttons/TFormButtSetup.h"
 #include "platform/Platform.h"
 #include "ui/ProgramIcon.h"
 #include "ui/QtDialogs.h"
@@ -29,6 +30,8 @@ int main(int argc, char **argv)
         cmd.args.emplace_back(argv[i]);
 
     auto form = std::make_unique<TForm1>(st, cmd);
+    // The button setup dialog lives as long as the main window.
+    form->FormButtSetup = new TFormButtSetup(*form);
     st.quitNow = [&form](int code) {
         // A quit request while PGP runs: shut down now and end the process.
         form->FormDestroy();
