@@ -1,7 +1,7 @@
 // The first-start language chooser: German preselected, English selectable,
 // no way out without a choice.
 #include "app/TFormLanguage.h"
-#include "ui/ModalAnswer.h"
+#include "support/ModalHelper.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +37,7 @@ TEST(LanguageChooser, LooksAsSpecifiedAndStartsGerman)
 
 TEST(LanguageChooser, ChooseReturnsTheSelection)
 {
-    auto german = testui::answerModal([](QWidget *w) {
+    auto german = std::make_unique<testsupport::ModalAnswerer>([](QWidget *w) {
         auto *d = qobject_cast<TFormLanguage *>(w);
         if (!d)
             return false;
@@ -45,10 +45,10 @@ TEST(LanguageChooser, ChooseReturnsTheSelection)
         return true;
     });
     EXPECT_EQ(TFormLanguage::choose(), "Deutsch");
-    EXPECT_TRUE(german->acted);
-    EXPECT_FALSE(german->timedOut);
+    EXPECT_EQ(german->answered(), 1);
+    EXPECT_FALSE(german->fallbacks() > 0);
 
-    auto english = testui::answerModal([](QWidget *w) {
+    auto english = std::make_unique<testsupport::ModalAnswerer>([](QWidget *w) {
         auto *d = qobject_cast<TFormLanguage *>(w);
         if (!d)
             return false;
@@ -57,13 +57,13 @@ TEST(LanguageChooser, ChooseReturnsTheSelection)
         return true;
     });
     EXPECT_EQ(TFormLanguage::choose(), "English");
-    EXPECT_FALSE(english->timedOut);
+    EXPECT_FALSE(english->fallbacks() > 0);
 }
 
 TEST(LanguageChooser, EscapeAndCloseRequestsKeepItOpen)
 {
     int attempts = 0;
-    auto answer = testui::answerModal([&attempts](QWidget *w) {
+    auto answer = std::make_unique<testsupport::ModalAnswerer>([&attempts](QWidget *w) {
         auto *d = qobject_cast<TFormLanguage *>(w);
         if (!d)
             return false;
@@ -81,5 +81,5 @@ TEST(LanguageChooser, EscapeAndCloseRequestsKeepItOpen)
     });
     EXPECT_EQ(TFormLanguage::choose(), "English");
     EXPECT_EQ(attempts, 2);
-    EXPECT_FALSE(answer->timedOut);
+    EXPECT_FALSE(answer->fallbacks() > 0);
 }

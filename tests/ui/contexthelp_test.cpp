@@ -1,7 +1,7 @@
 // Help for a dialog's controls: the nearest enclosing context, F1 on the
 // focused control, the what's-this click as a pop-up.
 #include "ui/ContextHelp.h"
-#include "ui/FakeHelpViewer.h"
+#include "support/FakeHelpViewer.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +63,7 @@ TEST(ContextHelp, NearestEnclosingContext)
 TEST(ContextHelp, F1OpensTheFocusedTopicAndWhatsThisShowsAPopup)
 {
     Dialog d;
-    testui::FakeHelpViewer viewer;
+    testsupport::FakeHelpViewer viewer;
     std::string file = "/opt/q/Quorbix.html";
     auto *help = new ui::ContextHelp(&d.window, &viewer, [&file] { return file; }, kTable);
     d.window.show();
@@ -73,30 +73,30 @@ TEST(ContextHelp, F1OpensTheFocusedTopicAndWhatsThisShowsAPopup)
     ASSERT_TRUE(QTest::qWaitFor([&] { return d.edPGPPath->hasFocus(); }, 2000));
 
     QTest::keyClick(d.edPGPPath, Qt::Key_F1);
-    ASSERT_EQ(viewer.requests.size(), 1u);
-    EXPECT_EQ(viewer.requests[0].kind, "context");
-    EXPECT_EQ(viewer.requests[0].context, 1270);
-    EXPECT_EQ(viewer.requests[0].file, file);
+    ASSERT_EQ(viewer.calls.size(), 1u);
+    EXPECT_EQ(viewer.calls[0].kind, testsupport::FakeHelpViewer::Kind::Context);
+    EXPECT_EQ(viewer.calls[0].context, 1270);
+    EXPECT_EQ(viewer.calls[0].file, file);
 
     // The language changed meanwhile: the next request takes the new file.
     file = "/opt/q/Quorbixe.html";
     d.rbGerman->setFocus();
     help->showFocusedTopic();
-    ASSERT_EQ(viewer.requests.size(), 2u);
-    EXPECT_EQ(viewer.requests[1].context, 1310);
-    EXPECT_EQ(viewer.requests[1].file, file);
+    ASSERT_EQ(viewer.calls.size(), 2u);
+    EXPECT_EQ(viewer.calls[1].context, 1310);
+    EXPECT_EQ(viewer.calls[1].file, file);
 
     // A what's-this click on the radio button travels up to the window.
     const QPoint local = d.rbGerman->rect().center();
     QHelpEvent e(QEvent::WhatsThis, local, d.rbGerman->mapToGlobal(local));
     QApplication::sendEvent(d.rbGerman, &e);
-    ASSERT_EQ(viewer.requests.size(), 3u);
-    EXPECT_EQ(viewer.requests[2].kind, "popup");
-    EXPECT_EQ(viewer.requests[2].context, 1310);
+    ASSERT_EQ(viewer.calls.size(), 3u);
+    EXPECT_EQ(viewer.calls[2].kind, testsupport::FakeHelpViewer::Kind::Popup);
+    EXPECT_EQ(viewer.calls[2].context, 1310);
 
     const QPoint onGroup = d.unnamed->rect().center();
     QHelpEvent e2(QEvent::WhatsThis, onGroup, d.unnamed->mapToGlobal(onGroup));
     QApplication::sendEvent(d.unnamed, &e2);
-    ASSERT_EQ(viewer.requests.size(), 4u);
-    EXPECT_EQ(viewer.requests[3].context, 1);
+    ASSERT_EQ(viewer.calls.size(), 4u);
+    EXPECT_EQ(viewer.calls[3].context, 1);
 }

@@ -1,7 +1,7 @@
 // The message boxes: German titles and button labels, the answers, line
 // breaks for carriage returns, and a help button that leaves the box open.
-#include "ui/FakeHelpViewer.h"
-#include "ui/ModalAnswer.h"
+#include "support/FakeHelpViewer.h"
+#include "support/ModalHelper.h"
 #include "ui/QtDialogs.h"
 
 #include <gtest/gtest.h>
@@ -28,9 +28,9 @@ QAbstractButton *buttonLabelled(QMessageBox *box, const QString &label)
 
 // Records the box and clicks the button with the given label (or presses
 // Escape when the label is empty).
-std::shared_ptr<testui::ModalAnswer> answer(Seen &seen, const QString &click)
+std::unique_ptr<testsupport::ModalAnswerer> answer(Seen &seen, const QString &click)
 {
-    return testui::answerModal([&seen, click](QWidget *w) {
+    return std::make_unique<testsupport::ModalAnswerer>([&seen, click](QWidget *w) {
         auto *box = qobject_cast<QMessageBox *>(w);
         if (!box)
             return false;
@@ -63,13 +63,13 @@ QStringList sorted(QStringList l)
 
 TEST(QtDialogs, TitlesLabelsAndAnswers)
 {
-    testui::FakeHelpViewer help;
+    testsupport::FakeHelpViewer help;
     ui::QtDialogs dialogs(&help);
     Seen seen;
 
     auto a = answer(seen, "OK");
     dialogs.plainMessage("Output wrote to /tmp/x.txt");
-    EXPECT_FALSE(a->timedOut);
+    EXPECT_FALSE(a->fallbacks() > 0);
     EXPECT_EQ(seen.title, QStringLiteral("Quorbix"));
     EXPECT_EQ(seen.buttons, QStringList{"OK"});
     EXPECT_EQ(seen.text, QStringLiteral("Output wrote to /tmp/x.txt"));
@@ -106,7 +106,7 @@ TEST(QtDialogs, TitlesLabelsAndAnswers)
     EXPECT_EQ(dialogs.askYesNoCancel("?"), ui::Answer::Cancel);
     a = answer(seen, "");
     EXPECT_EQ(dialogs.askYesNoCancel("?"), ui::Answer::Cancel) << "Escape cancels";
-    EXPECT_FALSE(a->timedOut);
+    EXPECT_FALSE(a->fallbacks() > 0);
 
     a = answer(seen, "OK");
     EXPECT_EQ(dialogs.confirmOkCancel("Sind Sie sicher ?"), ui::Answer::Ok);
@@ -116,17 +116,17 @@ TEST(QtDialogs, TitlesLabelsAndAnswers)
     EXPECT_EQ(dialogs.confirmOkCancel("Are you sure ?"), ui::Answer::Cancel);
     a = answer(seen, "");
     EXPECT_EQ(dialogs.confirmOkCancel("Are you sure ?"), ui::Answer::Cancel);
-    EXPECT_TRUE(help.requests.empty());
+    EXPECT_TRUE(help.calls.empty());
 }
 
 TEST(QtDialogs, HelpButtonOpensTheTopicAndKeepsTheBox)
 {
-    testui::FakeHelpViewer help;
+    testsupport::FakeHelpViewer help;
     ui::QtDialogs dialogs(&help);
     int step = 0;
     QStringList labels;
     QString title;
-    auto a = testui::answerModal([&](QWidget *w) {
+    auto a = std::make_unique<testsupport::ModalAnswerer>([&](QWidget *w) {
         auto *box = qobject_cast<QMessageBox *>(w);
         if (!box)
             return false;
@@ -144,14 +144,14 @@ TEST(QtDialogs, HelpButtonOpensTheTopicAndKeepsTheBox)
         return true;
     });
     dialogs.informationWithHelp("Internet Explorer nicht gefunden !", "/opt/q/Quorbix.html", 901);
-    EXPECT_FALSE(a->timedOut);
+    EXPECT_FALSE(a->fallbacks() > 0);
     EXPECT_EQ(step, 2);
     EXPECT_EQ(title, QStringLiteral("Information"));
     EXPECT_EQ(sorted(labels), sorted({"OK", "&Hilfe"}));
-    ASSERT_EQ(help.requests.size(), 1u);
-    EXPECT_EQ(help.requests[0].kind, "context");
-    EXPECT_EQ(help.requests[0].file, "/opt/q/Quorbix.html");
-    EXPECT_EQ(help.requests[0].context, 901);
+    ASSERT_EQ(help.calls.size(), 1u);
+    EXPECT_EQ(help.calls[0].kind, testsupport::FakeHelpViewer::Kind::Context);
+    EXPECT_EQ(help.calls[0].file, "/opt/q/Quorbix.html");
+    EXPECT_EQ(help.calls[0].context, 901);
 }
 
 TEST(QtDialogs, MessageTextConversion)
