@@ -413,7 +413,8 @@ GpgStatus parseGpgStatus(const std::string &text)
         else if (k == "ERROR" || k == "FAILURE") {
             if (st.failure.empty())
                 st.failure = line.substr(9);
-            if (k == "ERROR" && at(1) == "pkdecrypt_failed")
+            // "pkdecrypt_failed 67108875", or for a conventional key "11_BAD_PASSPHRASE"
+            if (k == "ERROR" && (at(1) == "pkdecrypt_failed" || at(1) == "symkey_decrypt.maybe_error"))
                 st.passError = unsigned(std::strtoul(at(2).c_str(), nullptr, 10)) & 0xFFFF;
         } else if (k == "NEWSIG") {
             newSig();

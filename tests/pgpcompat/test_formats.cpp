@@ -338,6 +338,14 @@ TEST(GpgStatus, DecryptionSignaturesAndFailures)
     EXPECT_TRUE(none.encTo16.empty());
     EXPECT_EQ(none.failure, "FAILURE decrypt 4294967295");
 
+    // Conventional encryption with a wrong pass phrase.
+    GpgStatus sym = parseGpgStatus("[GNUPG:] NEED_PASSPHRASE_SYM 9 3 2\n[GNUPG:] BEGIN_DECRYPTION\n"
+                                   "[GNUPG:] ERROR symkey_decrypt.maybe_error 11_BAD_PASSPHRASE\n"
+                                   "[GNUPG:] DECRYPTION_FAILED\n");
+    EXPECT_TRUE(sym.askedPass);
+    EXPECT_EQ(sym.passError, 11u);
+    EXPECT_TRUE(sym.encTo16.empty());
+
     GpgStatus enc = parseGpgStatus("[GNUPG:] INV_RECP 10 ABCDEF\n[GNUPG:] FAILURE encrypt 53\n");
     EXPECT_TRUE(enc.invalidRecipient);
     EXPECT_FALSE(enc.encryptionDone);
