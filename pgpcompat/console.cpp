@@ -185,6 +185,10 @@ void OutputFile::discard()
         ::unlink(tmp_.c_str());
         tmp_.clear();
     }
+    if (!tmpDir_.empty()) {
+        ::rmdir(tmpDir_.c_str());
+        tmpDir_.clear();
+    }
 }
 
 bool OutputFile::open(const Console &con, std::string path, bool plaintext)
@@ -216,18 +220,27 @@ bool OutputFile::open(const Console &con, std::string path, bool plaintext)
     path_ = path;
     auto slash = path.rfind('/');
     std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    // The temporary file sits in a directory of its own that only we can enter, so gpg may
+    // open it by name: nobody can put a link in its place in between.
     for (int attempt = 0; attempt < 100; ++attempt) {
         char name[64];
-        std::snprintf(name, sizeof name, "/.pgp%ld.%d.tmp", long(getpid()), attempt);
-        std::string t = dir + name;
+        std::snprintf(name, sizeof name, "/.pgp%ld.%d.d", long(getpid()), attempt);
+        std::string d = dir + name;
+        if (::mkdir(d.c_str(), 0700) != 0) {
+            if (errno == EEXIST)
+                continue;
+            break;
+        }
+        std::string t = d + "/out.tmp";
         int fd = ::open(t.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             fd_ = fd;
             tmp_ = t;
+            tmpDir_ = d;
             return true;
         }
-        if (errno != EEXIST)
-            break;
+        ::rmdir(d.c_str());
+        break;
     }
     con.say("Error writing file '%s'.", {path});
     return false;
@@ -247,11 +260,11 @@ bool OutputFile::commit(const Console &con)
     // The name was checked when opening; a link planted since is replaced, never followed.
     if (!ok || ::rename(tmp_.c_str(), path_.c_str()) != 0) {
         con.say("Error writing file '%s'.", {path_});
-        ::unlink(tmp_.c_str());
-        tmp_.clear();
+        discard();
         return false;
     }
     tmp_.clear();
+    discard(); // the empty directory
     return true;
 }
 

@@ -57,7 +57,7 @@ public:
 
 private:
     int fd_ = -1;
-    std::string tmp_;
+    std::string tmp_, tmpDir_;
     std::string path_;
     bool plaintext_ = false;
 };

@@ -6,6 +6,8 @@
 #include "backend.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pgpc;
 
@@ -415,4 +417,47 @@ TEST(AgentSocket, WhereGpgconfSaysAndRedirects)
     std::remove(redirect.c_str());
     std::remove(plain.c_str());
     rmdir(home.c_str());
+}
+
+TEST(ResultFiles, TemporaryFileInPrivateDirectory)
+{
+    char tmpl[] = "/tmp/pgpc-out-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string dir = tmpl;
+    Settings s;
+    s.batchMode = true;
+    s.force = true;
+    Console con(s);
+    auto entries = [&] {
+        int n = 0;
+        if (FILE *p = popen(("ls -A '" + dir + "'").c_str(), "r")) {
+            char buf[256];
+            while (fgets(buf, sizeof buf, p))
+                ++n;
+            pclose(p);
+        }
+        return n;
+    };
+    {
+        OutputFile out;
+        ASSERT_TRUE(out.open(con, dir + "/plain", true));
+        const std::string t = out.tempPath();
+        struct stat st;
+        ASSERT_EQ(stat(t.substr(0, t.rfind('/')).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << "only we may enter where gpg writes by name";
+        ASSERT_EQ(write(out.fd(), "abc", 3), 3);
+        ASSERT_TRUE(out.commit(con));
+        ASSERT_EQ(stat((dir + "/plain").c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, 3);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+    EXPECT_EQ(entries(), 1) << "nothing but the result is left";
+    {
+        OutputFile out;
+        ASSERT_TRUE(out.open(con, dir + "/dropped", true));
+    }
+    EXPECT_EQ(entries(), 1) << "a file never committed leaves nothing behind";
+    std::remove((dir + "/plain").c_str());
+    rmdir(dir.c_str());
 }
