@@ -1,5 +1,6 @@
 #include "agent.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -64,7 +65,7 @@ static std::string askGpgconf()
     // gpgconf percent-escapes special characters.
     std::string plain;
     for (size_t i = 0; i < out.size(); ++i) {
-        if (out[i] == '%' && i + 2 < out.size() + 0 && std::isxdigit(static_cast<unsigned char>(out[i + 1])) &&
+        if (out[i] == '%' && i + 2 < out.size() && std::isxdigit(static_cast<unsigned char>(out[i + 1])) &&
             std::isxdigit(static_cast<unsigned char>(out[i + 2]))) {
             plain += char(std::stoi(out.substr(i + 1, 2), nullptr, 16));
             i += 2;
