@@ -9,6 +9,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 
@@ -206,9 +208,44 @@ void DesktopFileTypes::removeDefaultApplication(const std::vector<std::string> &
         if (!ids.isEmpty())
             out << line.left(eq + 1) + ids.join(';') + ";";
     }
-    if (changed)
+    if (!changed)
+        return;
+    // A list left with section headers only was ours alone: it goes as well.
+    const bool entries = std::any_of(out.cbegin(), out.cend(), [](const QString &l) {
+        const QString t = l.trimmed();
+        return !t.isEmpty() && !t.startsWith('[') && !t.startsWith('#');
+    });
+    if (entries)
         writeAtomically(path, out.join('\n').toUtf8(), false);
+    else
+        QFile::remove(path);
 }
+
+namespace {
+
+// The refresh tools leave caches behind that describe nothing once our
+// files are gone; they are removed then, so unregistering leaves no trace.
+void dropEmptyCaches(const std::string &data)
+{
+    const QString apps = q(data + "/applications");
+    QByteArray cache;
+    if (readAll(apps + "/mimeinfo.cache", cache) && cache.trimmed() == "[MIME Cache]") {
+        QFile::remove(apps + "/mimeinfo.cache");
+        QDir().rmdir(apps);
+    }
+    const QString mime = q(data + "/mime");
+    QDir packages(mime + "/packages");
+    if (!packages.exists() || !packages.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        return;
+    // What update-mime-database generates from the (now empty) packages.
+    for (const char *name : {"aliases", "generic-icons", "globs", "globs2", "icons", "magic", "mime.cache",
+                             "subclasses", "treemagic", "types", "version", "XMLnamespaces"})
+        QFile::remove(mime + "/" + name);
+    QDir().rmdir(mime + "/packages");
+    QDir().rmdir(mime);
+}
+
+} // namespace
 
 void DesktopFileTypes::refresh()
 {
@@ -217,6 +254,7 @@ void DesktopFileTypes::refresh()
         runner_("update-desktop-database", {data + "/applications"});
     if (QFileInfo(q(data + "/mime/packages")).isDir())
         runner_("update-mime-database", {data + "/mime"});
+    dropEmptyCaches(data);
     // Dolphin reads its service menus through the KDE system configuration cache.
     if (!QStandardPaths::findExecutable("kbuildsycoca6").isEmpty())
         runner_("kbuildsycoca6", {});

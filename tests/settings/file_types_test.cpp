@@ -263,5 +263,9 @@ TEST(FileTypes, TheDesktopSeesTheRegistration)
 
     settings::UnregisterFileTypes(desk);
     EXPECT_FALSE(ask({"mime", "application/pgp-encrypted"}).contains("quorbix"));
+    // Nothing is left of it, neither the association list nor the caches
+    // the refresh tools wrote for it.
+    EXPECT_TRUE(tree(dir.path() + "/data").empty());
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/config/mimeapps.list"));
     EXPECT_EQ(ask({"info", "-a", "standard::content-type", dir.path() + "/x.asc"}), typeBefore);
 }
