@@ -19,6 +19,9 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 QString latin1(const std::string &s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
@@ -41,7 +44,7 @@ TFormButtSetup::TFormButtSetup(TForm1 &form) : QDialog(&form), form_(form)
     setObjectName("FormButtSetup");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint);
-    setFixedSize(391, 257);
+    setFixedSize(kWidth, kHeight);
 
     auto group = [&](QGroupBox *&member, const char *name, const QRect &r) {
         member = new QGroupBox(this);
@@ -124,7 +127,44 @@ TFormButtSetup::TFormButtSetup(TForm1 &form) : QDialog(&form), form_(form)
     app::AppState &st = form_.state();
     new ui::ContextHelp(this, st.sys.help, [&st] { return st.helpFile; },
                         app::helpContexts(app::Window::ButtonSetup));
+    for (QWidget *w : findChildren<QWidget *>())
+        if (!w->objectName().isEmpty())
+            baseGeometry_.emplace_back(w, w->geometry());
     applyTexts();
+}
+
+double TFormButtSetup::widthScale() const
+{
+    // The layout is measured for a narrow dialog font; wider fonts (and the
+    // other language's texts) get the whole dialog widened by one factor, so
+    // no caption is cut and the columns keep their proportions.
+    double s = 1.0;
+    for (const auto &[w, r] : baseGeometry_) {
+        if (!qobject_cast<QAbstractButton *>(w) && !qobject_cast<QLabel *>(w))
+            continue;
+        if (qobject_cast<QToolButton *>(w) || r.width() <= 0)
+            continue;
+        s = std::max(s, double(w->sizeHint().width()) / r.width());
+    }
+    return s;
+}
+
+void TFormButtSetup::relayout()
+{
+    const double s = widthScale();
+    auto sx = [s](int v) { return int(std::lround(v * s)); };
+    for (const auto &[w, r] : baseGeometry_) {
+        // The picture button keeps its size at the end of the widened path
+        // field's line.
+        if (w == sbFileReq)
+            w->setGeometry(sx(r.x() + r.width()) - r.width(), r.y(), r.width(), r.height());
+        else
+            w->setGeometry(sx(r.x()), r.y(), sx(r.x() + r.width()) - sx(r.x()), r.height());
+    }
+    const int gap = sbFileReq->x() - (edFName->x() + edFName->width());
+    if (gap > 4)
+        edFName->resize(edFName->width() + gap - 4, edFName->height());
+    setFixedSize(sx(kWidth), kHeight);
 }
 
 void TFormButtSetup::applyTexts()
@@ -135,6 +175,7 @@ void TFormButtSetup::applyTexts()
     edTitel->setAccessibleName(ui::withoutAccessKey(Label1->text()));
     edToolTip->setAccessibleName(ui::withoutAccessKey(Label2->text()));
     edCMD->setAccessibleName(ui::withoutAccessKey(Label3->text()));
+    relayout();
 }
 
 void TFormButtSetup::fill(int n)
@@ -144,6 +185,9 @@ void TFormButtSetup::fill(int n)
     edTitel->setProperty("Tag", n);
     edToolTip->setText(latin1(r.hint));
     edCMD->setText(latin1(r.command));
+    // A long hint shows from its start, as it is read.
+    for (QLineEdit *e : {edTitel, edToolTip, edCMD})
+        e->setCursorPosition(0);
     cbOpen->setChecked(r.openDialog);
     cbSave->setChecked(r.saveDialog);
     cbUser->setChecked(r.recipient);
@@ -160,6 +204,7 @@ void TFormButtSetup::fill(int n)
     cbUpdateUserList->setChecked(r.refreshUserList);
     cbShowDos->setChecked(r.windowMode == 5);
     edFName->setText(latin1(r.outputFile));
+    edFName->setCursorPosition(0);
 }
 
 int TFormButtSetup::showFor(int n)

@@ -3,6 +3,10 @@
 // and shown modally for each right release on a command button.
 
 #include <QDialog>
+#include <QRect>
+
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QGroupBox;
@@ -49,6 +53,11 @@ public:
     void BitBtn1Click();
     void BitBtn3Click();
 
+    // The client area the layout is measured for; relayout() widens it by
+    // widthScale() so the captions of the current font and language fit.
+    static constexpr int kWidth = 391, kHeight = 257;
+    double widthScale() const;
+
 protected:
     void showEvent(QShowEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -56,5 +65,7 @@ protected:
 private:
     enum class Output { Console, Program, File };
     void applyOutputRow(Output o);
+    void relayout();
     TForm1 &form_;
+    std::vector<std::pair<QWidget *, QRect>> baseGeometry_;
 };

@@ -10,6 +10,9 @@
 #include "ui/Cursor.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QThread>
+#include <QWindow>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -66,6 +69,22 @@ private:
 
 std::string pathBytes(const QString &path) { return QFile::encodeName(path).toStdString(); }
 
+// Lets window messages through until the window is on the screen and
+// painted, for at most half a second (a server that never exposes it must
+// not stop the read).
+void showPainted(QWidget *w)
+{
+    QElapsedTimer t;
+    t.start();
+    QCoreApplication::processEvents();
+    while (w->windowHandle() && !w->windowHandle()->isExposed() && t.elapsed() < 500) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    w->repaint();
+    QCoreApplication::processEvents();
+}
+
 } // namespace
 
 void TForm1::connectKeyCommands()
@@ -108,6 +127,9 @@ void TForm1::buReadTreeClick()
     g_waitDialog = wait;
     wait->show();
     setEnabled(false);
+    // The dialog paints before the old tree is cleared (which takes a while
+    // for a large ring), so the user never sees an empty frame.
+    showPainted(wait);
     try {
         ReadKeyTree();
     } catch (const std::exception &e) {
@@ -123,7 +145,10 @@ void TForm1::ReadKeyTree()
 {
     TForm5 *wait = g_waitDialog;
     Notebook1->setCurrentIndex(1);
+    // A large old tree goes faster without a repaint per removed row.
+    TreeView1->setUpdatesEnabled(false);
     TreeView1->clear();
+    TreeView1->setUpdatesEnabled(true);
     st_.keyCount = 0;
     int step = 0;
     int barPosition = 0; // the progress bar's position after the last key line

@@ -4,6 +4,7 @@
 #include "app/TextCatalog.h"
 #include "ui/ApplyTexts.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,8 +13,11 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace keys {
 
@@ -96,10 +100,18 @@ TForm4::TForm4(app::AppState &st, QWidget *parent) : QDialog(parent), st_(st)
     h->setHighlightSections(false);
     h->setStretchLastSection(false);
     h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The widths are measured for a narrow list font: a column too narrow
+    // for its widest field in this font is widened (and the window with it),
+    // so key sizes, IDs and dates are never cut.
+    int extra = 0;
     for (int c = 0; c < 4; ++c) {
         h->setSectionResizeMode(c, QHeaderView::Interactive);
-        h->resizeSection(c, keys::kColumnWidths[c]);
+        const int w = std::max(keys::kColumnWidths[c], columnWidthFor(c));
+        extra += w - keys::kColumnWidths[c];
+        h->resizeSection(c, w);
     }
+    if (extra > 0)
+        resize(width() + extra, height());
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
     column->addWidget(ListView1, 1);
@@ -147,6 +159,20 @@ void TForm4::LoadUserList(const std::string &listing)
     model->setRows(keys::userRows(listing));
     StatusPanel->setText(QString::fromStdString(st_.texts.msg(app::Msg::KeyCount))
                          + QString::number(model->rowCount()));
+}
+
+int TForm4::columnWidthFor(int column) const
+{
+    // The widest text each fixed-width field can hold, and the header.
+    static const char *const widest[3] = {" 8888", "DDDDDDDD", " 8888/88/88"};
+    const QFontMetrics fm(ListView1->font());
+    const QFontMetrics hm(ListView1->horizontalHeader()->font());
+    // A cell's text margins, and room for the header's sort arrow space.
+    const int margin = 2 * (ListView1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ListView1) + 1) + 4;
+    int w = hm.horizontalAdvance(QString::fromLatin1(keys::kColumns[column])) + margin + 8;
+    if (column < 3)
+        w = std::max(w, fm.horizontalAdvance(QString::fromLatin1(widest[column])) + margin);
+    return w;
 }
 
 int TForm4::selectedRow() const

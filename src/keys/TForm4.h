@@ -70,6 +70,8 @@ protected:
 
 private:
     void layoutPanel();
+    // Width that column needs in the list's font.
+    int columnWidthFor(int column) const;
     int selectedRow() const;
     app::AppState &st_;
 };

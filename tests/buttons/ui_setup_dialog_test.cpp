@@ -16,6 +16,9 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <initializer_list>
+
 using testsupport::FormFixture;
 
 namespace {
@@ -43,13 +46,30 @@ TEST(ButtonSetup, LayoutTextsAndHelp)
     SetupFixture fx;
     TFormButtSetup &d = *fx.d;
     EXPECT_EQ(d.windowTitle(), "Konfiguration der Standardbuttons");
-    EXPECT_EQ(d.size(), QSize(391, 257));
-    EXPECT_EQ(d.GroupBox1->geometry(), QRect(6, 6, 241, 100));
-    EXPECT_EQ(d.GroupBox2->geometry(), QRect(252, 6, 135, 100));
-    EXPECT_EQ(d.GroupBox3->geometry(), QRect(6, 114, 220, 106));
-    EXPECT_EQ(d.GroupBox4->geometry(), QRect(231, 114, 156, 106));
-    EXPECT_EQ(d.BitBtn1->geometry(), QRect(150, 228, 75, 25));
-    EXPECT_EQ(d.BitBtn3->geometry(), QRect(310, 228, 75, 25));
+    // The measured layout, widened by one factor for the font in use; every
+    // caption then fits its control whole.
+    const double f = d.widthScale();
+    EXPECT_GE(f, 1.0);
+    auto sx = [f](int v) { return int(std::lround(v * f)); };
+    auto scaled = [&](int x, int y, int w, int h) { return QRect(sx(x), y, sx(x + w) - sx(x), h); };
+    EXPECT_EQ(d.size(), QSize(sx(391), 257));
+    EXPECT_EQ(d.GroupBox1->geometry(), scaled(6, 6, 241, 100));
+    EXPECT_EQ(d.GroupBox2->geometry(), scaled(252, 6, 135, 100));
+    EXPECT_EQ(d.GroupBox3->geometry(), scaled(6, 114, 220, 106));
+    EXPECT_EQ(d.GroupBox4->geometry(), scaled(231, 114, 156, 106));
+    EXPECT_EQ(d.BitBtn1->geometry(), scaled(150, 228, 75, 25));
+    EXPECT_EQ(d.BitBtn3->geometry(), scaled(310, 228, 75, 25));
+    for (QWidget *w : std::initializer_list<QWidget *>{d.Label1, d.Label2, d.Label3, d.cbOpen, d.cbSave, d.cbUser,
+                                                       d.rbDOS, d.rbQuorbix, d.rbDivert, d.cbCloseAtEnd, d.cbShowDos,
+                                                       d.cbUpdateUserList, d.cbFromRTF, d.BitBtn1, d.BitBtn2,
+                                                       d.BitBtn3}) {
+        EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
+        EXPECT_LE(w->geometry().right(), w->parentWidget()->width()) << w->objectName().toStdString();
+    }
+    // The picture button stays beside the path field, inside its group.
+    EXPECT_EQ(d.sbFileReq->size(), QSize(22, 21));
+    EXPECT_EQ(d.sbFileReq->x(), d.edFName->geometry().right() + 5);
+    EXPECT_LE(d.sbFileReq->geometry().right(), d.GroupBox3->width());
     EXPECT_EQ(d.GroupBox3->title(), " PGP-Textausgabe ");
     EXPECT_EQ(d.cbCloseAtEnd->text(), QString::fromUtf8("Beim Beenden schließen"));
     EXPECT_EQ(d.edTitel->maxLength(), 30);

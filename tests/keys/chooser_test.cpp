@@ -3,6 +3,7 @@
 #include "support/FormFixture.h"
 #include "support/ModalHelper.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,17 +69,29 @@ TEST(Chooser, ListsKeysWithoutHeader)
     // Report style: four columns at their widths, grid, full rows, no sorting.
     const int widths[4] = {36, 70, 80, 296};
     const char *names[4] = {"Bits", "Key-ID", "Datum", "User-ID"};
+    // The widths are a floor: in a wider font the fixed-width fields still
+    // fit whole, and the window grows by what the columns gained.
+    const QFontMetrics fm(c.ListView1->font());
+    const char *widest[3] = {" 8888", "DDDDDDDD", " 8888/88/88"};
+    int gained = 0;
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(c.ListView1->horizontalHeader()->sectionSize(i), widths[i]);
+        const int w = c.ListView1->horizontalHeader()->sectionSize(i);
+        EXPECT_GE(w, widths[i]) << i;
+        if (i < 3)
+            EXPECT_GT(w, fm.horizontalAdvance(widest[i]) + 4) << i;
+        else
+            EXPECT_EQ(w, widths[i]);
+        gained += w - widths[i];
         EXPECT_EQ(c.model->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString(), names[i]);
     }
+    EXPECT_EQ(c.width(), 515 + gained);
     EXPECT_TRUE(c.ListView1->showGrid());
     EXPECT_EQ(c.ListView1->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_FALSE(c.ListView1->isSortingEnabled());
     EXPECT_EQ(c.ListView1->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_EQ(c.windowTitle(), QString::fromUtf8("Bitte User mit Doppelklick auswählen"));
     EXPECT_EQ(c.Label1->text(), "UserID :");
-    EXPECT_EQ(c.size(), QSize(515, 478));
+    EXPECT_EQ(c.height(), 478);
     EXPECT_TRUE(c.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_FALSE(c.ListView1->accessibleName().isEmpty());
     EXPECT_FALSE(c.Edit1->accessibleName().isEmpty());
