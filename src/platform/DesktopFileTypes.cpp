@@ -241,7 +241,9 @@ void dropEmptyCaches(const std::string &data)
     for (const char *name : {"aliases", "generic-icons", "globs", "globs2", "icons", "magic", "mime.cache",
                              "subclasses", "treemagic", "types", "version", "XMLnamespaces"})
         QFile::remove(mime + "/" + name);
-    QDir().rmdir(mime + "/packages");
+    // and the per-type folders it emptied.
+    for (const QString &sub : QDir(mime).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        QDir().rmdir(mime + "/" + sub);
     QDir().rmdir(mime);
 }
 

@@ -252,6 +252,9 @@ void UnregisterFileTypes(platform::DesktopFileTypes &desk)
     }
     if (any)
         desk.refresh();
+    // The folders the registration made, when nothing else lives in them.
+    for (const char *dir : {"kio/servicemenus", "kio", "nautilus/scripts", "nautilus", "applications"})
+        desk.removeDirIfEmpty(dir);
 }
 
 void RegisterFileTypes(app::AppState &st, platform::DesktopFileTypes &desk, const std::string &programPath)

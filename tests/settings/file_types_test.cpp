@@ -266,6 +266,7 @@ TEST(FileTypes, TheDesktopSeesTheRegistration)
     // Nothing is left of it, neither the association list nor the caches
     // the refresh tools wrote for it.
     EXPECT_TRUE(tree(dir.path() + "/data").empty());
+    EXPECT_TRUE(QDir(dir.path() + "/data").isEmpty()) << "folders left behind";
     EXPECT_FALSE(QFileInfo::exists(dir.path() + "/config/mimeapps.list"));
     EXPECT_EQ(ask({"info", "-a", "standard::content-type", dir.path() + "/x.asc"}), typeBefore);
 }
