@@ -219,6 +219,16 @@ waitgone '^PGP$' 100 || bad "console window of a close-at-end record stays open"
 check "launch file byte 0x63 after close-at-end" "$(od -An -tx1 -j99 -N1 "$WORK/pgp/PGP.pif" | tr -d ' ')" "10"
 idle || abort "button 12: the program did not come back"
 
+# Enter in the empty "UserID :" field: two double quotes as the recipient,
+# which reach PGP as one empty argument, as a C runtime parses them.
+B=$(count)
+press 5
+w=$(waitwin "^$CHOOSER\$") || abort "no chooser"
+xdotool windowfocus "$w" key Tab Return
+waitgone "^$CHOOSER\$" || bad "Enter in the UserID field left the chooser open"
+expect_run "empty user ID" "$B" "-kvc||$BATCH"
+idle || abort "button 5: the program did not come back"
+
 # The setup dialog: right release on button 4 shows record 4.
 B=$(count)
 cp "$BUTTONS" "$ORIG"
