@@ -100,6 +100,9 @@ TEST(ButtonSetup, LayoutTextsAndHelp)
     EXPECT_EQ(en.d->rbDivert->text(), "Output to file...");
     EXPECT_EQ(en.d->BitBtn2->text(), "Cancel");
     EXPECT_EQ(en.d->Label1->text(), "Titel:"); // not in the English table
+    for (QWidget *w : std::initializer_list<QWidget *>{en.d->cbCloseAtEnd, en.d->cbUpdateUserList, en.d->cbFromRTF,
+                                                       en.d->rbDOS, en.d->rbQuorbix, en.d->BitBtn3})
+        EXPECT_GE(w->width(), w->sizeHint().width()) << w->objectName().toStdString();
 }
 
 TEST(ButtonSetup, FillAndEnablingRules)
@@ -117,6 +120,8 @@ TEST(ButtonSetup, FillAndEnablingRules)
     EXPECT_FALSE(d.cbShowDos->isEnabled());
     EXPECT_TRUE(d.cbCloseAtEnd->isEnabled());
     EXPECT_TRUE(d.cbUpdateUserList->isChecked());
+    // A hint longer than its box shows from its first character.
+    EXPECT_EQ(d.edToolTip->cursorPosition(), 0);
     d.hide();
 
     // Button 4: program output; the rules follow on show.
