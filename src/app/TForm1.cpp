@@ -18,6 +18,9 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFontInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -480,6 +483,8 @@ void TForm1::FormCreate()
     st_.helpFile = st_.appDir + "/Quorbix.html";
     // 9. Settings (the language chooser on a first start).
     loadSettings();
+    // Qt's own dialogs (file dialogs) speak the program's language.
+    installQtTranslation();
     // 10. Texts of the language (loads the button table too).
     ApplyTexts();
     // 11. Button table of the language, put on the buttons.
@@ -693,6 +698,16 @@ void TForm1::RelabelButtons()
 void TForm1::applyEditorFont()
 {
     ::applyEditorFontRecord(RichEdit1, st_.editorFont);
+}
+
+void TForm1::installQtTranslation()
+{
+    if (st_.language != "Deutsch")
+        return;
+    static QTranslator qtGerman;
+    if (qtGerman.isEmpty() &&
+        qtGerman.load(QLocale(QLocale::German), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtGerman);
 }
 
 std::string TForm1::chooseLanguage()

@@ -175,6 +175,7 @@ private:
     void applyMinimumSize();
     void applyDialogTitles(const std::vector<app::ControlText> &texts);
     std::string chooseLanguage();
+    void installQtTranslation();
     QAction *addAction(QMenu *menu, QAction *&member, const char *name, const QKeySequence &key = {});
 
     app::AppState &st_;
