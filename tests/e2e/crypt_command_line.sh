@@ -128,13 +128,14 @@ xdotool key Escape
 waitfor gone "^Speichern...$"
 datei u
 check "save as writes the chosen file" save_dialog "Textdatei speichern" "$WORK/saved.txt"
-check "as CR LF lines" waitfor test "$(cat "$WORK/saved.txt" 2>/dev/null)" = "$(printf 'Erste\r\nZweite\r')"
+saved_is() { test "$(cat "$WORK/saved.txt" 2>/dev/null)" = "$(printf "$1")"; }
+check "as CR LF lines" waitfor saved_is 'Erste\r\nZweite\r'
+
 datei n
 check "new gives the plain caption back" waitfor visible "^QUORBIX Version 2.0$"
 click "$MAIN" 300 250 && xdotool type "Neu"
 datei s
-sleep 1
-check "save then writes the remembered file without asking" test "$(cat "$WORK/saved.txt")" = "$(printf 'Neu\r')"
+check "save then writes the remembered file without asking" waitfor saved_is 'Neu\r'
 check "no dialog for it" gone "^Speichern...$"
 
 # Word wrap off; it is stored at the end and comes back.
