@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The settings dialog as a user meets it: "&Einstellungen..." opens it, F1
+# opens the help, a folder without pgp is refused and the old one kept, the
+# switch to English is at once and stored at the end; "Dateierweiterungen
+# registrieren" makes .asc files open in Quorbix with the decrypt and add-key
+# verbs, "austragen" leaves nothing behind. The recording stand-in plays PGP.
+# usage: desktop_settings.sh BUILD_DIR    (exit 77: skipped)
+set -uo pipefail
+BUILD="$(cd "$1" && pwd)"
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
+done
+FAKE="$BUILD/tests/fakepgp/pgp"
+[ -x "$FAKE" ] || { echo "skipped: $FAKE not built"; exit 77; }
+
+WORK="$(mktemp -d /tmp/qds.XXXXXX)"
+PIDS=()
+cleanup() {
+  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
+  kill "${XPID:-}" 2>/dev/null
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+PASS=0 FAIL=0
+check() { # check NAME COMMAND...
+  local name="$1"; shift
+  if "$@"; then PASS=$((PASS + 1)); else FAIL=$((FAIL + 1)); echo "FAIL: $name"; fi
+}
+# Polls a condition for at most about ten seconds.
+waitfor() { for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done; return 1; }
+
+mkdir -p "$WORK/tmp" "$WORK/pgp" "$WORK/nopgp" "$WORK/app" "$WORK/config/Farrowdale Software"
+chmod 700 "$WORK/tmp"
+ln -s "$FAKE" "$WORK/pgp/pgp"
+cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$WORK/app/"
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\MainWindow]\r\n"Left"="0"\r\n"Top"="0"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\Setup]\r\n"PGPPath"="%s"\r\n"Language"="Deutsch"\r\n"Browser"="Clipboard"\r\n' \
+  "$WORK/pgp" > "$WORK/config/Farrowdale Software/QUORBIX.reg"
+REG="$WORK/config/Farrowdale Software/QUORBIX.reg"
+export QUORBIX_FAKEPGP_LOG="$WORK/pgp.log" Temp="$WORK/tmp" PGPPATH="$WORK/pgp"
+export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" HOME="$WORK"
+unset Tmp PGPPASS QUORBIX_FAKEPGP_SCRIPT
+
+exec 3> "$WORK/display"
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
+exec 3>&-
+waitfor test -s "$WORK/display" || { echo "FAIL: no X server"; exit 1; }
+export DISPLAY=":$(head -1 "$WORK/display")"
+
+win() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
+visible() { [ -n "$(win "$1")" ]; }
+gone() { [ -z "$(win "$1")" ]; }
+click() {
+  local w; w=$(win "$1"); [ -n "$w" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$w")"
+  xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+}
+MAIN="^QUORBIX Version 2.0$"
+
+"$WORK/app/quorbix" > "$WORK/main.log" 2>&1 & PIDS+=($!)
+waitfor visible "$MAIN" || { cat "$WORK/main.log"; echo "FAIL: no main window"; exit 1; }
+
+# "&Projekt" (Ctrl+P), "&Einstellungen...".
+click "$MAIN" 300 250 && xdotool key ctrl+p && sleep 0.3 && xdotool key e
+check "the settings dialog opens from the menu" waitfor visible "^Einstellungen$"
+click "^Einstellungen$" 198 72 && xdotool key ctrl+a && xdotool type "$WORK/nopgp"
+xdotool key F1
+check "F1 opens the help" waitfor visible "^Quorbix - Hilfe$"
+# Out of the way of the windows below it.
+xdotool windowmove "$(win "^Quorbix - Hilfe$")" 900 700
+click "^Einstellungen$" 285 328
+check "a folder without pgp is refused with a message" waitfor visible "^Information$"
+xdotool key Return
+check "and the dialog stays open" waitfor visible "^Einstellungen$"
+click "^Einstellungen$" 41 276
+click "^Einstellungen$" 285 328
+check "with pgp's folder back the dialog closes" waitfor gone "^Einstellungen$"
+
+# English at once: the dialog opens as "Setup" now.
+click "$MAIN" 300 250 && xdotool key ctrl+p && sleep 0.3 && xdotool key s
+check "the program speaks English at once" waitfor visible "^Setup$"
+
+# File types, from the dialog, at once.
+click "^Setup$" 277 240
+D="$WORK/data/applications"
+check "registering writes the desktop entries" waitfor test -s "$D/quorbix-ascfile.desktop" -a -s "$D/quorbix-pgpfile.desktop"
+check "with the program's open command" grep -qx "Exec=$WORK/app/quorbix %f" "$D/quorbix-ascfile.desktop"
+check "the decrypt verb" grep -qx "Exec=$WORK/app/quorbix /d %f" "$D/quorbix-pgpfile.desktop"
+check "the add-key verb" grep -qx "Name=Add key" "$D/quorbix-ascfile.desktop"
+check "and no German verb" test "$(grep -c "Entschl" "$D/quorbix-pgpfile.desktop")" = 0
+if command -v desktop-file-validate >/dev/null; then
+  check "the entries are valid" desktop-file-validate "$D/quorbix-ascfile.desktop" "$D/quorbix-pgpfile.desktop"
+fi
+if command -v gio >/dev/null && command -v update-mime-database >/dev/null; then
+  printf -- '-----BEGIN PGP PUBLIC KEY BLOCK-----\r\n' > "$WORK/key file.asc"
+  check ".asc opens with Quorbix by default" bash -c "gio mime application/pgp-keys | head -1 | grep -q quorbix-ascfile.desktop"
+  gio open "$WORK/key file.asc" & PIDS+=($!)
+  check "opening a .asc file starts Quorbix with it" waitfor visible "^QUORBIX Version 2.0 - key file.asc$"
+  W2="$(win "^QUORBIX Version 2.0 - key file.asc$")"
+  [ -n "$W2" ] && kill "$(xdotool getwindowpid "$W2")" 2>/dev/null
+fi
+click "^Setup$" 277 271
+check "unregistering leaves no file in the data folder" waitfor bash -c "[ -z \"\$(find '$WORK/data' -type f 2>/dev/null)\" ]"
+check "nor the association list" test ! -e "$WORK/config/mimeapps.list"
+click "^Setup$" 263 328
+waitfor gone "^Setup$"
+
+# Values reach the settings file at shutdown (Ctrl+Q in English).
+click "$MAIN" 300 250 && xdotool key ctrl+q
+check "the program ends" waitfor bash -c "! xdotool search --onlyvisible --name '$MAIN' >/dev/null 2>&1"
+check "the language is stored" waitfor grep -q '"Language"="English"' "$REG"
+check "the refused folder is not" grep -qF "\"PGPPath\"=\"$WORK/pgp\"" "$REG"
+
+echo "$PASS passed, $FAIL failed"
+[ "$FAIL" = 0 ]
