@@ -45,10 +45,10 @@ class ListingRunner : public platform::ProcessRunner {
 public:
     std::string listing;
     platform::FileSystem *fs = nullptr;
-    platform::ProcessResult runAndWait(const platform::ProcessSpec &spec) override
+    platform::ProcessResult runAndWait(const platform::ProcessSpec &job) override
     {
-        if (spec.stdoutFile)
-            fs->writePrivateFile(*spec.stdoutFile, listing);
+        if (job.stdoutFile)
+            fs->writePrivateFile(*job.stdoutFile, listing);
         return {true, 0, {}, false};
     }
     platform::DetachedResult startDetached(const std::string &, const std::vector<std::string> &,

@@ -104,13 +104,13 @@ bool listRecipients(Ctx &c, std::vector<KeyInfo> &keys, const std::vector<std::s
     std::vector<std::string> patterns;
     for (const std::string &w : wanted) {
         std::string u = argToUtf8(c.s, w);
-        KeySpec spec = parseKeySpec(u);
-        if (spec.kind == KeySpec::Substring && spec.text.find(' ') == std::string::npos &&
-            spec.text.find('"') == std::string::npos && !spec.text.empty() &&
-            std::string("=<@*&%!#+").find(spec.text[0]) == std::string::npos)
-            patterns.push_back(spec.text);
-        else if (spec.kind != KeySpec::Substring && spec.text.size() >= 8)
-            patterns.push_back(spec.text);
+        KeySpec sel = parseKeySpec(u);
+        if (sel.kind == KeySpec::Substring && sel.text.find(' ') == std::string::npos &&
+            sel.text.find('"') == std::string::npos && !sel.text.empty() &&
+            std::string("=<@*&%!#+").find(sel.text[0]) == std::string::npos)
+            patterns.push_back(sel.text);
+        else if (sel.kind != KeySpec::Substring && sel.text.size() >= 8)
+            patterns.push_back(sel.text);
         else
             return listOrFail(c, keys, false, true);
     }
@@ -183,10 +183,10 @@ int cmdList(Ctx &c, ListStyle style)
     }
 haveKeys:
     if (!ops.empty() && !ops[0].empty() && ops[0] != "*") {
-        KeySpec spec = parseKeySpec(argToUtf8(c.s, ops[0]));
+        KeySpec sel = parseKeySpec(argToUtf8(c.s, ops[0]));
         std::vector<KeyInfo> kept;
         for (KeyInfo &k : keys)
-            if (keyMatches(k, spec))
+            if (keyMatches(k, sel))
                 kept.push_back(std::move(k));
         keys.swap(kept);
     }

@@ -309,7 +309,7 @@ static std::string upper(std::string s)
 
 KeySpec parseKeySpec(const std::string &arg)
 {
-    KeySpec spec;
+    KeySpec sel;
     std::string a = arg;
     // A user ID given in double quotes keeps its blanks but loses the quotes.
     if (a.size() >= 2 && a.front() == '"' && a.back() == '"')
@@ -320,14 +320,14 @@ KeySpec parseKeySpec(const std::string &arg)
             if (c != ' ')
                 hex += c;
         if (isHex(hex)) {
-            spec.text = upper(hex);
-            spec.kind = hex.size() >= 32 ? KeySpec::Fingerprint : KeySpec::KeyId;
-            return spec;
+            sel.text = upper(hex);
+            sel.kind = hex.size() >= 32 ? KeySpec::Fingerprint : KeySpec::KeyId;
+            return sel;
         }
     }
-    spec.kind = KeySpec::Substring;
-    spec.text = a;
-    return spec;
+    sel.kind = KeySpec::Substring;
+    sel.text = a;
+    return sel;
 }
 
 static bool endsWith(const std::string &s, const std::string &tail)
@@ -335,49 +335,49 @@ static bool endsWith(const std::string &s, const std::string &tail)
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-bool keyMatches(const KeyInfo &key, const KeySpec &spec)
+bool keyMatches(const KeyInfo &key, const KeySpec &sel)
 {
-    switch (spec.kind) {
+    switch (sel.kind) {
     case KeySpec::Substring:
         for (const UidInfo &u : key.uids)
-            if (containsNoCase(u.uid, spec.text))
+            if (containsNoCase(u.uid, sel.text))
                 return true;
         return false;
     case KeySpec::KeyId:
-        if (spec.text.size() > 16)
+        if (sel.text.size() > 16)
             return false;
-        if (endsWith(key.id16, spec.text))
+        if (endsWith(key.id16, sel.text))
             return true;
         for (const std::string &s : key.subIds16)
-            if (endsWith(s, spec.text))
+            if (endsWith(s, sel.text))
                 return true;
         return false;
     case KeySpec::Fingerprint:
-        if (key.fpr == spec.text)
+        if (key.fpr == sel.text)
             return true;
         for (const std::string &s : key.subFprs)
-            if (s == spec.text)
+            if (s == sel.text)
                 return true;
         return false;
     }
     return false;
 }
 
-std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const KeySpec &spec)
+std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const KeySpec &sel)
 {
     std::vector<const KeyInfo *> found;
     for (const KeyInfo &k : keys)
-        if (keyMatches(k, spec))
+        if (keyMatches(k, sel))
             found.push_back(&k);
     return found;
 }
 
-Resolution resolveKey(const std::vector<KeyInfo> &keys, const KeySpec &spec, const KeyInfo *&out)
+Resolution resolveKey(const std::vector<KeyInfo> &keys, const KeySpec &sel, const KeyInfo *&out)
 {
-    auto found = findKeys(keys, spec);
+    auto found = findKeys(keys, sel);
     if (found.empty())
         return Resolution::None;
-    if (found.size() > 1 && spec.kind == KeySpec::KeyId)
+    if (found.size() > 1 && sel.kind == KeySpec::KeyId)
         return Resolution::Ambiguous;
     out = found.front();
     return Resolution::One;

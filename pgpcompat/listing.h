@@ -84,12 +84,12 @@ struct KeySpec {
     std::string text;   // the substring (UTF-8) or the upper-case hex digits
 };
 KeySpec parseKeySpec(const std::string &arg);
-bool keyMatches(const KeyInfo &key, const KeySpec &spec);
-std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const KeySpec &spec);
+bool keyMatches(const KeyInfo &key, const KeySpec &sel);
+std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const KeySpec &sel);
 
 // One key for a command: a key ID that fits several keys is refused (eight digits collide
 // easily); a user ID substring takes the first key, as PGP did.
 enum class Resolution { One, None, Ambiguous };
-Resolution resolveKey(const std::vector<KeyInfo> &keys, const KeySpec &spec, const KeyInfo *&out);
+Resolution resolveKey(const std::vector<KeyInfo> &keys, const KeySpec &sel, const KeyInfo *&out);
 
 } // namespace pgpc

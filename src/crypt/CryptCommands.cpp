@@ -42,9 +42,9 @@ private:
     bool owned_ = false;
 };
 
-void deleteTempFiles(app::AppState &st, const cryptcmd::EditorCommandSpec &spec)
+void deleteTempFiles(app::AppState &st, const cryptcmd::EditorCommandSpec &row)
 {
-    for (const char *name : spec.tempFiles)
+    for (const char *name : row.tempFiles)
         st.sys.fs->remove(st.inTempDir(name));
 }
 
@@ -75,10 +75,10 @@ void runEditorCommand(TForm1 &f, cryptcmd::EditorCommand cmd)
 {
     using namespace cryptcmd;
     app::AppState &st = f.state();
-    const EditorCommandSpec &spec = editorCommandSpec(cmd);
+    const EditorCommandSpec &row = editorCommandSpec(cmd);
 
     std::optional<BusyFlag> busy;
-    if (spec.takesCommandBusy) {
+    if (row.takesCommandBusy) {
         busy.emplace(st);
         if (!busy->owned())
             return;
@@ -87,25 +87,25 @@ void runEditorCommand(TForm1 &f, cryptcmd::EditorCommand cmd)
     if (!checkEditorLatin1(st, f.RichEdit1))
         return;
     std::optional<BusyCursor> cursor;
-    if (spec.busyCursor)
+    if (row.busyCursor)
         cursor.emplace();
 
     if (cmd == EditorCommand::Encrypt)
         st.recipientSpec.clear();
-    deleteTempFiles(st, spec);
+    deleteTempFiles(st, row);
     // Every way out deletes the command's temporary files once more.
     struct Cleanup {
         app::AppState &st;
-        const EditorCommandSpec &spec;
+        const EditorCommandSpec &row;
         bool pending = true;
         void now()
         {
             if (pending)
-                deleteTempFiles(st, spec);
+                deleteTempFiles(st, row);
             pending = false;
         }
         ~Cleanup() { now(); }
-    } cleanup{st, spec};
+    } cleanup{st, row};
 
     if (cmd == EditorCommand::Encrypt)
         st.recipientSpec = InlineRecipients(f.RichEdit1);
@@ -116,34 +116,34 @@ void runEditorCommand(TForm1 &f, cryptcmd::EditorCommand cmd)
     if (cmd == EditorCommand::Decrypt)
         st.processEvents();
 
-    if (spec.passesRecipients) {
+    if (row.passesRecipients) {
         if (st.recipientSpec.empty())
             f.ChooseRecipient();
         if (st.recipientSpec.empty())
             return;
     }
-    if (spec.needsPassPhrase && !f.ensurePassPhrase())
+    if (row.needsPassPhrase && !f.ensurePassPhrase())
         return;
 
     pgp::RunRequest req;
     req.options = editorCommandOptions(cmd, f.CheckBox1->isChecked(), f.CheckBox3->isChecked());
     req.operand1 = input;
     req.operand1IsFile = true;
-    if (spec.passesRecipients)
+    if (row.passesRecipients)
         req.operand2 = st.recipientSpec;
     req.captureOutput = 1;
     req.windowMode = 0;
     pgp::RunPgp(st, req);
 
     bool loaded = false;
-    if (spec.result == ResultFile::OutTxt) {
+    if (row.result == ResultFile::OutTxt) {
         loaded = loadEditorFile(st, f.RichEdit1, st.inAppDir("out.txt"));
     } else {
-        const std::string result = st.inTempDir(resultFileName(spec.result));
+        const std::string result = st.inTempDir(resultFileName(row.result));
         if (st.sys.fs->exists(result))
             loaded = loadEditorFile(st, f.RichEdit1, result);
     }
-    if (spec.refreshUserList)
+    if (row.refreshUserList)
         keys::RunMakeIdBatch(st);
 
     cursor.reset();
@@ -151,7 +151,7 @@ void runEditorCommand(TForm1 &f, cryptcmd::EditorCommand cmd)
     if (cmd == EditorCommand::Decrypt)
         ui::restoreDefaultCursor();
     cleanup.now();
-    if (spec.viewer == ViewerPolicy::Always || (spec.viewer == ViewerPolicy::WhenResultMissing && !loaded))
+    if (row.viewer == ViewerPolicy::Always || (row.viewer == ViewerPolicy::WhenResultMissing && !loaded))
         f.showOutputViewer();
 }
 

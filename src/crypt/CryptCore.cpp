@@ -52,11 +52,11 @@ const EditorCommandSpec &editorCommandSpec(EditorCommand cmd)
 
 std::string editorCommandOptions(EditorCommand cmd, bool breakSig, bool textMode)
 {
-    const EditorCommandSpec &spec = editorCommandSpec(cmd);
-    std::string s = spec.baseOptions;
-    if (spec.optionLetters)
+    const EditorCommandSpec &row = editorCommandSpec(cmd);
+    std::string s = row.baseOptions;
+    if (row.optionLetters)
         s += optionLetters(breakSig, false, textMode);
-    if (spec.batchMode)
+    if (row.batchMode)
         s += " +batchmode";
     return s;
 }

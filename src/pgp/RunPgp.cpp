@@ -129,18 +129,18 @@ int RunPgp(app::AppState &st, const RunRequest &req)
     }
 
     Invocation inv = buildInvocation(st, req);
-    platform::ProcessSpec spec;
-    spec.program = inv.program;
-    spec.args = std::move(inv.args);
-    spec.workDir = st.pgpDir;
-    spec.stdoutFile = target;
-    spec.showState = req.windowMode;
+    platform::ProcessSpec job;
+    job.program = inv.program;
+    job.args = std::move(inv.args);
+    job.workDir = st.pgpDir;
+    job.stdoutFile = target;
+    job.showState = req.windowMode;
     if (req.windowMode != 0)
-        spec.closeOnExit = readCloseOnExit(fs, st.pgpDir);
+        job.closeOnExit = readCloseOnExit(fs, st.pgpDir);
     if (inv.sendPassPhrase)
-        spec.passPhrase = st.passPhrase;
+        job.passPhrase = st.passPhrase;
 
-    platform::ProcessResult res = st.sys.proc->runAndWait(spec);
+    platform::ProcessResult res = st.sys.proc->runAndWait(job);
     int exitCode = -1;
     if (!res.started) {
         st.dialogs->plainMessage(std::string(app::fixed::RunFailed) + toMessageText(displayCommandLine(st, req)));

@@ -115,7 +115,7 @@ public:
     virtual ~ProcessRunner() = default;
     // Starts the process and waits for it in a nested event loop, so windows
     // stay live. Returns at once when the start fails.
-    virtual ProcessResult runAndWait(const ProcessSpec &spec) = 0;
+    virtual ProcessResult runAndWait(const ProcessSpec &job) = 0;
     // Starts a program without waiting (the key-list script).
     virtual DetachedResult startDetached(const std::string &program, const std::vector<std::string> &args,
                                          const std::string &workDir) = 0;

@@ -86,15 +86,15 @@ std::vector<std::string> SystemProcessRunner::terminalCommand(const std::string 
 {
     std::vector<std::string> words;
     const char *env = std::getenv("QUORBIX_TERMINAL");
-    std::string spec = env && *env ? env : "xterm";
+    std::string job = env && *env ? env : "xterm";
     std::size_t pos = 0;
-    while (pos < spec.size()) {
-        std::size_t b = spec.find_first_not_of(" \t", pos);
+    while (pos < job.size()) {
+        std::size_t b = job.find_first_not_of(" \t", pos);
         if (b == std::string::npos)
             break;
-        std::size_t e = spec.find_first_of(" \t", b);
-        words.push_back(spec.substr(b, e == std::string::npos ? std::string::npos : e - b));
-        pos = e == std::string::npos ? spec.size() : e;
+        std::size_t e = job.find_first_of(" \t", b);
+        words.push_back(job.substr(b, e == std::string::npos ? std::string::npos : e - b));
+        pos = e == std::string::npos ? job.size() : e;
     }
     if (words.empty())
         words.push_back("xterm");
@@ -119,16 +119,16 @@ bool SystemProcessRunner::terminalKeepsDescriptors()
     return base == "xterm" || base == "uxterm";
 }
 
-ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &spec)
+ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &job)
 {
     ProcessResult result;
     Fds fds;
-    const bool console = spec.showState == 5;
+    const bool console = job.showState == 5;
 
-    if (!spec.workDir.empty()) {
+    if (!job.workDir.empty()) {
         struct stat st {};
-        if (::stat(spec.workDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-            result.error = "Pfad nicht gefunden: " + spec.workDir;
+        if (::stat(job.workDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+            result.error = "Pfad nicht gefunden: " + job.workDir;
             return result;
         }
     }
@@ -137,11 +137,11 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &spec)
     // there since is not followed.
     // A console run hands the descriptor through xterm; other terminals get
     // the path.
-    const bool outByFd = spec.stdoutFile && (!console || terminalKeepsDescriptors());
+    const bool outByFd = job.stdoutFile && (!console || terminalKeepsDescriptors());
     if (outByFd) {
-        fds.out = ::open(spec.stdoutFile->c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        fds.out = ::open(job.stdoutFile->c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
         if (fds.out < 0) {
-            result.error = systemErrorText(errno) + ": " + *spec.stdoutFile;
+            result.error = systemErrorText(errno) + ": " + *job.stdoutFile;
             return result;
         }
     }
@@ -149,8 +149,8 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &spec)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("PGPPASSFD"); // never hand on a descriptor number meant for us
     std::string passFile;
-    if (spec.passPhrase) {
-        const std::string line = *spec.passPhrase + "\n";
+    if (job.passPhrase) {
+        const std::string line = *job.passPhrase + "\n";
         if (console && !terminalKeepsDescriptors()) {
             passFile = makeTempFile("quorbix-pass.", line);
             if (passFile.empty()) {
@@ -180,8 +180,8 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &spec)
 
     auto *proc = new QProcess;
     proc->setProcessEnvironment(env);
-    if (!spec.workDir.empty())
-        proc->setWorkingDirectory(q(spec.workDir));
+    if (!job.workDir.empty())
+        proc->setWorkingDirectory(q(job.workDir));
     proc->setProcessChannelMode(QProcess::ForwardedChannels);
     proc->setStandardInputFile(QProcess::nullDevice());
 
@@ -195,23 +195,23 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &spec)
             result.error = "Konnte keine temporäre Datei anlegen";
             return result;
         }
-        std::vector<std::string> term = terminalCommand(spec.consoleTitle);
+        std::vector<std::string> term = terminalCommand(job.consoleTitle);
         QStringList args;
         for (std::size_t i = 1; i < term.size(); ++i)
             args << q(term[i]);
         args << "/bin/sh" << "-c" << kConsoleWrapper << "quorbix-console" << q(statusFile)
-             << (spec.closeOnExit ? "1" : "0") << q(passFile)
-             << (outByFd ? QStringLiteral("fd:%1").arg(fds.out) : q(spec.stdoutFile.value_or(std::string())))
-             << q(spec.consoleTitle) << q(spec.program);
-        for (const auto &a : spec.args)
+             << (job.closeOnExit ? "1" : "0") << q(passFile)
+             << (outByFd ? QStringLiteral("fd:%1").arg(fds.out) : q(job.stdoutFile.value_or(std::string())))
+             << q(job.consoleTitle) << q(job.program);
+        for (const auto &a : job.args)
             args << q(a);
         proc->setProgram(q(term[0]));
         proc->setArguments(args);
     } else {
         QStringList args;
-        for (const auto &a : spec.args)
+        for (const auto &a : job.args)
             args << q(a);
-        proc->setProgram(q(spec.program));
+        proc->setProgram(q(job.program));
         proc->setArguments(args);
     }
 

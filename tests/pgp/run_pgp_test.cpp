@@ -172,7 +172,7 @@ TEST(RunPgp, CapturesIntoFreshPrivateOutTxt)
     f.st.sendPassPhrase = true;
     f.st.passPhrase = "geheim";
     bool checked = false;
-    f.proc.onRun = [&](const platform::ProcessSpec &spec) {
+    f.proc.onRun = [&](const platform::ProcessSpec &job) {
         EXPECT_EQ(f.fs.content("/home/u/quorbix/out.txt"), "");
         checked = true;
     };
@@ -183,13 +183,13 @@ TEST(RunPgp, CapturesIntoFreshPrivateOutTxt)
     f.proc.onRun = nullptr;
     EXPECT_EQ(f.fs.mode("/home/u/quorbix/out.txt"), 0600u);
     ASSERT_EQ(f.proc.runs.size(), 1u);
-    const auto &spec = f.proc.runs[0];
-    EXPECT_EQ(spec.program, "/opt/pgp/pgp");
-    EXPECT_EQ(spec.args, (Args{"-kvc", "0x1A2B3C4D", "+batchmode", "+CharSet=Latin1", "+force"}));
-    EXPECT_EQ(spec.workDir, "/opt/pgp");
-    EXPECT_EQ(spec.stdoutFile, std::optional<std::string>("/home/u/quorbix/out.txt"));
-    EXPECT_EQ(spec.showState, 0);
-    EXPECT_EQ(spec.passPhrase, std::optional<std::string>("geheim"));
+    const auto &job = f.proc.runs[0];
+    EXPECT_EQ(job.program, "/opt/pgp/pgp");
+    EXPECT_EQ(job.args, (Args{"-kvc", "0x1A2B3C4D", "+batchmode", "+CharSet=Latin1", "+force"}));
+    EXPECT_EQ(job.workDir, "/opt/pgp");
+    EXPECT_EQ(job.stdoutFile, std::optional<std::string>("/home/u/quorbix/out.txt"));
+    EXPECT_EQ(job.showState, 0);
+    EXPECT_EQ(job.passPhrase, std::optional<std::string>("geheim"));
     EXPECT_TRUE(f.dialogs.shown.empty());
     EXPECT_EQ(f.events, 1);
 

@@ -129,7 +129,7 @@ protected:
         ::unsetenv("TMPDIR");
         ::unsetenv("QUORBIX_TERMINAL");
     }
-    platform::ProcessSpec spec(const std::string &title)
+    platform::ProcessSpec job(const std::string &title)
     {
         platform::ProcessSpec s;
         s.program = testsupport::fakePgpProgram();
@@ -165,7 +165,7 @@ protected:
 TEST_F(ConsoleRun, ClosingWindowReturnsTheExitCodeAndThePassPhrase)
 {
     spit(script, "stdout Schl\\xFCssel erzeugen...\nexit 7\n");
-    auto s = spec("PGP");
+    auto s = job("PGP");
     s.passPhrase = "console secret";
     auto r = runner.runAndWait(s);
     ASSERT_TRUE(r.started) << r.error;
@@ -216,7 +216,7 @@ TEST_F(ConsoleRun, WindowThatStaysOpenWaitsForEnter)
     if (QStandardPaths::findExecutable("xdotool").isEmpty())
         GTEST_SKIP() << "no xdotool";
     spit(script, "exit 5\n");
-    auto s = spec("PGP wait test");
+    auto s = job("PGP wait test");
     s.closeOnExit = false;
     bool returned = false, openAfterExit = false, windowFound = false;
     QTimer poll;

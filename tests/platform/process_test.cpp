@@ -76,7 +76,7 @@ protected:
         ::unsetenv("QUORBIX_FAKEPGP_LOG");
         ::unsetenv("QUORBIX_FAKEPGP_SCRIPT");
     }
-    ProcessSpec spec(std::vector<std::string> args)
+    ProcessSpec job(std::vector<std::string> args)
     {
         ProcessSpec s;
         s.program = testsupport::fakePgpProgram();
@@ -100,7 +100,7 @@ TEST_F(FakePgpRun, ArgumentsOutputAndExitCodeArriveExactly)
                  "exit 3\n"
                  "stdout never\n");
     platform::systemFileSystem().writePrivateFile(dir + "/out.txt", "");
-    ProcessSpec s = spec({"-e", "my file.txt", "\"Some User\"", "+batchmode"});
+    ProcessSpec s = job({"-e", "my file.txt", "\"Some User\"", "+batchmode"});
     s.stdoutFile = dir + "/out.txt";
     const int fdsBefore = openFdCount();
     auto r = runner.runAndWait(s);
@@ -132,7 +132,7 @@ TEST_F(FakePgpRun, ArgumentsOutputAndExitCodeArriveExactly)
 TEST_F(FakePgpRun, PassPhraseTravelsThroughPgppassfdOnly)
 {
     ::setenv("PGPPASSFD", "99", 1); // one of ours must not be handed on
-    ProcessSpec s = spec({"-sta", "QUORBIX.tmp"});
+    ProcessSpec s = job({"-sta", "QUORBIX.tmp"});
     const std::string phrase = "mein \"geheimes\" Mantra \xE4";
     s.passPhrase = phrase;
     auto r = runner.runAndWait(s);
@@ -168,10 +168,10 @@ TEST_F(FakePgpRun, NestedRunInsideAWaitAndLiveEvents)
     platform::ProcessResult inner;
     std::int64_t innerReturned = 0;
     QTimer::singleShot(100, [&] {
-        inner = runner.runAndWait(spec({"inner"}));
+        inner = runner.runAndWait(job({"inner"}));
         innerReturned = nowNs();
     });
-    auto outer = runner.runAndWait(spec({"outer"}));
+    auto outer = runner.runAndWait(job({"outer"}));
     const std::int64_t outerReturned = nowNs();
 
     EXPECT_TRUE(outer.started);
@@ -189,7 +189,7 @@ TEST_F(FakePgpRun, NestedRunInsideAWaitAndLiveEvents)
 
 TEST_F(FakePgpRun, FailedStartsReportWithoutWaiting)
 {
-    ProcessSpec s = spec({"-kv"});
+    ProcessSpec s = job({"-kv"});
     s.program = dir + "/no/pgp";
     auto r = runner.runAndWait(s);
     EXPECT_FALSE(r.started);
@@ -200,7 +200,7 @@ TEST_F(FakePgpRun, FailedStartsReportWithoutWaiting)
     r = runner.runAndWait(s);
     EXPECT_FALSE(r.started);
 
-    s = spec({"-kv"});
+    s = job({"-kv"});
     s.workDir = dir + "/missing dir";
     r = runner.runAndWait(s);
     EXPECT_FALSE(r.started);
@@ -216,7 +216,7 @@ TEST_F(FakePgpRun, QuitRequestDuringTheWaitReturnsAtOnce)
         QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection);
     });
     const std::int64_t start = nowNs();
-    auto r = runner.runAndWait(spec({"-kv"}));
+    auto r = runner.runAndWait(job({"-kv"}));
     const std::int64_t took = nowNs() - start;
     EXPECT_TRUE(r.started);
     EXPECT_TRUE(r.quitRequested);
@@ -229,7 +229,7 @@ TEST_F(FakePgpRun, ReturnFollowsTheChildsExitClosely)
 {
     std::vector<double> ms;
     for (int i = 0; i < 30; ++i) {
-        runner.runAndWait(spec({"-kv"}));
+        runner.runAndWait(job({"-kv"}));
         const std::int64_t back = nowNs();
         auto runs = readFakePgpLog(log);
         ASSERT_EQ(runs.size(), static_cast<std::size_t>(i + 1));

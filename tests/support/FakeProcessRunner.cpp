@@ -2,9 +2,9 @@
 
 namespace testsupport {
 
-platform::ProcessResult FakeProcessRunner::runAndWait(const platform::ProcessSpec &spec)
+platform::ProcessResult FakeProcessRunner::runAndWait(const platform::ProcessSpec &job)
 {
-    runs.push_back(spec);
+    runs.push_back(job);
     platform::ProcessResult r = defaultResult;
     if (!results.empty()) {
         r = results.front();
@@ -12,7 +12,7 @@ platform::ProcessResult FakeProcessRunner::runAndWait(const platform::ProcessSpe
     }
     // A program that did not start writes nothing.
     if (r.started && onRun)
-        onRun(spec);
+        onRun(job);
     return r;
 }
 

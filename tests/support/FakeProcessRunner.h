@@ -35,7 +35,7 @@ public:
     std::deque<platform::DetachedResult> detachedResults;
     platform::DetachedResult defaultDetached{true, 33, {}};
 
-    platform::ProcessResult runAndWait(const platform::ProcessSpec &spec) override;
+    platform::ProcessResult runAndWait(const platform::ProcessSpec &job) override;
     platform::DetachedResult startDetached(const std::string &program, const std::vector<std::string> &args,
                                            const std::string &workDir) override;
 };
