@@ -1,4 +1,5 @@
 // The launch file template, its installation in PgpDir and the close-on-exit byte.
+#include "pgp/TaggedDialogs.h"
 #include "app/AppState.h"
 #include "pgp/LaunchFile.h"
 #include "platform/Platform.h"
@@ -29,28 +30,7 @@ public:
     }
 };
 
-class RecordingDialogs : public ui::Dialogs {
-public:
-    std::vector<std::string> shown;
-    void plainMessage(const std::string &t) override { shown.push_back("plain:" + t); }
-    void errorBox(const std::string &t) override { shown.push_back("error:" + t); }
-    void information(const std::string &t) override { shown.push_back("info:" + t); }
-    ui::Answer askYesNoCancel(const std::string &t) override
-    {
-        shown.push_back("ask:" + t);
-        return ui::Answer::Cancel;
-    }
-    ui::Answer confirmOkCancel(const std::string &t) override
-    {
-        shown.push_back("confirm:" + t);
-        return ui::Answer::Cancel;
-    }
-    void informationWithHelp(const std::string &t, const std::string &, int) override
-    {
-        shown.push_back("help:" + t);
-    }
-    void platformError(const std::string &t) override { shown.push_back("platform:" + t); }
-};
+using RecordingDialogs = pgptest::RecordingDialogs;
 
 std::string bytes(std::initializer_list<int> v)
 {

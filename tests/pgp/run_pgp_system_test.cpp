@@ -1,5 +1,6 @@
 // RunPgp against the real process runner and file system, with the
 // recording stand-in for PGP in PgpDir.
+#include "pgp/TaggedDialogs.h"
 #include "support/FakePgpLog.h"
 
 #include "app/AppState.h"
@@ -17,17 +18,7 @@
 
 namespace {
 
-class RecordingDialogs : public ui::Dialogs {
-public:
-    std::vector<std::string> shown;
-    void plainMessage(const std::string &t) override { shown.push_back("plain:" + t); }
-    void errorBox(const std::string &t) override { shown.push_back("error:" + t); }
-    void information(const std::string &t) override { shown.push_back("info:" + t); }
-    ui::Answer askYesNoCancel(const std::string &) override { return ui::Answer::Cancel; }
-    ui::Answer confirmOkCancel(const std::string &) override { return ui::Answer::Cancel; }
-    void informationWithHelp(const std::string &, const std::string &, int) override {}
-    void platformError(const std::string &t) override { shown.push_back("platform:" + t); }
-};
+using RecordingDialogs = pgptest::RecordingDialogs;
 
 namespace fs = std::filesystem;
 

@@ -1,5 +1,6 @@
 // RunPgp: the command line, the argument vector, output capture, messages;
 // ShowError; the key-list script.
+#include "pgp/TaggedDialogs.h"
 #include "app/AppState.h"
 #include "keys/MakeIdBatch.h"
 #include "pgp/LaunchFile.h"
@@ -24,28 +25,7 @@ using namespace pgp;
 
 namespace {
 
-class RecordingDialogs : public ui::Dialogs {
-public:
-    std::vector<std::string> shown;
-    void plainMessage(const std::string &t) override { shown.push_back("plain:" + t); }
-    void errorBox(const std::string &t) override { shown.push_back("error:" + t); }
-    void information(const std::string &t) override { shown.push_back("info:" + t); }
-    ui::Answer askYesNoCancel(const std::string &t) override
-    {
-        shown.push_back("ask:" + t);
-        return ui::Answer::Cancel;
-    }
-    ui::Answer confirmOkCancel(const std::string &t) override
-    {
-        shown.push_back("confirm:" + t);
-        return ui::Answer::Cancel;
-    }
-    void informationWithHelp(const std::string &t, const std::string &, int) override
-    {
-        shown.push_back("help:" + t);
-    }
-    void platformError(const std::string &t) override { shown.push_back("platform:" + t); }
-};
+using RecordingDialogs = pgptest::RecordingDialogs;
 
 struct Fixture {
     testsupport::FakeFileSystem fs;
