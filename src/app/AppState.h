@@ -21,6 +21,8 @@ struct AppState {
     // Called when the quit request arrives while a PGP run is waited for:
     // shuts down and ends the process. Tests may leave it empty.
     std::function<void(int)> quitNow;
+    // Brings the main window to the foreground (ShowError does so first).
+    std::function<void()> raiseMainWindow;
 
     std::string appDir;   // no trailing "/"
     std::string tempDir;  // as the environment gave it

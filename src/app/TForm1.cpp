@@ -10,6 +10,7 @@
 #include "pgp/LaunchFile.h"
 #include "pgp/RunPgp.h"
 #include "ui/ApplyTexts.h"
+#include "ui/ContextHelp.h"
 #include "ui/ProgramIcon.h"
 
 #include <QAction>
@@ -74,6 +75,10 @@ TForm1::TForm1(app::AppState &state, CommandLineArgs cmdLine, QWidget *parent)
     : QMainWindow(parent), st_(state), cmdLine_(std::move(cmdLine))
 {
     setObjectName("Form1");
+    st_.raiseMainWindow = [this] {
+        raise();
+        activateWindow();
+    };
     setWindowIcon(ui::programIcon());
     setFont(windowFont());
     buildControls();
@@ -88,6 +93,7 @@ TForm1::TForm1(app::AppState &state, CommandLineArgs cmdLine, QWidget *parent)
 TForm1::~TForm1()
 {
     FormDestroy();
+    st_.raiseMainWindow = nullptr;
 }
 
 // ---- composition ----------------------------------------------------------
@@ -213,18 +219,17 @@ void TForm1::buildControls()
     StatusBar1->setSizeGripEnabled(true);
     StatusPanel0 = new QLabel(StatusBar1);
     StatusPanel0->setObjectName("StatusPanel0");
-    StatusPanel0->setAccessibleName("Hint line");
     StatusPanel0->setFixedWidth(400);
     StatusPanel0->setFrameShape(QFrame::Panel);
     StatusPanel0->setFrameShadow(QFrame::Sunken);
     StatusPanel1 = new QLabel(StatusBar1);
     StatusPanel1->setObjectName("StatusPanel1");
-    StatusPanel1->setAccessibleName("Status");
+    // 50 pixels, wider only as far as its text needs (the key count).
     StatusPanel1->setMinimumWidth(50);
     StatusPanel1->setFrameShape(QFrame::Panel);
     StatusPanel1->setFrameShadow(QFrame::Sunken);
     StatusBar1->addWidget(StatusPanel0);
-    StatusBar1->addWidget(StatusPanel1, 1);
+    StatusBar1->addWidget(StatusPanel1);
     setStatusBar(StatusBar1);
 }
 
@@ -275,6 +280,9 @@ void TForm1::buildMenus()
     topMenu(Hilfe1, "Hilfe1");
     addAction(Hilfe1, muHelp, "muHelp");
     connect(muHelp, &QAction::triggered, this, &TForm1::muHelpClick);
+    // F1 anywhere in the window opens the main-window topic.
+    new ui::ContextHelp(this, st_.sys.help, [this] { return st_.helpFile; },
+                        app::helpContexts(app::Window::MainWindow));
     Hilfe1->addSeparator();
     addAction(Hilfe1, muInfo, "muInfo");
 

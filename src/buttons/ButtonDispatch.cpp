@@ -138,9 +138,10 @@ void TForm1::RunButton(int n)
     if (file.empty()) {
         req.operand2 = " ";
     } else {
-        // One argument for pgp, blanks and all (the trailing blank only
-        // separates it on the composed line).
-        req.operand2 = file + " ";
+        // One argument for pgp, exactly the chosen name; the blank after it
+        // only separates it on the composed line.
+        req.operand2 = file;
+        req.operand2Separator = " ";
         req.operand2IsFile = true;
     }
     req.captureOutput = rec.outProgram ? 1 : 0;

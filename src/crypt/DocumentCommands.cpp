@@ -8,10 +8,10 @@
 #include "crypt/EditorFiles.h"
 #include "crypt/EditorFont.h"
 #include "crypt/EditorText.h"
+#include "ui/FontDialog.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
-#include <QFontDialog>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPrinter>
@@ -23,9 +23,9 @@
 
 namespace cryptcmd {
 
-std::function<bool(QFont &)> &fontDialogHook()
+std::function<bool(QFont &, QColor &)> &fontDialogHook()
 {
-    static std::function<bool(QFont &)> hook;
+    static std::function<bool(QFont &, QColor &)> hook;
     return hook;
 }
 
@@ -108,15 +108,11 @@ void printDocument(TForm1 &f)
 void chooseFont(TForm1 &f)
 {
     QFont font = f.RichEdit1->font();
-    bool ok = false;
-    if (cryptcmd::fontDialogHook()) {
-        ok = cryptcmd::fontDialogHook()(font);
-    } else {
-        font = QFontDialog::getFont(&ok, font, &f, QString(), QFontDialog::DontUseNativeDialog);
-    }
+    QColor color = f.RichEdit1->palette().color(QPalette::Text);
+    const bool ok = cryptcmd::fontDialogHook() ? cryptcmd::fontDialogHook()(font, color)
+                                               : ui::FontDialog::getFont(font, color, f.state().english(), &f);
     if (!ok)
         return;
-    const QColor color = f.RichEdit1->palette().color(QPalette::Text);
     f.state().editorFont = fontRecordFrom(font, color);
     applyEditorFontRecord(f.RichEdit1, f.state().editorFont);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The editor's document commands: what tests replace, and printing.
 
+#include <QColor>
 #include <QFont>
 #include <functional>
 
@@ -10,9 +11,9 @@ class QWidget;
 
 namespace cryptcmd {
 
-// Tests replace the font dialog: the hook gets the preset font, may change
-// it, and returns whether it was confirmed.
-std::function<bool(QFont &)> &fontDialogHook();
+// Tests replace the font dialog: the hook gets the preset font and colour,
+// may change them, and returns whether they were confirmed.
+std::function<bool(QFont &, QColor &)> &fontDialogHook();
 
 // Prints the whole editor text on the printer, using its full page area,
 // new pages as needed, with an empty document title.

@@ -64,7 +64,7 @@ void TfrmDebug::fillReport()
         shown << cryptcmd::displayPath(l);
     Memo1->setPlainText(shown.join('\n'));
     if (!report_.error.empty())
-        st_.dialogs->errorBox(report_.error);
+        st_.dialogs->platformError(report_.error);
 }
 
 void TfrmDebug::showEvent(QShowEvent *e)
@@ -80,7 +80,7 @@ void TfrmDebug::Button1Click()
     try {
         st_.sys.fs->writeFile(path, diag::debugLogBytes(report_.lines));
     } catch (const platform::PlatformError &) {
-        st_.dialogs->errorBox(cryptcmd::createErrorText(path));
+        st_.dialogs->platformError(cryptcmd::createErrorText(path));
         return;
     }
     st_.dialogs->plainMessage(std::string(app::fixed::DebugSaved) + cryptcmd::displayPath(path).toStdString());

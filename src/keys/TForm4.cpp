@@ -134,7 +134,6 @@ TForm4::TForm4(app::AppState &st, QWidget *parent) : QDialog(parent), st_(st)
     StatusBar1->setSizeGripEnabled(true);
     StatusPanel = new QLabel(StatusBar1);
     StatusPanel->setObjectName("StatusPanel");
-    StatusPanel->setAccessibleName("Status");
     StatusBar1->addWidget(StatusPanel, 1);
     column->addWidget(StatusBar1);
 

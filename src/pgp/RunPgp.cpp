@@ -24,7 +24,8 @@ std::string compose(const app::AppState &st, const RunRequest &req, bool masked)
         tail += kBatchOptions;
     // Windows kept this in a 201-byte buffer; an argument vector has no such
     // limit, so nothing is cut here.
-    return st.pgpDir + "/pgp " + req.options + " " + req.operand1 + " " + req.operand2 + " " + tail;
+    return st.pgpDir + "/pgp " + req.options + " " + req.operand1 + " " + req.operand2 + req.operand2Separator + " " +
+           tail;
 }
 
 void appendSplit(std::vector<std::string> &args, const std::string &text)
@@ -39,13 +40,8 @@ void appendOperand(std::vector<std::string> &args, const std::string &operand, b
         appendSplit(args, operand);
         return;
     }
-    // Callers compose "file " with the separating blank of the command line;
-    // the blank is not part of the name.
-    std::string name = operand;
-    if (!name.empty() && name.back() == ' ')
-        name.pop_back();
-    if (!name.empty())
-        args.push_back(name);
+    if (!operand.empty())
+        args.push_back(operand);
 }
 
 bool validUtf8(const std::string &s)
@@ -167,6 +163,8 @@ std::string showErrorText(const std::string &message, std::int32_t code1, std::i
 
 void ShowError(app::AppState &st, const std::string &message, std::int32_t code1, std::int32_t code2)
 {
+    if (st.raiseMainWindow)
+        st.raiseMainWindow();
     st.dialogs->errorBox(showErrorText(message, code1, code2));
 }
 

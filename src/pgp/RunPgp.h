@@ -19,10 +19,14 @@ struct RunRequest {
     std::uint8_t captureOutput = 0; // only 1 counts: output into AppDir/out.txt
     std::string outputFile;       // when not empty: output into this file
     std::uint16_t windowMode = 0; // 0 hidden, 5 shown in a console window
-    // A file operand reaches pgp as one argument, blanks and all; other
-    // operands split at blanks, double-quoted parts kept together.
+    // A file operand reaches pgp as one argument, exactly as given, leading
+    // and trailing blanks included; other operands split at blanks,
+    // double-quoted parts kept together.
     bool operand1IsFile = false;
     bool operand2IsFile = false;
+    // Composed after operand2 on the command line only, never part of an
+    // argument: the button dispatch's blank that separates its file.
+    std::string operand2Separator;
 };
 
 inline constexpr const char *kBatchOptions = "+batchmode +CharSet=Latin1 +force";

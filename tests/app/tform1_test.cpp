@@ -2,10 +2,12 @@
 #include "app/TextCatalog.h"
 #include "buttons/ButtonTable.h"
 #include "pgp/LaunchFile.h"
+#include "pgp/RunPgp.h"
 #include "support/FormFixture.h"
 #include "support/ModalHelper.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QToolButton>
@@ -400,4 +403,54 @@ TEST(MainWindow, BadSettingsAreReportedAndTheWindowStillComes)
     EXPECT_TRUE(reported);
     EXPECT_EQ(fx.st.pgpDir, "/pgp"); // values read before the error stay
     EXPECT_EQ(f.bu[0]->text(), "Key &generieren");
+}
+
+TEST(MainWindow, F1OpensTheMainTopicAndShowErrorRaisesTheWindow)
+{
+    FormFixture fx;
+    TForm1 &f = fx.create();
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+
+    // F1 from the editor, from a command button and from an option box.
+    fx.help.calls.clear();
+    for (QWidget *w : std::initializer_list<QWidget *>{f.RichEdit1, f.bu[6], f.CheckBox2}) {
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_F1);
+    }
+    using Call = testsupport::FakeHelpViewer::Call;
+    const Call topic{testsupport::FakeHelpViewer::Kind::Context, "/app/Quorbix.html", 10};
+    EXPECT_EQ(fx.help.calls, (std::vector<Call>{topic, topic, topic}));
+
+    // ShowError first brings the main window to the front, then shows the box.
+    QWidget other;
+    other.setWindowTitle("other");
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    fx.dialogs.shown.clear();
+    pgp::ShowError(fx.st, "Konnte die Userliste nicht erstellen !", 2, 100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &f; }, 2000));
+    ASSERT_EQ(fx.dialogs.shown.size(), 1u);
+    EXPECT_EQ(fx.dialogs.shown[0].kind, "error");
+    EXPECT_EQ(fx.dialogs.shown[0].text, "Konnte die Userliste nicht erstellen !\r\rCode:  2,100");
+}
+
+TEST(MainWindow, KeyCountPanelIsFiftyPixelsAndGrowsOnlyForItsText)
+{
+    FormFixture fx;
+    TForm1 &f = fx.create();
+    f.resize(900, 500);
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    EXPECT_EQ(f.StatusPanel0->width(), 400);
+    QTest::qWait(20);
+    EXPECT_EQ(f.StatusPanel1->width(), 50); // empty: 50, not the rest of the bar
+    f.StatusPanel1->setText(QString::fromUtf8("Anzahl vorhandener Schlüssel :1234"));
+    QTest::qWait(20);
+    EXPECT_GE(f.StatusPanel1->contentsRect().width(),
+              f.StatusPanel1->fontMetrics().horizontalAdvance(f.StatusPanel1->text()));
+    EXPECT_LT(f.StatusPanel1->geometry().right(), f.StatusBar1->width() - 100);
 }

@@ -157,3 +157,35 @@ TEST(ButtonDispatchPgp, WhatPgpReceives)
     EXPECT_EQ(p.runner.detached, 2); // start-up, then button 10 refreshes the key list
     EXPECT_EQ(answer.fallbacks(), 0);
 }
+
+TEST(ButtonDispatchPgp, FileNamesReachPgpWithTheirBlanks)
+{
+    ASSERT_TRUE(fs::exists(testsupport::fakePgpProgram())) << "stand-in for PGP not built";
+    PgpFixture p;
+    TForm1 &f = p.start();
+    // Two files side by side, one name with a trailing blank.
+    const std::string plain = (p.base / "my keys" / "tr.txt").string();
+    const std::string blank = plain + " ";
+    std::ofstream(plain) << "plain";
+    std::ofstream(blank) << "blank";
+    std::vector<std::string> answers{blank, plain, blank};
+    app::FileDialog::testHook() = [&](app::FileDialog &d) {
+        d.fileName = QString::fromStdString(answers.front());
+        answers.erase(answers.begin());
+        return true;
+    };
+    ModalAnswerer answer(chooserAndPassPhrase("pw"), 0);
+    release(f, 8);     // "-ka" with the open dialog: the name as chosen
+    f.buEncryptClick(); // the file commands as well
+    f.buSignClick();
+
+    const auto runs = testsupport::readFakePgpLog(p.log);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].args(), (std::vector<std::string>{"-ka", blank, "+batchmode", "+CharSet=Latin1", "+force"}));
+    ASSERT_GE(runs[1].args().size(), 3u);
+    EXPECT_EQ(runs[1].args()[1], plain);
+    EXPECT_EQ(runs[1].args()[2], "0xDEADBEEF");
+    ASSERT_GE(runs[2].args().size(), 3u);
+    EXPECT_EQ(runs[2].args()[2], blank); // "-sa", "+batchmode", the file
+    EXPECT_EQ(answer.fallbacks(), 0);
+}

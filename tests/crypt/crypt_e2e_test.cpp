@@ -141,6 +141,34 @@ TEST(CryptEndToEnd, RealPgpRoundTrips)
     f.buDecryptClick();
     EXPECT_TRUE(f.RichEdit1->toPlainText().contains("Good signature")) << f.RichEdit1->toPlainText().toStdString();
 
+    // "tr.txt" and "tr.txt " side by side: the one chosen is the one encrypted.
+    const std::string trPlain = dir + "/my docs/tr.txt";
+    { std::ofstream(trPlain, std::ios::binary) << "without the blank\r\n"; }
+    { std::ofstream(trPlain + " ", std::ios::binary) << "with the blank\r\n"; }
+    next = QString::fromStdString(trPlain + " ");
+    {
+        testsupport::ModalAnswerer chooser([&keyId](QWidget *w) {
+            auto *c = qobject_cast<TForm4 *>(w);
+            if (!c)
+                return false;
+            for (int row = 0; row < c->model->rowCount(); ++row)
+                if (c->model->index(row, 1).data().toString().toStdString() == keyId.substr(2)) {
+                    c->ListView1->selectRow(row);
+                    c->ListView1DblClick();
+                    return true;
+                }
+            return false;
+        });
+        f.buEncryptClick();
+        EXPECT_EQ(chooser.answered(), 1);
+    }
+    const std::string trArmoured = dir + "/my docs/tr.asc"; // the extension replaced, blank and all
+    ASSERT_TRUE(QFile::exists(QString::fromStdString(trArmoured))) << f.RichEdit1->toPlainText().toStdString();
+    next = QString::fromStdString(trArmoured);
+    f.buDecryptClick();
+    EXPECT_EQ(slurp(dir + "/my docs/tr"), "with the blank\r\n") << f.RichEdit1->toPlainText().toStdString();
+    EXPECT_EQ(slurp(trPlain), "without the blank\r\n");
+
     // Editor text for an inline recipient, and back.
     const QString text = QString::fromUtf8("Geheimer Text mit Umlauten: äöü ß\nZweite Zeile");
     f.RichEdit1->setPlainText(QString::fromStdString("//" + keyId + "\n") + text);

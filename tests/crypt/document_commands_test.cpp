@@ -2,10 +2,17 @@
 #include "crypt/DocumentCommands.h"
 #include "crypt/EditorFont.h"
 #include "support/FormFixture.h"
+#include "support/ModalHelper.h"
+#include "ui/FontDialog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QLabel>
+#include <QPushButton>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPrinter>
@@ -188,23 +195,87 @@ TEST(DocumentCommands, EditingFontAndWordWrap)
     EXPECT_EQ(f.RichEdit1->toPlainText(), "");
     EXPECT_EQ(QApplication::clipboard()->text(), "other");
 
-    // Font: the chosen font goes into the editor and into the stored record.
-    cryptcmd::fontDialogHook() = [](QFont &font) {
+    // Font: the chosen font and colour go into the editor and into the
+    // stored record; the dialog is preset with the editor's.
+    QColor presetColor;
+    cryptcmd::fontDialogHook() = [&presetColor](QFont &font, QColor &color) {
+        presetColor = color;
         font = QFont("DejaVu Serif");
         font.setPointSize(14);
         font.setItalic(true);
+        color = QColor(0x80, 0x00, 0x80);
         return true;
     };
     f.pmuFont->trigger();
-    cryptcmd::fontDialogHook() = [](QFont &) { return false; };
+    EXPECT_EQ(presetColor, f.palette().color(QPalette::Text));
     EXPECT_EQ(fx.st.editorFont.name(), "DejaVu Serif");
     EXPECT_EQ(fx.st.editorFont.size(), 14);
     EXPECT_EQ(fx.st.editorFont.style(), 2);
+    EXPECT_EQ(fx.st.editorFont.color(), 0x800080);
     EXPECT_EQ(f.RichEdit1->font().pointSize(), 14);
     EXPECT_TRUE(f.RichEdit1->font().italic());
+    EXPECT_EQ(f.RichEdit1->palette().color(QPalette::Text), QColor(0x80, 0x00, 0x80));
     // Cancelled: nothing changes.
+    cryptcmd::fontDialogHook() = [&presetColor](QFont &, QColor &color) {
+        presetColor = color;
+        color = Qt::red;
+        return false;
+    };
     const auto before = fx.st.editorFont.bytes;
     f.pmuFont->trigger();
+    EXPECT_EQ(presetColor, QColor(0x80, 0x00, 0x80));
     EXPECT_EQ(fx.st.editorFont.bytes, before);
+    EXPECT_EQ(f.RichEdit1->palette().color(QPalette::Text), QColor(0x80, 0x00, 0x80));
     cryptcmd::fontDialogHook() = nullptr;
+
+    // Font and colour survive a restart.
+    fx.destroy();
+    FormFixture again(fx.reg.text());
+    TForm1 &g = again.create();
+    EXPECT_EQ(again.st.editorFont.bytes, before);
+    EXPECT_EQ(g.RichEdit1->font().family(), "DejaVu Serif");
+    EXPECT_EQ(g.RichEdit1->font().pointSize(), 14);
+    EXPECT_EQ(g.RichEdit1->palette().color(QPalette::Text), QColor(0x80, 0x00, 0x80));
+}
+
+TEST(DocumentCommands, FontDialogOffersTheColour)
+{
+    DocFixture fx(testsupport::normalSettings("English"));
+    TForm1 &f = *fx.f;
+    f.show();
+    // The real dialog: pick "Red" in its colour list, underline, OK.
+    QStringList colours;
+    QColor preset;
+    testsupport::ModalAnswerer answer([&](QWidget *w) {
+        auto *d = qobject_cast<ui::FontDialog *>(w);
+        if (!d)
+            return false;
+        preset = d->selectedColor();
+        for (int i = 0; i < d->cbColor->count(); ++i)
+            colours << d->cbColor->itemText(i);
+        d->cbColor->setCurrentIndex(d->cbColor->findText("Red"));
+        QFont font = d->selectedFont();
+        font.setUnderline(true);
+        d->FontChooser->setCurrentFont(font);
+        d->Buttons->button(QDialogButtonBox::Ok)->click();
+        return true;
+    });
+    f.pmuFont->trigger();
+    ASSERT_EQ(answer.answered(), 1);
+    EXPECT_EQ(answer.fallbacks(), 0);
+    EXPECT_EQ(preset, f.palette().color(QPalette::Text));
+    EXPECT_EQ(colours.size(), 17) << colours.join(", ").toStdString(); // sixteen and "Other..."
+    EXPECT_EQ(colours.value(0), "Black");
+    EXPECT_EQ(colours.value(16), "Other...");
+    EXPECT_EQ(fx.st.editorFont.color(), 0x0000FF); // 0x00BBGGRR
+    EXPECT_EQ(fx.st.editorFont.style() & 4, 4);
+    EXPECT_EQ(f.RichEdit1->palette().color(QPalette::Text), QColor(Qt::red));
+
+    // A stored colour outside the sixteen is offered as an entry of its own.
+    ui::FontDialog odd(f.RichEdit1->font(), QColor(0x12, 0x34, 0x56), false);
+    EXPECT_EQ(odd.selectedColor(), QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(odd.cbColor->currentText(), "#123456");
+    EXPECT_EQ(odd.cbColor->itemText(0), "Schwarz");
+    EXPECT_EQ(odd.cbColor->itemText(odd.cbColor->count() - 1), "Andere...");
+    EXPECT_EQ(odd.lbColor->buddy(), odd.cbColor);
 }

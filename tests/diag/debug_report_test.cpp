@@ -120,13 +120,14 @@ TEST(DebugWindow, ShowsAndSavesReport)
     EXPECT_EQ(in.fs.content("/opt/quorbix/Debug.log"), diag::debugLogBytes(dlg.lines()));
     EXPECT_EQ(dialogs.last(), "The debugreport was saved to /opt/quorbix/Debug.log");
 
-    // A Debug.log that cannot be written: the create error, no confirmation.
+    // A Debug.log that cannot be written: the create error under the
+    // application's title, no confirmation.
     in.fs.readOnlyDirs.insert("/opt/quorbix");
     in.fs.remove("/opt/quorbix/Debug.log");
     dialogs.shown.clear();
     QTest::mouseClick(dlg.Button1, Qt::LeftButton);
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].kind, "error");
+    EXPECT_EQ(dialogs.shown[0].kind, "platform");
     EXPECT_EQ(dialogs.shown[0].text, "Kann Datei /opt/quorbix/Debug.log nicht erstellen.");
 }
 
@@ -144,7 +145,7 @@ TEST(DebugWindow, MissingPgpShowsErrorAndShortReport)
     dlg.setCurrentDir = [](const std::string &) { return true; };
     dlg.show();
     ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].kind, "error");
+    EXPECT_EQ(dialogs.shown[0].kind, "platform");
     EXPECT_EQ(dialogs.shown[0].text, "Datei nicht gefunden");
     EXPECT_EQ(dlg.Memo1->toPlainText(), QString("/opt/quorbix\n5120 KByte free.\n\n/opt/pgp") + QString(13, '\n'));
 }

@@ -122,12 +122,21 @@ TEST(RunPgpCommandLine, ArgumentVector)
                               "+armorlines=0", "+batchmode", "+CharSet=Latin1", "+force"}));
     EXPECT_TRUE(inv.sendPassPhrase);
 
-    // The blank that separates a file on the composed line is not its name's.
-    RunRequest button = captured("-kxa ", "0x11111111 ", "/home/u/key file ");
+    // The blank that separates a file on the composed line is not its name's;
+    // the name's own blanks, leading and trailing, are.
+    RunRequest button = captured("-kxa ", "0x11111111 ", "/home/u/key file");
+    button.operand2Separator = " ";
     button.operand2IsFile = true;
     EXPECT_NE(composeCommandLine(f.st, button).find("-kxa  0x11111111  /home/u/key file  -z"), std::string::npos)
         << composeCommandLine(f.st, button);
     EXPECT_EQ(buildInvocation(f.st, button).args[2], "/home/u/key file");
+    button.operand2 = "/home/u/tr.txt ";
+    EXPECT_NE(composeCommandLine(f.st, button).find("0x11111111  /home/u/tr.txt   -z"), std::string::npos)
+        << composeCommandLine(f.st, button);
+    EXPECT_EQ(buildInvocation(f.st, button).args[2], "/home/u/tr.txt ");
+    RunRequest spaced = captured("-eat", " tr.txt  ", "0x11111111");
+    spaced.operand1IsFile = true;
+    EXPECT_EQ(buildInvocation(f.st, spaced).args[1], " tr.txt  ");
 
     RunRequest user = captured("-kvc ", "\"John Doe\"");
     user.operand2IsFile = true; // empty file operand: no argument

@@ -1,0 +1,146 @@
+#include "ui/FontDialog.h"
+
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+namespace ui {
+
+namespace {
+
+struct NamedColor {
+    QRgb rgb;
+    const char *german, *english;
+};
+
+// The sixteen colours of the classic font dialog, in its order.
+constexpr NamedColor kColors[] = {
+    {0x000000, "Schwarz", "Black"},    {0x800000, "Dunkelrot", "Maroon"}, {0x008000, "Grün", "Green"},
+    {0x808000, "Oliv", "Olive"},       {0x000080, "Marineblau", "Navy"},  {0x800080, "Violett", "Purple"},
+    {0x008080, "Blaugrün", "Teal"},    {0x808080, "Grau", "Gray"},        {0xC0C0C0, "Silber", "Silver"},
+    {0xFF0000, "Rot", "Red"},          {0x00FF00, "Hellgrün", "Lime"},    {0xFFFF00, "Gelb", "Yellow"},
+    {0x0000FF, "Blau", "Blue"},        {0xFF00FF, "Fuchsie", "Fuchsia"},  {0x00FFFF, "Aquamarin", "Aqua"},
+    {0xFFFFFF, "Weiß", "White"},
+};
+
+QIcon swatch(const QColor &c)
+{
+    QPixmap pm(24, 12);
+    pm.fill(c);
+    QPainter p(&pm);
+    p.setPen(Qt::black);
+    p.drawRect(pm.rect().adjusted(0, 0, -1, -1));
+    return QIcon(pm);
+}
+
+} // namespace
+
+FontDialog::FontDialog(const QFont &font, const QColor &color, bool english, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      english_(english)
+{
+    setObjectName("FontDialog1");
+    setWindowTitle(QFontDialog::tr("Select Font"));
+    auto *column = new QVBoxLayout(this);
+
+    // Qt's chooser as a part of this window, without its own buttons.
+    FontChooser = new QFontDialog(this);
+    FontChooser->setObjectName("FontChooser");
+    FontChooser->setWindowFlags(Qt::Widget);
+    FontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    FontChooser->setCurrentFont(font);
+    column->addWidget(FontChooser);
+
+    auto *row = new QHBoxLayout;
+    lbColor = new QLabel(english ? "&Color:" : "&Farbe:", this);
+    lbColor->setObjectName("lbColor");
+    cbColor = new QComboBox(this);
+    cbColor->setObjectName("cbColor");
+    cbColor->setAccessibleName(english ? "Color" : "Farbe");
+    lbColor->setBuddy(cbColor);
+    for (const NamedColor &c : kColors)
+        cbColor->addItem(swatch(QColor(c.rgb)), QString::fromUtf8(english ? c.english : c.german), QColor(c.rgb));
+    cbColor->addItem(english ? "Other..." : "Andere...");
+    customEntry_ = cbColor->count() - 1;
+    row->addWidget(lbColor);
+    row->addWidget(cbColor, 1);
+    row->addStretch(2);
+    column->addLayout(row);
+
+    Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    Buttons->setObjectName("Buttons");
+    column->addWidget(Buttons);
+    connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    setSelectedColor(color.isValid() ? color : QColor(Qt::black));
+    connect(cbColor, &QComboBox::activated, this, [this](int i) { colorChosen(i); });
+    connect(cbColor, &QComboBox::currentIndexChanged, this, [this] { showSampleColor(); });
+    connect(FontChooser, &QFontDialog::currentFontChanged, this, [this] { showSampleColor(); });
+    showSampleColor();
+}
+
+QFont FontDialog::selectedFont() const { return FontChooser->currentFont(); }
+
+QColor FontDialog::selectedColor() const { return cbColor->currentData().value<QColor>(); }
+
+void FontDialog::setSelectedColor(const QColor &color)
+{
+    const QColor c = color.toRgb();
+    for (int i = 0; i < customEntry_; ++i)
+        if (cbColor->itemData(i).value<QColor>() == c) {
+            cbColor->setCurrentIndex(i);
+            lastColor_ = c;
+            return;
+        }
+    // A colour of its own, named by its value, just before "Other...".
+    const int at = customEntry_;
+    cbColor->insertItem(at, swatch(c), c.name(QColor::HexRgb).toUpper(), c);
+    ++customEntry_;
+    cbColor->setCurrentIndex(at);
+    lastColor_ = c;
+}
+
+void FontDialog::colorChosen(int index)
+{
+    if (index != customEntry_) {
+        lastColor_ = selectedColor();
+        return;
+    }
+    const QColor c = QColorDialog::getColor(lastColor_, this, QString(), QColorDialog::DontUseNativeDialog);
+    setSelectedColor(c.isValid() ? c : lastColor_);
+}
+
+void FontDialog::showSampleColor()
+{
+    const QColor c = selectedColor();
+    if (!c.isValid())
+        return;
+    // The chooser's sample line is the one line edit inside a group box.
+    for (QGroupBox *g : FontChooser->findChildren<QGroupBox *>())
+        for (QLineEdit *sample : g->findChildren<QLineEdit *>()) {
+            QPalette pal = sample->palette();
+            pal.setColor(QPalette::Text, c);
+            sample->setPalette(pal);
+        }
+}
+
+bool FontDialog::getFont(QFont &font, QColor &color, bool english, QWidget *parent)
+{
+    FontDialog dlg(font, color, english, parent);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    font = dlg.selectedFont();
+    color = dlg.selectedColor();
+    return true;
+}
+
+} // namespace ui
