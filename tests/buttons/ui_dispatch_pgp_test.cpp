@@ -1,12 +1,17 @@
 // Command buttons end to end: the real process runner and file system with
 // the recording stand-in for PGP, checking what PGP really received.
 #include "app/TfrmMantra.h"
+#include "buttons/TFormButtSetup.h"
 #include "keys/TForm4.h"
 #include "support/FakePgpLog.h"
 #include "support/FormFixture.h"
 #include "support/ModalHelper.h"
 
 #include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QCheckBox>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -188,4 +193,115 @@ TEST(ButtonDispatchPgp, FileNamesReachPgpWithTheirBlanks)
     ASSERT_GE(runs[2].args().size(), 3u);
     EXPECT_EQ(runs[2].args()[2], blank); // "-sa", "+batchmode", the file
     EXPECT_EQ(answer.fallbacks(), 0);
+}
+
+namespace {
+
+// Types a name into Qt's real file dialog and presses its accept button.
+ModalAnswerer::Action typeInFileDialog(const QString &name, QStringList *seenTitles = nullptr)
+{
+    return [name, seenTitles](QWidget *w) {
+        auto *d = qobject_cast<QFileDialog *>(w);
+        if (!d)
+            return false;
+        if (seenTitles)
+            *seenTitles << d->windowTitle();
+        auto *edit = d->findChild<QLineEdit *>("fileNameEdit");
+        auto *box = d->findChild<QDialogButtonBox *>("buttonBox");
+        if (!edit || !box)
+            return false;
+        edit->setText(name);
+        QPushButton *ok = box->button(d->acceptMode() == QFileDialog::AcceptOpen ? QDialogButtonBox::Open
+                                                                                 : QDialogButtonBox::Save);
+        if (!ok)
+            return false;
+        ok->click();
+        // A dialog that refused the name is still open: not answered, so the
+        // answerer rejects it and the test fails instead of hanging.
+        return !d->isVisible();
+    };
+}
+
+} // namespace
+
+TEST(ButtonDispatchPgp, SetupPicksANewOutputFileThatTheNextRunWrites)
+{
+    ASSERT_TRUE(fs::exists(testsupport::fakePgpProgram())) << "stand-in for PGP not built";
+    PgpFixture p;
+    TForm1 &f = p.start();
+    const fs::path docs = p.base / "my keys";
+    f.OpenDialog1.initialDir = QString::fromStdString(docs.string());
+    TFormButtSetup setup(f);
+    setup.fill(13);
+    setup.show();
+    setup.rbDivert->setChecked(true);
+    setup.rbDivertEnter();
+    setup.edCMD->setText("-kv");
+    setup.cbShowDos->setChecked(false); // hidden: no console window here
+
+    // The open dialog itself, preset with "Output.txt": a name that does not
+    // exist yet is taken.
+    QStringList titles;
+    {
+        ModalAnswerer answer(typeInFileDialog("new output.txt", &titles));
+        setup.sbFileReqClick();
+        ASSERT_EQ(answer.answered(), 1);
+        EXPECT_EQ(answer.fallbacks(), 0);
+    }
+    EXPECT_EQ(titles, QStringList{"Laden..."});
+    const fs::path target = docs / "new output.txt";
+    EXPECT_EQ(setup.edFName->text().toStdString(), target.string());
+    EXPECT_FALSE(fs::exists(target));
+    setup.BitBtn1Click();
+    EXPECT_EQ(p.fx->st.buttons[12].outputFile, target.string());
+
+    release(f, 13);
+    const auto runs = testsupport::readFakePgpLog(p.log);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].args()[0], "-kv");
+    std::ifstream in(target);
+    std::string written((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(written, "listed -kv\n");
+    EXPECT_EQ(p.fx->dialogs.last(), "Output wrote to " + target.string());
+}
+
+TEST(ButtonDispatchPgp, OpenDialogKeepsTypedNamesWhole)
+{
+    PgpFixture p;
+    TForm1 &f = p.start();
+    const fs::path docs = p.base / "my keys";
+    std::ofstream(docs / "tr.txt") << "plain";
+    std::ofstream(docs / "tr.txt ") << "blank";
+    f.OpenDialog1.initialDir = QString::fromStdString(docs.string());
+    auto choose = [&f](const QString &typed) {
+        ModalAnswerer answer(typeInFileDialog(typed));
+        f.OpenDialog1.fileName.clear();
+        const bool ok = f.OpenDialog1.execute(&f);
+        EXPECT_EQ(answer.fallbacks(), 0) << typed.toStdString();
+        return ok ? f.OpenDialog1.fileName.toStdString() : std::string("<cancelled>");
+    };
+    EXPECT_EQ(choose("tr.txt "), (docs / "tr.txt ").string());
+    EXPECT_EQ(choose("tr.txt"), (docs / "tr.txt").string());
+    // Double quotes are part of the one name, not separators of several.
+    EXPECT_EQ(choose("say \"hi\" there.asc"), (docs / "say \"hi\" there.asc").string());
+    EXPECT_EQ(choose("\"a\" \"b\""), (docs / "\"a\" \"b\"").string());
+    // A quoted name that is a folder opens the folder instead.
+    fs::create_directories(docs / "in \"q\"");
+    std::ofstream(docs / "in \"q\"" / "x.pgp") << "x";
+    {
+        ModalAnswerer answer(
+            [step = 0](QWidget *w) mutable {
+                auto *d = qobject_cast<QFileDialog *>(w);
+                if (!d)
+                    return false;
+                auto *edit = d->findChild<QLineEdit *>("fileNameEdit");
+                auto *box = d->findChild<QDialogButtonBox *>("buttonBox");
+                edit->setText(step++ == 0 ? "in \"q\"" : "x.pgp");
+                box->button(QDialogButtonBox::Open)->click();
+                return step == 2 && !d->isVisible();
+            },
+            1);
+        ASSERT_TRUE(f.OpenDialog1.execute(&f));
+        EXPECT_EQ(f.OpenDialog1.fileName.toStdString(), (docs / "in \"q\"" / "x.pgp").string());
+    }
 }
