@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -92,4 +93,29 @@ TEST(HelpPages, AnchorAndTopicForEveryContextInBothLanguages)
         EXPECT_GE(links, int(contexts.size()) - 1) << "the contents should list every topic";
     }
     EXPECT_EQ(anchorSets["Quorbix.html"], anchorSets["Quorbixe.html"]);
+}
+
+TEST(HelpPages, MenuCaptionsReadAsTheMenusShowThem)
+{
+    // Every caption of the main window's menus that a page quotes appears
+    // without its access-key mark, as the menu shows it.
+    int quoted = 0;
+    for (const auto &[name, window] : {std::pair{"Quorbix.html", app::germanTexts(app::Window::MainWindow)},
+                                       std::pair{"Quorbixe.html", app::englishTexts(app::Window::MainWindow)}}) {
+        SCOPED_TRACE(name);
+        QStringDecoder dec(QStringDecoder::Utf8);
+        const QString html = dec.decode(readPage(name));
+        static const QRegularExpression mark(QStringLiteral("&amp;\\w"));
+        const auto m = mark.match(html);
+        EXPECT_FALSE(m.hasMatch()) << html.mid(std::max<qsizetype>(0, m.capturedStart() - 40), 80).toStdString();
+        for (const app::ControlText &t : window) {
+            if (!t.caption || !std::strchr(t.caption, '&'))
+                continue;
+            QString shown = QString::fromUtf8(t.caption);
+            shown.remove('&');
+            if (html.contains(QStringLiteral("&quot;") + shown.toHtmlEscaped() + QStringLiteral("&quot;")))
+                ++quoted;
+        }
+    }
+    EXPECT_GE(quoted, 8); // "Beenden", "Quit", "Projekt", "Setup" ... are quoted as shown
 }
