@@ -23,6 +23,7 @@
 #include <QShortcut>
 #include <QWhatsThis>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 // ---- hot-key field ------------------------------------------------------------
@@ -120,10 +121,20 @@ TForm7::TForm7(app::AppState &st, SettingsHooks hooks, QWidget *parent)
 
     new ui::ContextHelp(this, st_.sys.help, [this] { return st_.helpFile; },
                         app::helpContexts(app::Window::Settings));
-    // Many window managers draw no help button in the caption bar; Shift+F1
-    // enters the same mode from the keyboard.
+    // No X11 or Wayland window manager draws the caption bar's help button
+    // (there is no hint for it): the same "?" stands at the page control's
+    // corner, and Shift+F1 enters the mode from the keyboard.
     auto *whatsThis = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
     connect(whatsThis, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
+    buContextHelp = named(new QToolButton(PageControl1), "buContextHelp");
+    buContextHelp->setText("?");
+    buContextHelp->setAutoRaise(true);
+    buContextHelp->setFocusPolicy(Qt::NoFocus);
+    const QString whatsThisName = QCoreApplication::translate("QWhatsThis", "What's This?");
+    buContextHelp->setToolTip(whatsThisName);
+    buContextHelp->setAccessibleName(whatsThisName);
+    PageControl1->setCornerWidget(buContextHelp, Qt::TopRightCorner);
+    connect(buContextHelp, &QToolButton::clicked, this, [] { QWhatsThis::enterWhatsThisMode(); });
 
     setFixedSize(QSize(360, 329).expandedTo(minimumSizeHint()));
     if (QScreen *s = QGuiApplication::primaryScreen())

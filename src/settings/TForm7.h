@@ -18,6 +18,7 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QToolButton;
 
 namespace app {
 struct AppState;
@@ -60,6 +61,7 @@ public:
     TForm7(app::AppState &st, SettingsHooks hooks, QWidget *parent = nullptr);
 
     QTabWidget *PageControl1 = nullptr;
+    QToolButton *buContextHelp = nullptr; // the caption bar's "?" where the window manager has none
     QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr;
     QPushButton *BitBtn1 = nullptr, *BitBtn2 = nullptr;
     QLabel *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr;

@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QWhatsThis>
 
 #include <gtest/gtest.h>
@@ -294,6 +295,15 @@ TEST(SettingsDialog, HelpButtonF1AndCaptionBarHelp)
     // Shift+F1 enters that mode where the caption bar has no help button.
     d.activateWindow();
     QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_F1, Qt::ShiftModifier);
+    EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
+    QWhatsThis::leaveWhatsThisMode();
+    // And so does the "?" at the page control's corner, the caption bar's
+    // button that X11 window managers do not draw.
+    ASSERT_NE(d.buContextHelp, nullptr);
+    EXPECT_EQ(d.PageControl1->cornerWidget(Qt::TopRightCorner), d.buContextHelp);
+    EXPECT_TRUE(d.buContextHelp->isVisible());
+    EXPECT_FALSE(d.buContextHelp->accessibleName().isEmpty());
+    d.buContextHelp->click();
     EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
     QWhatsThis::leaveWhatsThisMode();
 }
