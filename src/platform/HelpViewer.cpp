@@ -134,7 +134,6 @@ private:
             auto *w = new QMainWindow;
             w->setObjectName("HelpWindow");
             w->setWindowTitle(QStringLiteral("Quorbix - Hilfe"));
-            w->setAccessibleName(QStringLiteral("Hilfe"));
             auto *browser = new QTextBrowser(w);
             browser->setObjectName("HelpBrowser");
             browser->setAccessibleName(QStringLiteral("Hilfetext"));

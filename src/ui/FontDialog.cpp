@@ -1,9 +1,11 @@
 #include "ui/FontDialog.h"
 
 #include <QColorDialog>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +13,8 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QVBoxLayout>
+
+#include "ui/Text.h"
 
 namespace ui {
 
@@ -58,6 +62,7 @@ FontDialog::FontDialog(const QFont &font, const QColor &color, bool english, QWi
     FontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     FontChooser->setCurrentFont(font);
     column->addWidget(FontChooser);
+    nameChooserFields();
 
     auto *row = new QHBoxLayout;
     lbColor = new QLabel(english ? "&Color:" : "&Farbe:", this);
@@ -86,6 +91,30 @@ FontDialog::FontDialog(const QFont &font, const QColor &color, bool english, QWi
     connect(cbColor, &QComboBox::currentIndexChanged, this, [this] { showSampleColor(); });
     connect(FontChooser, &QFontDialog::currentFontChanged, this, [this] { showSampleColor(); });
     showSampleColor();
+}
+
+void FontDialog::nameChooserFields()
+{
+    // Qt's chooser labels either the line or the list of each column (family,
+    // style, size); both take the label's name, so a screen reader can tell
+    // the three apart.
+    auto *grid = qobject_cast<QGridLayout *>(FontChooser->layout());
+    auto columnOf = [grid](QWidget *w) {
+        int row = -1, col = -1, rs = 0, cs = 0;
+        const int i = grid ? grid->indexOf(w) : -1;
+        if (i >= 0)
+            grid->getItemPosition(i, &row, &col, &rs, &cs);
+        return col;
+    };
+    for (QLabel *label : FontChooser->findChildren<QLabel *>()) {
+        const int col = label->buddy() ? columnOf(label->buddy()) : -1;
+        if (col < 0)
+            continue;
+        const QString name = withoutAccessKey(label->text());
+        for (QWidget *w : FontChooser->findChildren<QWidget *>())
+            if ((qobject_cast<QLineEdit *>(w) || qobject_cast<QAbstractItemView *>(w)) && columnOf(w) == col)
+                w->setAccessibleName(name);
+    }
 }
 
 QFont FontDialog::selectedFont() const { return FontChooser->currentFont(); }

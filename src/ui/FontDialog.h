@@ -33,6 +33,7 @@ public:
     QDialogButtonBox *Buttons = nullptr;
 
 private:
+    void nameChooserFields();
     void colorChosen(int index);
     void showSampleColor();
     int customEntry_ = -1; // the "other colour" entry, always last
