@@ -114,5 +114,11 @@ check "and resized" may "^PGP-Output$" RESIZE
 check "it asks for maximise and close, no minimise" functions "^PGP-Output$" 0x30
 check "it stays above the main window" bash -c "xprop -id $(win '^PGP-Output$') _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE"
 
+# F1 in the main window opens the help at its topic.
+xdotool key Escape
+click "$MAIN" 300 250 && sleep 0.3 && xdotool key F1
+check "F1 in the main window opens the help" waitfor visible "^Quorbix - Hilfe$"
+shot help
+
 echo "$PASS passed, $FAIL failed"
 [ "$FAIL" = 0 ]
