@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "ui/Text.h"
@@ -61,6 +62,10 @@ FontDialog::FontDialog(const QFont &font, const QColor &color, bool english, QWi
     FontChooser->setWindowFlags(Qt::Widget);
     FontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     FontChooser->setCurrentFont(font);
+    FontChooser->setSizeGripEnabled(false);
+    if (FontChooser->layout())
+        FontChooser->layout()->setContentsMargins(0, 0, 0, 0);
+    setSizeGripEnabled(true);
     column->addWidget(FontChooser);
     nameChooserFields();
 
@@ -73,21 +78,27 @@ FontDialog::FontDialog(const QFont &font, const QColor &color, bool english, QWi
     lbColor->setBuddy(cbColor);
     for (const NamedColor &c : kColors)
         cbColor->addItem(swatch(QColor(c.rgb)), QString::fromUtf8(english ? c.english : c.german), QColor(c.rgb));
-    cbColor->addItem(english ? "Other..." : "Andere...");
-    customEntry_ = cbColor->count() - 1;
+    // A button, not a list entry: walking the list with the arrow keys must
+    // not open a dialog.
+    buColor = new QPushButton(english ? "&Other..." : "&Andere...", this);
+    buColor->setObjectName("buColor");
+    buColor->setAutoDefault(false);
     row->addWidget(lbColor);
     row->addWidget(cbColor, 1);
+    row->addWidget(buColor);
     row->addStretch(2);
     column->addLayout(row);
 
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     Buttons->setObjectName("Buttons");
+    // Enter confirms from any field, as in the classic dialog.
+    Buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     column->addWidget(Buttons);
     connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     setSelectedColor(color.isValid() ? color : QColor(Qt::black));
-    connect(cbColor, &QComboBox::activated, this, [this](int i) { colorChosen(i); });
+    connect(buColor, &QPushButton::clicked, this, [this] { chooseOtherColor(); });
     connect(cbColor, &QComboBox::currentIndexChanged, this, [this] { showSampleColor(); });
     connect(FontChooser, &QFontDialog::currentFontChanged, this, [this] { showSampleColor(); });
     showSampleColor();
@@ -124,28 +135,21 @@ QColor FontDialog::selectedColor() const { return cbColor->currentData().value<Q
 void FontDialog::setSelectedColor(const QColor &color)
 {
     const QColor c = color.toRgb();
-    for (int i = 0; i < customEntry_; ++i)
+    for (int i = 0; i < cbColor->count(); ++i)
         if (cbColor->itemData(i).value<QColor>() == c) {
             cbColor->setCurrentIndex(i);
-            lastColor_ = c;
             return;
         }
-    // A colour of its own, named by its value, just before "Other...".
-    const int at = customEntry_;
-    cbColor->insertItem(at, swatch(c), c.name(QColor::HexRgb).toUpper(), c);
-    ++customEntry_;
-    cbColor->setCurrentIndex(at);
-    lastColor_ = c;
+    // A colour of its own, named by its value, after the standard ones.
+    cbColor->addItem(swatch(c), c.name(QColor::HexRgb).toUpper(), c);
+    cbColor->setCurrentIndex(cbColor->count() - 1);
 }
 
-void FontDialog::colorChosen(int index)
+void FontDialog::chooseOtherColor()
 {
-    if (index != customEntry_) {
-        lastColor_ = selectedColor();
-        return;
-    }
-    const QColor c = QColorDialog::getColor(lastColor_, this, QString(), QColorDialog::DontUseNativeDialog);
-    setSelectedColor(c.isValid() ? c : lastColor_);
+    const QColor c = QColorDialog::getColor(selectedColor(), this, QString(), QColorDialog::DontUseNativeDialog);
+    if (c.isValid())
+        setSelectedColor(c);
 }
 
 void FontDialog::showSampleColor()

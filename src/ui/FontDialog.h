@@ -10,6 +10,7 @@ class QComboBox;
 class QDialogButtonBox;
 class QFontDialog;
 class QLabel;
+class QPushButton;
 
 namespace ui {
 
@@ -30,15 +31,14 @@ public:
     QFontDialog *FontChooser = nullptr;
     QLabel *lbColor = nullptr;
     QComboBox *cbColor = nullptr;
+    QPushButton *buColor = nullptr; // any other colour, through the colour dialog
     QDialogButtonBox *Buttons = nullptr;
 
 private:
     void nameChooserFields();
-    void colorChosen(int index);
+    void chooseOtherColor();
     void showSampleColor();
-    int customEntry_ = -1; // the "other colour" entry, always last
     bool english_;
-    QColor lastColor_;
 };
 
 } // namespace ui

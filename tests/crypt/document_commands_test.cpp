@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
@@ -18,6 +19,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using testsupport::FormFixture;
@@ -264,9 +266,9 @@ TEST(DocumentCommands, FontDialogOffersTheColour)
     ASSERT_EQ(answer.answered(), 1);
     EXPECT_EQ(answer.fallbacks(), 0);
     EXPECT_EQ(preset, f.palette().color(QPalette::Text));
-    EXPECT_EQ(colours.size(), 17) << colours.join(", ").toStdString(); // sixteen and "Other..."
+    EXPECT_EQ(colours.size(), 16) << colours.join(", ").toStdString();
     EXPECT_EQ(colours.value(0), "Black");
-    EXPECT_EQ(colours.value(16), "Other...");
+    EXPECT_EQ(colours.value(15), "White");
     EXPECT_EQ(fx.st.editorFont.color(), 0x0000FF); // 0x00BBGGRR
     EXPECT_EQ(fx.st.editorFont.style() & 4, 4);
     EXPECT_EQ(f.RichEdit1->palette().color(QPalette::Text), QColor(Qt::red));
@@ -276,6 +278,32 @@ TEST(DocumentCommands, FontDialogOffersTheColour)
     EXPECT_EQ(odd.selectedColor(), QColor(0x12, 0x34, 0x56));
     EXPECT_EQ(odd.cbColor->currentText(), "#123456");
     EXPECT_EQ(odd.cbColor->itemText(0), "Schwarz");
-    EXPECT_EQ(odd.cbColor->itemText(odd.cbColor->count() - 1), "Andere...");
+    EXPECT_EQ(odd.cbColor->count(), 17); // the sixteen and this one
+    EXPECT_EQ(odd.buColor->text(), "&Andere...");
     EXPECT_EQ(odd.lbColor->buddy(), odd.cbColor);
+    // "Andere..." takes any colour through the colour dialog.
+    {
+        testsupport::ModalAnswerer pick([](QWidget *w) {
+            auto *c = qobject_cast<QColorDialog *>(w);
+            if (!c)
+                return false;
+            c->setCurrentColor(QColor(0x65, 0x43, 0x21));
+            c->accept();
+            return true;
+        });
+        odd.buColor->click();
+        EXPECT_EQ(pick.answered(), 1);
+    }
+    EXPECT_EQ(odd.selectedColor(), QColor(0x65, 0x43, 0x21));
+    EXPECT_EQ(odd.cbColor->currentText(), "#654321");
+    // Arrow keys walk the list without opening anything; Enter confirms.
+    odd.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&odd));
+    odd.cbColor->setFocus();
+    QTest::keyClick(odd.cbColor, Qt::Key_Up);
+    EXPECT_EQ(odd.selectedColor(), QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr); // no colour dialog came up
+    QTest::keyClick(odd.cbColor, Qt::Key_Return);
+    EXPECT_EQ(odd.result(), QDialog::Accepted);
+    EXPECT_FALSE(odd.isVisible());
 }
