@@ -82,7 +82,7 @@ std::optional<std::uint32_t> keysymForVirtualKey(unsigned vk)
 
 std::string portalTrigger(unsigned modifiers, unsigned vk)
 {
-    // Key names of the XDG shortcuts specification (xkb keysym names).
+    // Key names as the XDG desktop shortcuts portal takes them (xkb keysym names).
     std::string key;
     if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
         key = std::string(1, char(vk));

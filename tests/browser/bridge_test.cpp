@@ -100,7 +100,7 @@ TEST(BrowserBridge, EncryptOnTheClipboardWithInlineKeyId)
     EXPECT_EQ(f.runs[0].windowMode, 0);
     EXPECT_TRUE(f.runs[0].outputFile.empty());
     EXPECT_EQ(f.inputs[0], "Hallo Welt\r\nzweite Zeile\r\n"); // the "//" line is not encrypted
-    EXPECT_EQ(f.st.recipientSpec, "0x12345678");
+    EXPECT_EQ(f.st.recipientArg, "0x12345678");
     EXPECT_FALSE(f.has("chooser"));
     // The armoured text is on the clipboard (cleared, then filled), the editor empty.
     EXPECT_EQ(f.clip.text(), "-----BEGIN PGP MESSAGE-----\n\nhQEMA\n-----END PGP MESSAGE-----");
@@ -120,9 +120,9 @@ TEST(BrowserBridge, EncryptChooserAndItsCancel)
     // A first line of just "//": the chooser opens and the line goes all the same.
     Flow f;
     f.clip.setText("//\nText");
-    f.chooser = [&] { f.st.recipientSpec = "0xAABBCCDD"; };
+    f.chooser = [&] { f.st.recipientArg = "0xAABBCCDD"; };
     f.results["QUORBIX.asc"] = kArmoured;
-    f.st.recipientSpec = "stale";
+    f.st.recipientArg = "stale";
     f.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
     EXPECT_TRUE(f.has("chooser"));
     ASSERT_EQ(f.runs.size(), 1u);

@@ -80,7 +80,7 @@ TEST(X11Role, Flow)
     desktop::installDesktopServices(ds);
 
     testsupport::FormFixture fx(settingsWithHotkeys());
-    fx.proc.onRun = [&](const platform::ProcessSpec &s) {
+    fx.proc.onRun = [&](const platform::ProcessJob &s) {
         // The result names a recipient again, so that every flow started runs PGP.
         if (contains(s.args, "-ea"))
             fx.fs.addFile("/tmp/QUORBIX.asc",

@@ -70,7 +70,7 @@ struct CryptFixture : FormFixture {
     // pgp writes its report to out.txt.
     void reportWith(const std::string &text)
     {
-        proc.onRun = [this, text](const platform::ProcessSpec &s) {
+        proc.onRun = [this, text](const platform::ProcessJob &s) {
             if (s.stdoutFile)
                 fs.addFile(*s.stdoutFile, text, 0600);
         };
@@ -89,7 +89,7 @@ TEST(FileCommands, ExactArgumentsAndReportInEditor)
     const QString caption = f.windowTitle();
 
     fx.boxes(false, true, true);
-    fx.st.recipientSpec = "0x12345678";
+    fx.st.recipientArg = "0x12345678";
     {
         testsupport::ModalAnswerer chooser(chooseFirstRow());
         f.buEncryptClick();
@@ -104,7 +104,7 @@ TEST(FileCommands, ExactArgumentsAndReportInEditor)
     EXPECT_FALSE(fx.st.commandBusy);
 
     fx.boxes(false, false, false);
-    fx.st.recipientSpec = "0x12345678";
+    fx.st.recipientArg = "0x12345678";
     {
         testsupport::ModalAnswerer chooser(chooseFirstRow());
         f.buEncryptClick();
@@ -153,7 +153,7 @@ TEST(FileCommands, CancelBusyAndMissingPassPhrase)
     EXPECT_EQ(f.RichEdit1->toPlainText(), "keep");
 
     // No recipient: the open dialog is skipped entirely.
-    fx.st.recipientSpec.clear();
+    fx.st.recipientArg.clear();
     {
         testsupport::ModalAnswerer chooser(testsupport::ModalAnswerer::reject());
         f.buEncryptClick();
@@ -187,7 +187,7 @@ TEST(EditorCommands, EncryptForInlineRecipients)
     fx.fs.addFile("/tmp/QUORBIX.asc", "stale result");
     std::string input;
     unsigned inputMode = 0;
-    fx.proc.onRun = [&](const platform::ProcessSpec &s) {
+    fx.proc.onRun = [&](const platform::ProcessJob &s) {
         input = fx.fs.content("/tmp/QUORBIX.tmp");
         inputMode = fx.fs.mode("/tmp/QUORBIX.tmp");
         fx.fs.addFile("/tmp/QUORBIX.asc", "-----BEGIN PGP MESSAGE-----\r\n\r\nhQEM\r\n-----END PGP MESSAGE-----\r\n");
@@ -201,7 +201,7 @@ TEST(EditorCommands, EncryptForInlineRecipients)
     EXPECT_EQ(input, "Gr\xFC\xDF" "e\r\nzwei\r\n");
     EXPECT_EQ(inputMode, 0600u);
     EXPECT_EQ(f.RichEdit1->toPlainText(), "-----BEGIN PGP MESSAGE-----\n\nhQEM\n-----END PGP MESSAGE-----");
-    EXPECT_EQ(fx.st.recipientSpec, "0xAAAAAAAA 0xBBBBBBBB");
+    EXPECT_EQ(fx.st.recipientArg, "0xAAAAAAAA 0xBBBBBBBB");
     for (const char *n : {"/tmp/QUORBIX.tmp", "/tmp/QUORBIX.asc", "/tmp/QUORBIX.pgp"}) {
         EXPECT_FALSE(fx.fs.exists(n)) << n;
         EXPECT_EQ(std::count(fx.fs.removed.begin(), fx.fs.removed.end(), n), 2) << n;
@@ -259,7 +259,7 @@ TEST(EditorCommands, DecryptSignAndAddKey)
     EXPECT_EQ(fx.proc.runs[0].args, with({"/tmp/QUORBIX.tmp"}));
     EXPECT_EQ(f.RichEdit1->toPlainText(), "-----BEGIN PGP MESSAGE-----");
 
-    fx.proc.onRun = [&](const platform::ProcessSpec &) { fx.fs.addFile("/tmp/QUORBIX", "Hallo\r\nWelt\r\n"); };
+    fx.proc.onRun = [&](const platform::ProcessJob &) { fx.fs.addFile("/tmp/QUORBIX", "Hallo\r\nWelt\r\n"); };
     f.PmuDecryptClick();
     EXPECT_EQ(f.RichEdit1->toPlainText(), "Hallo\nWelt");
     for (const char *n : {"/tmp/QUORBIX.tmp", "/tmp/QUORBIX.asc", "/tmp/QUORBIX.pgp", "/tmp/QUORBIX"})
@@ -267,7 +267,7 @@ TEST(EditorCommands, DecryptSignAndAddKey)
 
     // Sign: letters b and t only, "a" is implied; .pgp is not its file.
     fx.fs.addFile("/tmp/QUORBIX.pgp", "someone else's");
-    fx.proc.onRun = [&](const platform::ProcessSpec &) {
+    fx.proc.onRun = [&](const platform::ProcessJob &) {
         fx.fs.addFile("/tmp/QUORBIX.asc", "-----BEGIN PGP SIGNED MESSAGE-----\r\n");
     };
     f.PmuSigClick();
@@ -304,7 +304,7 @@ TEST(EditorCommands, EmptyEditorIsNotRefused)
     CryptFixture fx;
     TForm1 &f = *fx.f;
     std::string input = "unset";
-    fx.proc.onRun = [&](const platform::ProcessSpec &) { input = fx.fs.content("/tmp/QUORBIX.tmp"); };
+    fx.proc.onRun = [&](const platform::ProcessJob &) { input = fx.fs.content("/tmp/QUORBIX.tmp"); };
     f.PmuSigClick();
     ASSERT_EQ(fx.proc.runs.size(), 1u);
     EXPECT_EQ(input, "");

@@ -92,7 +92,7 @@ TEST(SettingsForm, HotkeyRunsTheFlowThroughTheMainWindow)
 {
     Desktop desk;
     testsupport::FormFixture fx(settingsWith("\"SCEncrypt\"=hex:31,00,04,00\r\n\"Browser\"=\"Clipboard\"\r\n"));
-    fx.proc.onRun = [&](const platform::ProcessSpec &) { fx.fs.addFile("/tmp/QUORBIX.asc", "ARMOUR\r\n"); };
+    fx.proc.onRun = [&](const platform::ProcessJob &) { fx.fs.addFile("/tmp/QUORBIX.asc", "ARMOUR\r\n"); };
     TForm1 &form = fx.create();
     TForm2::sleepHook() = [](int) {};
     desk.clip.setText("//0x12345678\nHallo");
@@ -104,7 +104,7 @@ TEST(SettingsForm, HotkeyRunsTheFlowThroughTheMainWindow)
     EXPECT_EQ(desk.clip.text(), "ARMOUR");
     EXPECT_FALSE(fx.fs.exists("/tmp/QUORBIX.asc"));
     EXPECT_TRUE(form.RichEdit1->toPlainText().isEmpty());
-    EXPECT_FALSE(desktop::hotkeyFlowRunning(form));
+    EXPECT_FALSE(form.hotkeyFlowRunning());
     TForm2::sleepHook() = [](int ms) { QThread::msleep(ms); };
 }
 
