@@ -1,6 +1,7 @@
 // The hotkey flows against a fake clipboard, a fake window tree and a
 // stand-in for RunPgp that writes PGP's result files.
 #include "app/AppState.h"
+#include "support/FakeDesktop.h"
 #include "browser/BrowserBridge.h"
 #include "crypt/EditorText.h"
 #include "crypt/RecordingDialogs.h"
@@ -19,9 +20,9 @@ struct Flow {
     QTemporaryDir tmp;
     testsupport::RecordingDialogs dialogs;
     app::AppState st;
-    platform::FakeClipboard clip;
-    platform::FakeWindowTree win{&clip};
-    platform::FakeGlobalHotkeys hotkeys;
+    testsupport::FakeClipboard clip;
+    testsupport::FakeWindowTree win{&clip};
+    testsupport::FakeGlobalHotkeys hotkeys;
     QPlainTextEdit editor;
     std::vector<pgp::RunRequest> runs;
     std::vector<std::string> inputs; // QUORBIX.tmp as PGP saw it
@@ -349,7 +350,7 @@ TEST(BrowserBridge, RegisterHotkeyReportsEachRefusal)
     testsupport::RecordingDialogs dialogs;
     app::AppState st;
     st.dialogs = &dialogs;
-    platform::FakeGlobalHotkeys hk;
+    testsupport::FakeGlobalHotkeys hk;
     hk.heldByOthers.insert({platform::kModControl, '2'});
     app::HotkeyValue enc, dec, sig, odd;
     enc.fillFrom(std::string("\x31\x00\x04\x00", 4));

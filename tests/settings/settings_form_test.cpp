@@ -1,5 +1,6 @@
 // The settings command and the hotkeys on the main window, over fakes.
 #include "app/TForm1.h"
+#include "support/FakeDesktop.h"
 #include "browser/TForm2.h"
 #include "settings/DesktopServices.h"
 #include "settings/TForm7.h"
@@ -21,9 +22,9 @@
 namespace {
 
 struct Desktop {
-    platform::FakeGlobalHotkeys hotkeys;
-    platform::FakeClipboard clip;
-    platform::FakeWindowTree windows{&clip};
+    testsupport::FakeGlobalHotkeys hotkeys;
+    testsupport::FakeClipboard clip;
+    testsupport::FakeWindowTree windows{&clip};
     QTemporaryDir dir;
     testsupport::FakeEnvironment env;
     std::unique_ptr<platform::DesktopFileTypes> types;
