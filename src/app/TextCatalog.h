@@ -51,7 +51,7 @@ inline constexpr Window kAllWindows[] = {
 
 class TextCatalog {
 public:
-    TextCatalog();               // German shared messages (start-up step 1)
+    TextCatalog();               // German shared messages, as the program starts
     void setGerman();
     void setEnglish();           // the ten English shared messages
     bool isEnglish() const { return english_; }
@@ -97,7 +97,7 @@ const char *helpFileName(const std::string &language);
 inline bool usesEnglish(const std::string &language) { return language == "English"; }
 inline bool settingsDialogEnglish(const std::string &language) { return language != "Deutsch"; }
 
-// The settings dialog's language switch, steps 1 and 2: the new value, and
+// The settings dialog's language switch: the new value, and
 // whether the German-only restart notice must be shown first.
 struct LanguageSwitch {
     std::string language;

@@ -27,12 +27,11 @@ struct RunRequest {
 
 inline constexpr const char *kBatchOptions = "+batchmode +CharSet=Latin1 +force";
 
-// The command line as one text, exactly as PGP 2.6 front ends compose it:
-// PgpDir "/pgp ", options, operands and the tail of pass phrase option,
-// ConfigText and batch options. No length limit applies: pgp gets an argument
-// vector, which has no 200-character buffer to overflow.
-std::string composeCommandLine(const app::AppState &st, const RunRequest &req);
-// The same with the pass phrase shown as ***, for messages.
+// The command line as one text, for messages, exactly as PGP 2.6 front ends
+// compose it: PgpDir "/pgp ", options, operands and the tail of pass phrase
+// option (the pass phrase shown as ***), ConfigText and batch options. No
+// length limit applies: pgp gets an argument vector, which has no
+// 200-character buffer to overflow.
 std::string displayCommandLine(const app::AppState &st, const RunRequest &req);
 
 struct Invocation {
