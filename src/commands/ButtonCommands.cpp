@@ -94,7 +94,7 @@ void RunButton::run(CommandHost &host)
     req.options = rec.command + " ";
     req.operand1 = st.recipientArg + " ";
     if (file.empty()) {
-        req.operand2 = " ";
+        req.operand2.assign(1, ' '); // a lone blank: GCC 12 misreads the literal assignment (PR 105329)
     } else {
         // One argument for pgp, blanks and all (the trailing blank only
         // separates it on the composed line).

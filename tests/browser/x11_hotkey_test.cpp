@@ -99,7 +99,7 @@ TEST(X11Role, Flow)
     QTest::qWait(200);
 
     QGuiApplication::clipboard()->setText("//0x12345678\nHallo Welt");
-    QTest::qWaitFor([] { return clipboardText() == "//0x12345678\nHallo Welt"; }, 2000);
+    EXPECT_TRUE(QTest::qWaitFor([] { return clipboardText() == "//0x12345678\nHallo Welt"; }, 2000));
     ASSERT_TRUE(xdotool("ctrl+1"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return clipboardText().contains("BEGIN PGP MESSAGE"); }, 10000))
         << clipboardText().toStdString();
@@ -120,7 +120,7 @@ TEST(X11Role, Flow)
     held.start(QStandardPaths::findExecutable("xdotool"),
                {"keydown", "ctrl+1", "sleep", "1.5", "keyup", "ctrl+1"});
     ASSERT_TRUE(held.waitForStarted(5000));
-    QTest::qWaitFor([&] { return held.state() == QProcess::NotRunning; }, 10000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return held.state() == QProcess::NotRunning; }, 10000));
     QTest::qWait(300);
     EXPECT_EQ(fx.proc.runs.size(), 2u);
     fx.proc.runs.pop_back();
@@ -133,7 +133,7 @@ TEST(X11Role, Flow)
     // Ctrl+3 signs what is on the clipboard.
     fx.st.passPhrase = "pw";
     QGuiApplication::clipboard()->setText("Hallo");
-    QTest::qWaitFor([] { return clipboardText() == "Hallo"; }, 2000);
+    EXPECT_TRUE(QTest::qWaitFor([] { return clipboardText() == "Hallo"; }, 2000));
     ASSERT_TRUE(xdotool("ctrl+3"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return clipboardText().contains("SIGNED MESSAGE"); }, 10000))
         << clipboardText().toStdString();
