@@ -1,19 +1,26 @@
-# Quorbix: make run | make test
+# Quorbix: make run | make test | make test-sanitize
 BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# CI builds treat warnings as errors.
+ifeq ($(CI),true)
+CMAKE_FLAGS += -DQUORBIX_WERROR=ON
+endif
+# A sanitizer finding fails the test it happens in.
+SANITIZE_ENV = ASAN_OPTIONS=abort_on_error=0:detect_leaks=1:suppressions=$(CURDIR)/tests/sanitize/asan.supp \
+               LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp \
+               UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test test-sanitize bench clean
 
 all: build
 
 deps:
 	@./scripts/install-deps.sh
 
-$(BUILD)/CMakeCache.txt:
+build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
-
-build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
 run: build
@@ -22,8 +29,14 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
 
+# The whole suite on a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) $(CMAKE_FLAGS) -DQUORBIX_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j$(JOBS) --timeout 900
+
 bench: build
 	./bench/run-all.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD)

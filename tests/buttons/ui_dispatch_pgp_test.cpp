@@ -35,7 +35,7 @@ namespace {
 class RealRunsOnly : public platform::ProcessRunner {
 public:
     int detached = 0;
-    platform::ProcessResult runAndWait(const platform::ProcessSpec &s) override
+    platform::ProcessResult runAndWait(const platform::ProcessJob &s) override
     {
         return platform::systemProcessRunner().runAndWait(s);
     }
@@ -231,7 +231,7 @@ TEST(ButtonDispatchPgp, SetupPicksANewOutputFileThatTheNextRunWrites)
     TForm1 &f = p.start();
     const fs::path docs = p.base / "my keys";
     f.OpenDialog1.initialDir = QString::fromStdString(docs.string());
-    TFormButtSetup setup(f);
+    TFormButtSetup &setup = f.buttonSetup();
     setup.fill(13);
     setup.show();
     setup.rbDivert->setChecked(true);

@@ -186,7 +186,7 @@ TEST(ScreenReader, EveryWindowSaysWhatItShowsInBothLanguages)
         TfrmDebug debug(fx.st, &f);
         debug.setCurrentDir = [](const std::string &) { return true; };
         checkWindow(&debug, "debug report");
-        TFormButtSetup setup(f);
+        TFormButtSetup &setup = f.buttonSetup();
         setup.fill(6);
         EXPECT_GE(checkWindow(&setup, "button setup"), 15);
         TForm7 settings(fx.st, {}, &f);
