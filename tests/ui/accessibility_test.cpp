@@ -85,8 +85,9 @@ int checkWindow(QWidget *window, const char *what)
     std::map<QObject *, Seen> seen;
     walk(QAccessible::queryAccessibleInterface(window), seen);
     EXPECT_FALSE(seen.empty());
-    if (!window->windowTitle().isEmpty())
+    if (!window->windowTitle().isEmpty()) {
         EXPECT_EQ(seen[window].name.toStdString(), window->windowTitle().toStdString()) << "the window's title";
+    }
 
     int checked = 0;
     for (QWidget *w : window->findChildren<QWidget *>()) {
@@ -110,20 +111,26 @@ int checkWindow(QWidget *window, const char *what)
             continue;
         }
         const Seen &s = it->second;
-        if (!caption.isEmpty())
+        if (!caption.isEmpty()) {
             EXPECT_TRUE(plain(s.name).contains(caption) || plain(s.value).contains(caption))
                 << id << " shows \"" << caption.toStdString() << "\" but is read as \"" << s.name.toStdString()
                 << "\"";
-        if (auto *b = qobject_cast<QAbstractButton *>(w))
+        }
+        if (qobject_cast<QAbstractButton *>(w)) {
             EXPECT_FALSE(s.name.isEmpty()) << id << " is a button without a name";
-        if (isField(w) && !qobject_cast<QProgressBar *>(w))
+        }
+        if (isField(w) && !qobject_cast<QProgressBar *>(w)) {
             EXPECT_FALSE(s.name.isEmpty()) << id << " is a field without a name";
-        if (auto *e = qobject_cast<QLineEdit *>(w); e && e->echoMode() == QLineEdit::Normal)
+        }
+        if (auto *e = qobject_cast<QLineEdit *>(w); e && e->echoMode() == QLineEdit::Normal) {
             EXPECT_EQ(s.value, e->text()) << id;
-        if (auto *c = qobject_cast<QComboBox *>(w))
+        }
+        if (auto *c = qobject_cast<QComboBox *>(w)) {
             EXPECT_EQ(s.value, c->currentText()) << id;
-        if (auto *p = qobject_cast<QProgressBar *>(w))
+        }
+        if (auto *p = qobject_cast<QProgressBar *>(w)) {
             EXPECT_EQ(s.value, QString::number(p->value())) << id;
+        }
         if (auto *t = qobject_cast<QTabBar *>(w)) {
             QAccessibleInterface *tabs = QAccessible::queryAccessibleInterface(t);
             EXPECT_EQ(tabs->childCount(), t->count()) << id;
