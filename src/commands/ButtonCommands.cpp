@@ -99,7 +99,7 @@ void RunButton::run(CommandHost &host)
         // One argument for pgp, exactly the chosen name; the blank after it
         // only separates it on the composed line.
         req.operand2 = file;
-        req.operand2Separator = " ";
+        req.operand2Separator.assign(1, ' ');
         req.operand2IsFile = true;
     }
     req.captureOutput = rec.outProgram ? 1 : 0;
