@@ -1,5 +1,6 @@
 #include "app/TForm1.h"
 
+#include "app/AppPaths.h"
 #include "app/Pictures.h"
 #include "app/SettingsStore.h"
 #include "app/TFormLanguage.h"
@@ -460,12 +461,28 @@ void TForm1::FormCreate()
     const platform::Environment &env = *st_.sys.env;
     // 1. German shared messages.
     st_.texts.setGerman();
-    // 2. AppDir: the directory of the program file.
+    // 2. AppDir: the working folder; program files and the user's own files
+    // have folders of their own (AppPaths).
     // (Tests and benchmarks hand in the directory they run the window from.)
-    if (st_.appDir.empty())
-        st_.appDir = stripTrailingSlash(QCoreApplication::applicationDirPath().toStdString());
-    // 3. PgpDir from PGPPATH.
+    std::string bundledPgpDir;
+    if (st_.appDir.empty()) {
+        const app::AppPaths paths = app::choosePaths(
+            app::pathInputs(env, stripTrailingSlash(QCoreApplication::applicationDirPath().toStdString())),
+            *st_.sys.fs);
+        st_.appDir = paths.workDir;
+        st_.dataDir = paths.dataDir;
+        st_.userDir = paths.userDir;
+        bundledPgpDir = paths.pgpDir;
+        try {
+            app::makeUserFolders(paths, *st_.sys.fs);
+        } catch (const platform::PlatformError &e) {
+            st_.dialogs->platformError(e.what());
+        }
+    }
+    // 3. PgpDir from PGPPATH; without it the pgp that came with the program.
     st_.pgpDir = platform::envValue(env, "PGPPATH");
+    if (st_.pgpDir.empty())
+        st_.pgpDir = bundledPgpDir;
     // 4. The hint handler is this window's status-tip handling (event()).
     // 5. PassPhrase from PGPPASS.
     st_.passPhrase = platform::envValue(env, "PGPPASS");
@@ -480,7 +497,7 @@ void TForm1::FormCreate()
     // 7. Caption.
     setWindowTitle(u8(st_.versionText));
     // 8. HelpFile.
-    st_.helpFile = st_.appDir + "/Quorbix.html";
+    st_.helpFile = st_.inDataDir("Quorbix.html");
     // 9. Settings (the language chooser on a first start).
     loadSettings();
     // Qt's own dialogs (file dialogs) speak the program's language.
@@ -495,7 +512,7 @@ void TForm1::FormCreate()
     // 15. Editor font.
     applyEditorFont();
     // 16. The key-list launch file is installed with the program.
-    if (!st_.sys.fs->exists(st_.inAppDir("MakeID.pif")))
+    if (!st_.sys.fs->exists(st_.inDataDir("MakeID.pif")))
         pgp::ShowError(st_, st_.texts.msg(app::Msg::MakeIdPifMissing), 0, 0);
     // 17./18. Key list for the recipient chooser, built in the background.
     try {
@@ -662,7 +679,7 @@ void TForm1::ApplyTexts()
     if (st_.language != "English")
         return;
     st_.texts.setEnglish();
-    st_.helpFile = st_.appDir + "/Quorbixe.html";
+    st_.helpFile = st_.inDataDir("Quorbixe.html");
     const auto &texts = app::englishTexts(app::Window::MainWindow);
     ui::applyControlTexts(this, texts);
     applyDialogTitles(texts);
