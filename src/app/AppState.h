@@ -40,7 +40,7 @@ struct AppState {
     bool saveButtonsOnExit = false;
     bool commandBusy = false;
     bool cancelRequested = false;
-    std::string recipientSpec;
+    std::string recipientArg;
     int keyCount = 0;
 
     // Settings that live in process-wide values rather than in controls.

@@ -148,14 +148,14 @@ TForm4::TForm4(app::AppState &st, QWidget *parent) : QDialog(parent), st_(st)
 
 void TForm4::LoadUserList()
 {
-    st_.recipientSpec.clear();
+    st_.recipientArg.clear();
     model->clear();
     LoadUserList(st_.sys.fs->readFile(st_.inAppDir("ID.txt")));
 }
 
 void TForm4::LoadUserList(const std::string &listing)
 {
-    st_.recipientSpec.clear();
+    st_.recipientArg.clear();
     model->setRows(keys::userRows(listing));
     StatusPanel->setText(QString::fromStdString(st_.texts.msg(app::Msg::KeyCount))
                          + QString::number(model->rowCount()));
@@ -186,7 +186,7 @@ void TForm4::ListView1DblClick()
     const int row = selectedRow();
     if (row < 0)
         return;
-    st_.recipientSpec = "0x" + model->keyId(row);
+    st_.recipientArg = "0x" + model->keyId(row);
     accept();
 }
 
@@ -202,7 +202,7 @@ void TForm4::Edit1Enter()
                                                     : "Die User-ID enthält Zeichen außerhalb von Latin-1.");
             return;
         }
-    st_.recipientSpec = "\"" + text.toLatin1().toStdString() + "\"";
+    st_.recipientArg = "\"" + text.toLatin1().toStdString() + "\"";
     accept();
 }
 

@@ -129,7 +129,7 @@ int RunPgp(app::AppState &st, const RunRequest &req)
     }
 
     Invocation inv = buildInvocation(st, req);
-    platform::ProcessSpec job;
+    platform::ProcessJob job;
     job.program = inv.program;
     job.args = std::move(inv.args);
     job.workDir = st.pgpDir;

@@ -14,7 +14,7 @@ namespace pgp {
 
 struct RunRequest {
     std::string options;          // PGP command and option letters, may be empty
-    std::string operand1;         // file name, key ID or RecipientSpec, may be empty
+    std::string operand1;         // file name, key ID or recipientArg, may be empty
     std::string operand2;         // recipients, file name, or empty
     std::uint8_t captureOutput = 0; // only 1 counts: output into AppDir/out.txt
     std::string outputFile;       // when not empty: output into this file

@@ -3,6 +3,7 @@
 // xdotool. The test starts its own X server and runs the two clients as
 // separate processes of this test program (roles chosen by environment).
 #include "app/TForm1.h"
+#include "support/FakeDesktop.h"
 #include "settings/DesktopServices.h"
 #include "support/FormFixture.h"
 
@@ -73,14 +74,14 @@ TEST(X11Role, Flow)
         GTEST_SKIP() << "runs as a child of X11Hotkeys.RealGrabsUnderXvfb";
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     auto hk = platform::createSystemGlobalHotkeys();
-    platform::FakeWindowTree windows;
+    testsupport::FakeWindowTree windows;
     desktop::DesktopServices ds;
     ds.hotkeys = hk.get();
     ds.windows = &windows;
     desktop::installDesktopServices(ds);
 
     testsupport::FormFixture fx(settingsWithHotkeys());
-    fx.proc.onRun = [&](const platform::ProcessSpec &s) {
+    fx.proc.onRun = [&](const platform::ProcessJob &s) {
         // The result names a recipient again, so that every flow started runs PGP.
         if (contains(s.args, "-ea"))
             fx.fs.addFile("/tmp/QUORBIX.asc",

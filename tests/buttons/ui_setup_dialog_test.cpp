@@ -29,7 +29,7 @@ struct SetupFixture : FormFixture {
     explicit SetupFixture(const std::string &lang = "Deutsch") : FormFixture(testsupport::normalSettings(lang))
     {
         f = &create();
-        d = new TFormButtSetup(*f);
+        d = &f->buttonSetup();
     }
     // Fills for n and shows without a modal loop.
     void open(int n)

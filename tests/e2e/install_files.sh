@@ -49,7 +49,8 @@ mkdir -p "$WORK/data" && cp -r "$WORK/mime" "$P/share/applications" "$WORK/data/
 check "update-desktop-database reads the launcher" update-desktop-database "$WORK/data/applications"
 registered() {
   PATH="$P/bin:$PATH" XDG_DATA_HOME="$WORK/nohome" XDG_CONFIG_HOME="$WORK/nohome" XDG_DATA_DIRS="$WORK/data" \
-    gio mime "$1" | grep -qx $'\tquorbix.desktop'
+    gio mime "$1" > "$WORK/gio" 2>&1
+  grep -qx $'\tquorbix.desktop' "$WORK/gio" || { cat "$WORK/gio"; ls -la --time-style=full-iso "$WORK/data/applications"; return 1; }
 }
 check "gio finds quorbix for .pgp files" registered application/pgp-encrypted
 check "and for .asc files" registered application/pgp-keys

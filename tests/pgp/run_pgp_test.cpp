@@ -152,7 +152,7 @@ TEST(RunPgp, CapturesIntoFreshPrivateOutTxt)
     f.st.sendPassPhrase = true;
     f.st.passPhrase = "geheim";
     bool checked = false;
-    f.proc.onRun = [&](const platform::ProcessSpec &job) {
+    f.proc.onRun = [&](const platform::ProcessJob &job) {
         EXPECT_EQ(f.fs.content("/home/u/quorbix/out.txt"), "");
         checked = true;
     };

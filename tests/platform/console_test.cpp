@@ -129,9 +129,9 @@ protected:
         ::unsetenv("TMPDIR");
         ::unsetenv("QUORBIX_TERMINAL");
     }
-    platform::ProcessSpec job(const std::string &title)
+    platform::ProcessJob job(const std::string &title)
     {
-        platform::ProcessSpec s;
+        platform::ProcessJob s;
         s.program = testsupport::fakePgpProgram();
         s.args = {"-kg", "key file.txt"};
         s.workDir = dir;
