@@ -12,7 +12,9 @@ SANITIZE_ENV = ASAN_OPTIONS=detect_leaks=1 \
                LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp \
                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all deps build run test test-sanitize bench clean
+PREFIX ?= /usr/local
+
+.PHONY: all deps build run test test-sanitize bench clean install deb deb-check
 
 all: build
 
@@ -34,6 +36,18 @@ test-sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) $(CMAKE_FLAGS) -DQUORBIX_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j$(JOBS) --timeout 900
+
+# make install PREFIX=~/.local (DESTDIR is honoured too)
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, in $(BUILD)/quorbix_*.deb.
+deb: build
+	cd $(BUILD) && cpack -G DEB
+
+# lintian, then install, find in the menu and remove the package (root only).
+deb-check: deb
+	./scripts/deb-check.sh $(BUILD)
 
 bench: build
 	./bench/run-all.sh $(BUILD)

@@ -14,6 +14,8 @@ ln -sf "$BUILD/bin/pgp" "$DEMO/pgp/pgp"
 export GNUPGHOME="$DEMO/gnupg"
 export PGPPATH="$DEMO/pgp"
 export XDG_CONFIG_HOME="$DEMO/config"
+# Its button files too (and a file-type registration made from the demo).
+export XDG_DATA_HOME="$DEMO/data"
 export Temp="$DEMO/tmp"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -24,13 +24,18 @@ struct AppState {
     // Brings the main window to the foreground (ShowError does so first).
     std::function<void()> raiseMainWindow;
 
-    std::string appDir;   // no trailing "/"
+    // The working files (out.txt, Tree.txt, ID.txt, MakeID.bat); no trailing "/".
+    std::string appDir;
+    // Program files (help pages, MakeID.pif) and the user's kept files (button
+    // files, Debug.log); both are appDir when left empty.
+    std::string dataDir;
+    std::string userDir;
     std::string tempDir;  // as the environment gave it
     std::string pgpDir;   // no trailing "/"
     std::string passPhrase;
     bool sendPassPhrase = false;
     std::string versionText = "QUORBIX Version 2.0";
-    std::string helpFile; // appDir + "/Quorbix.html" or "/Quorbixe.html"
+    std::string helpFile; // dataDir + "/Quorbix.html" or "/Quorbixe.html"
 
     bool firstStart = false;
     bool buttonsChanged = false;
@@ -56,6 +61,10 @@ struct AppState {
 
     bool english() const { return language == "English"; }
     std::string inAppDir(const std::string &name) const { return appDir + "/" + name; }
+    const std::string &dataFolder() const { return dataDir.empty() ? appDir : dataDir; }
+    const std::string &userFolder() const { return userDir.empty() ? appDir : userDir; }
+    std::string inDataDir(const std::string &name) const { return dataFolder() + "/" + name; }
+    std::string inUserDir(const std::string &name) const { return userFolder() + "/" + name; }
     std::string inTempDir(const std::string &name) const { return tempDir + "/" + name; }
     std::string inPgpDir(const std::string &name) const { return pgpDir + "/" + name; }
 };

@@ -1,5 +1,7 @@
 #include "app/TForm1.h"
 
+#include "app/AppPaths.h"
+#include "app/Pictures.h"
 #include "app/SettingsStore.h"
 #include "app/MainWindowSettings.h"
 #include "app/TfrmMantra.h"
@@ -371,10 +373,28 @@ void TForm1::FormCreate()
 
     const platform::Environment &env = *st_.sys.env;
     st_.texts.setGerman();
-    // Tests and benchmarks hand in the directory they run the window from.
-    if (st_.appDir.empty())
-        st_.appDir = stripTrailingSlash(QCoreApplication::applicationDirPath().toStdString());
+    // AppDir is the working folder; program files and the user's own files
+    // have folders of their own (AppPaths). Tests and benchmarks hand in
+    // the directory they run the window from.
+    std::string bundledPgpDir;
+    if (st_.appDir.empty()) {
+        const app::AppPaths paths = app::choosePaths(
+            app::pathInputs(env, stripTrailingSlash(QCoreApplication::applicationDirPath().toStdString())),
+            *st_.sys.fs);
+        st_.appDir = paths.workDir;
+        st_.dataDir = paths.dataDir;
+        st_.userDir = paths.userDir;
+        bundledPgpDir = paths.pgpDir;
+        try {
+            app::makeUserFolders(paths, *st_.sys.fs);
+        } catch (const platform::PlatformError &e) {
+            st_.dialogs->platformError(e.what());
+        }
+    }
+    // PGPPATH; without it the pgp that came with the program.
     st_.pgpDir = platform::envValue(env, "PGPPATH");
+    if (st_.pgpDir.empty())
+        st_.pgpDir = bundledPgpDir;
     st_.passPhrase = platform::envValue(env, "PGPPASS");
     // Temp, else Tmp, else this platform's own TMPDIR, else AppDir.
     st_.tempDir = platform::envValue(env, "Temp");
@@ -385,7 +405,7 @@ void TForm1::FormCreate()
     if (st_.tempDir.empty())
         st_.tempDir = st_.appDir;
     setWindowTitle(u8(st_.versionText));
-    st_.helpFile = st_.appDir + "/Quorbix.html";
+    st_.helpFile = st_.inDataDir("Quorbix.html");
     // The settings decide the language (the chooser asks on a first start);
     // the texts, the button table and Qt's own dialogs follow it.
     loadSettings();
@@ -395,7 +415,7 @@ void TForm1::FormCreate()
     pgp::EnsureLaunchFile(st_);
     ::applyEditorFontRecord(RichEdit1, st_.editorFont);
     // The key-list launch file is installed with the program, not made here.
-    if (!st_.sys.fs->exists(st_.inAppDir("MakeID.pif")))
+    if (!st_.sys.fs->exists(st_.inDataDir("MakeID.pif")))
         pgp::ShowError(st_, st_.texts.msg(app::Msg::MakeIdPifMissing), 0, 0);
     // The recipient chooser's key list, built in the background.
     try {
@@ -479,7 +499,7 @@ void TForm1::ApplyTexts()
     if (st_.language != "English")
         return;
     st_.texts.setEnglish();
-    st_.helpFile = st_.appDir + "/Quorbixe.html";
+    st_.helpFile = st_.inDataDir("Quorbixe.html");
     const auto &texts = app::englishTexts(app::Window::MainWindow);
     ui::applyControlTexts(this, texts);
     applyDialogTitles(texts);

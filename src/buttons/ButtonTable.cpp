@@ -136,7 +136,7 @@ std::string buttonFileName(const std::string &language)
 }
 
 TableLoadResult loadButtonTable(platform::FileSystem &fs, const std::string &appDir, const std::string &language,
-                                ButtonTable &table)
+                                ButtonTable &table, const std::string &seedDir)
 {
     TableLoadResult res;
     res.fileName = buttonFileName(language);
@@ -144,8 +144,19 @@ TableLoadResult loadButtonTable(platform::FileSystem &fs, const std::string &app
     const std::string path = appDir + "/" + res.fileName;
 
     if (!fs.exists(path)) {
+        std::string initial;
+        const std::string seed = seedDir + "/" + res.fileName;
+        if (!seedDir.empty() && seedDir != appDir && fs.exists(seed)) {
+            try {
+                initial = fs.readFile(seed);
+            } catch (const platform::PlatformError &) {
+                initial.clear();
+            }
+        }
+        if (initial.empty())
+            initial = encodeTable(builtinTable(german));
         try {
-            fs.writeFile(path, encodeTable(builtinTable(german)));
+            fs.writeFile(path, initial);
             res.created = true;
         } catch (const platform::PlatformError &e) {
             table = builtinTable(german);
@@ -197,7 +208,7 @@ std::array<ButtonLabel, kButtonCount> buttonLabels(const ButtonTable &table)
 
 TableLoadResult LoadButtonTable(app::AppState &st)
 {
-    auto res = loadButtonTable(*st.sys.fs, st.appDir, st.language, st.buttons);
+    auto res = loadButtonTable(*st.sys.fs, st.userFolder(), st.language, st.buttons, st.dataFolder());
     st.buttonFileName = res.fileName;
     return res;
 }
@@ -207,7 +218,7 @@ void SaveButtonTable(app::AppState &st)
     st.processEvents();
     if (st.buttonFileName.empty())
         st.buttonFileName = buttonFileName(st.language);
-    saveButtonTable(*st.sys.fs, st.appDir, st.buttonFileName, st.buttons);
+    saveButtonTable(*st.sys.fs, st.userFolder(), st.buttonFileName, st.buttons);
 }
 
 } // namespace buttons

@@ -37,9 +37,11 @@ struct TableLoadResult {
 // record: earlier records take the file's values, later ones keep what the
 // table held, and nothing is relabelled. When the built-in file cannot be
 // created, the table takes the built-in records (and is relabelled) so the
-// buttons still work; the error is reported all the same.
+// buttons still work; the error is reported all the same. A missing file is
+// first taken from seedDir when that folder holds one (the program's default
+// tables, or a user's file left where the program files are).
 TableLoadResult loadButtonTable(platform::FileSystem &fs, const std::string &appDir, const std::string &language,
-                                ButtonTable &table);
+                                ButtonTable &table, const std::string &seedDir = {});
 
 // Sets ButtonNumber k on record k and replaces the file atomically.
 // Throws platform::PlatformError.
@@ -54,7 +56,8 @@ struct ButtonLabel {
 // What RelabelButtons puts on bu1..bu17.
 std::array<ButtonLabel, kButtonCount> buttonLabels(const ButtonTable &table);
 
-// The same over the shared state: st.language, st.appDir, st.buttons and
+// The same over the shared state: st.language, the user's folder (seeded
+// from the data folder), st.buttons and
 // st.buttonFileName (set from the result, also on failure).
 TableLoadResult LoadButtonTable(app::AppState &st);
 // Lets pending events be processed, then saves under st.buttonFileName.

@@ -25,8 +25,14 @@ DebugReport fillDebugReport(const ReportInputs &in)
     r.lines[5] = in.tempDir;
     if (in.fs->exists(in.appDir + "/MakeID.bat"))
         r.lines[6] = "MakeID=True";
-    if (in.fs->exists(in.appDir + "/MakeID.pif"))
+    const std::string &dataDir = in.dataDir.empty() ? in.appDir : in.dataDir;
+    const std::string &userDir = in.userDir.empty() ? in.appDir : in.userDir;
+    if (in.fs->exists(dataDir + "/MakeID.pif"))
         r.lines[7] = "MakeID_pif=True";
+    if (dataDir != in.appDir)
+        r.lines[8] = "ProgramFiles=" + dataDir;
+    if (userDir != in.appDir)
+        r.lines[9] = "ButtonFiles=" + userDir;
     return r;
 }
 

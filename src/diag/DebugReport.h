@@ -1,5 +1,7 @@
 #pragma once
-// The debug report: seventeen fixed lines about the installation.
+// The debug report: seventeen fixed lines about the installation. Lines 8 and
+// 9 name the program files' and the button files' folders when they are not
+// AppDir (the working files' folder).
 
 #include <array>
 #include <functional>
@@ -26,6 +28,8 @@ struct ReportInputs {
     const platform::FileSystem *fs = nullptr;
     // Makes a directory the process's current one; false when it cannot.
     std::function<bool(const std::string &)> setCurrentDir;
+    // Where the program files and the user's button files are; appDir when empty.
+    std::string dataDir, userDir;
 };
 
 // The program file's name in PgpDir on this platform.

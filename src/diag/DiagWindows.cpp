@@ -57,7 +57,8 @@ TfrmDebug::TfrmDebug(app::AppState &st, QWidget *parent)
 
 void TfrmDebug::fillReport()
 {
-    diag::ReportInputs in{st_.appDir, st_.pgpDir, st_.tempDir, st_.sys.fs, setCurrentDir};
+    diag::ReportInputs in{st_.appDir, st_.pgpDir, st_.tempDir, st_.sys.fs, setCurrentDir, st_.dataFolder(),
+                          st_.userFolder()};
     report_ = diag::fillDebugReport(in);
     QStringList shown;
     for (const auto &l : report_.lines)
@@ -76,9 +77,10 @@ void TfrmDebug::showEvent(QShowEvent *e)
 
 void TfrmDebug::Button1Click()
 {
-    const std::string path = st_.inAppDir("Debug.log");
+    // Kept with the button files: the working folder may vanish at log-out.
+    const std::string path = st_.inUserDir("Debug.log");
     try {
-        st_.sys.fs->writeFile(path, diag::debugLogBytes(report_.lines));
+        st_.sys.fs->writePrivateFile(path, diag::debugLogBytes(report_.lines));
     } catch (const platform::PlatformError &) {
         st_.dialogs->platformError(cryptcmd::createErrorText(path));
         return;

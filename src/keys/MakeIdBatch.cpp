@@ -32,7 +32,7 @@ std::string makeIdBatchLine(const std::string &pgpDir, const std::string &appDir
 
 void WriteMakeIdBatch(app::AppState &st)
 {
-    st.sys.fs->writeFile(st.inAppDir("MakeID.bat"), makeIdBatchLine(st.pgpDir, st.appDir));
+    st.sys.fs->writePrivateFile(st.inAppDir("MakeID.bat"), makeIdBatchLine(st.pgpDir, st.appDir));
 }
 
 void RunMakeIdBatch(app::AppState &st)

@@ -103,12 +103,21 @@ std::string makeLaunchFile(const std::string &title, const std::string &programF
     return f;
 }
 
+std::string launchFilePath(const app::AppState &st)
+{
+    const auto &fs = *st.sys.fs;
+    const std::string inPgp = st.inPgpDir("PGP.pif");
+    if (st.userDir.empty() || !fs.isDirectory(st.pgpDir) || fs.isWritable(fs.exists(inPgp) ? inPgp : st.pgpDir))
+        return inPgp;
+    return st.inUserDir("PGP.pif");
+}
+
 bool EnsureLaunchFile(app::AppState &st)
 {
     auto &fs = *st.sys.fs;
     if (st.pgpDir.empty())
         return false;
-    const std::string path = st.inPgpDir("PGP.pif");
+    const std::string path = launchFilePath(st);
     if (fs.exists(path))
         return true;
     if (!fs.isDirectory(st.pgpDir)) {
@@ -116,8 +125,16 @@ bool EnsureLaunchFile(app::AppState &st)
                              + " existiert nicht; PGP.pif konnte nicht angelegt werden.");
         return false;
     }
+    std::string bytes = launchFileTemplate();
+    const std::string installed = st.inPgpDir("PGP.pif");
+    if (path != installed && fs.exists(installed)) {
+        try {
+            bytes = fs.readFile(installed);
+        } catch (const platform::PlatformError &) {
+        }
+    }
     try {
-        fs.writeFile(path, launchFileTemplate());
+        fs.writeFile(path, bytes);
     } catch (const platform::PlatformError &e) {
         st.dialogs->platformError(e.what());
         return false;
@@ -131,13 +148,14 @@ bool EnsureLaunchFile(app::AppState &st)
 
 void SetCloseOnExit(app::AppState &st, bool close)
 {
-    st.sys.fs->patchFile(st.inPgpDir("PGP.pif"), kCloseOnExitOffset,
+    st.sys.fs->patchFile(launchFilePath(st), kCloseOnExitOffset,
                          std::string(1, close ? char(kCloseOnExitBit) : '\0'));
 }
 
-bool readCloseOnExit(const platform::FileSystem &fs, const std::string &pgpDir)
+namespace {
+
+bool closeOnExitIn(const platform::FileSystem &fs, const std::string &path)
 {
-    const std::string path = pgpDir + "/PGP.pif";
     if (!fs.exists(path))
         return false;
     try {
@@ -146,6 +164,18 @@ bool readCloseOnExit(const platform::FileSystem &fs, const std::string &pgpDir)
     } catch (const platform::PlatformError &) {
         return false;
     }
+}
+
+} // namespace
+
+bool readCloseOnExit(const platform::FileSystem &fs, const std::string &pgpDir)
+{
+    return closeOnExitIn(fs, pgpDir + "/PGP.pif");
+}
+
+bool readCloseOnExit(const app::AppState &st)
+{
+    return closeOnExitIn(*st.sys.fs, launchFilePath(st));
 }
 
 } // namespace pgp

@@ -26,7 +26,12 @@ const std::string &launchFileTemplate();
 // and program file name (63 bytes, zero terminated, cut to 62).
 std::string makeLaunchFile(const std::string &title, const std::string &programFile);
 
-// Writes the template to PgpDir/PGP.pif when it is missing; an existing file
+// PgpDir/PGP.pif, unless this user may not write there (a pgp installed for
+// all users): then the user's own copy in the user folder.
+std::string launchFilePath(const app::AppState &st);
+
+// Writes the template to PgpDir/PGP.pif when it is missing (the user's copy
+// starts from the installed PgpDir/PGP.pif when there is one); an existing file
 // stays as it is. Reports a PgpDir that does not exist or cannot be written
 // through st.dialogs, and "Error #1 (PGP.pif)" when the write left no file.
 // An empty PgpDir names no directory: nothing is written or reported.
@@ -40,5 +45,7 @@ void SetCloseOnExit(app::AppState &st, bool close);
 // Bit 0x10 of byte 0x63. A missing or short file reads as the template does:
 // the window stays open.
 bool readCloseOnExit(const platform::FileSystem &fs, const std::string &pgpDir);
+// The same for the launch file in use (launchFilePath).
+bool readCloseOnExit(const app::AppState &st);
 
 } // namespace pgp

@@ -117,7 +117,7 @@ int RunPgp(app::AppState &st, const RunRequest &req)
     job.stdoutFile = target;
     job.showState = req.windowMode;
     if (req.windowMode != 0)
-        job.closeOnExit = readCloseOnExit(fs, st.pgpDir);
+        job.closeOnExit = readCloseOnExit(st);
     if (inv.sendPassPhrase)
         job.passPhrase = st.passPhrase;
 

@@ -251,6 +251,41 @@ public:
             return std::nullopt;
         return static_cast<std::uint64_t>(vs.f_bavail) * static_cast<std::uint64_t>(vs.f_frsize);
     }
+
+    bool isWritable(const std::string &path) const override
+    {
+        return ::access(path.c_str(), W_OK) == 0;
+    }
+
+    void makeFolder(const std::string &path, bool privateFolder) override
+    {
+        if (path.empty() || path[0] != '/')
+            throw PlatformError(PlatformError::Kind::CreateFailed, "Kein absoluter Pfad: " + path, path);
+        for (std::size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+            const std::string part = path.substr(0, at);
+            if (!part.empty() && part.back() != '/' && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+                fail(PlatformError::Kind::CreateFailed, part, errno);
+            if (at == std::string::npos)
+                break;
+        }
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0)
+            fail(PlatformError::Kind::CreateFailed, path, errno);
+        if (!privateFolder) {
+            if (!isDirectory(path))
+                fail(PlatformError::Kind::CreateFailed, path, ENOTDIR);
+            return;
+        }
+        // A link or someone else's folder at a private name would hand them
+        // our working files.
+        if (!S_ISDIR(st.st_mode))
+            throw PlatformError(PlatformError::Kind::OpenFailed, "Kein eigenes Verzeichnis: " + path, path, ENOTDIR);
+        if (st.st_uid != ::geteuid())
+            throw PlatformError(PlatformError::Kind::OpenFailed,
+                                "Das Verzeichnis gehört einem anderen Benutzer: " + path, path, EPERM);
+        if ((st.st_mode & 07777) != 0700 && ::chmod(path.c_str(), 0700) != 0)
+            fail(PlatformError::Kind::OpenFailed, path, errno);
+    }
 };
 
 } // namespace

@@ -81,6 +81,12 @@ public:
     virtual void patchFile(const std::string &path, std::uint64_t offset, const std::string &bytes) = 0;
     // Free bytes on the file system holding the path; nullopt when unknown.
     virtual std::optional<std::uint64_t> freeSpace(const std::string &path) const = 0;
+    // Whether this user may write the file, or create files in the folder.
+    virtual bool isWritable(const std::string &path) const = 0;
+    // Creates a folder and its missing parents, each created one mode 0700.
+    // A private folder must end as a real folder (not a link) owned by this
+    // user, mode 0700; anything else throws PlatformError.
+    virtual void makeFolder(const std::string &path, bool privateFolder) = 0;
 };
 
 // ---- processes -----------------------------------------------------------

@@ -339,7 +339,12 @@ DetachedResult SystemProcessRunner::startDetached(const std::string &program, co
         p.setWorkingDirectory(q(workDir));
     p.setStandardInputFile(QProcess::nullDevice());
     qint64 pid = 0;
-    if (!p.startDetached(&pid)) {
+    // What the script writes (the key list) is for this user only; the
+    // child takes the mask it was started with.
+    const mode_t oldMask = ::umask(077);
+    const bool started = p.startDetached(&pid);
+    ::umask(oldMask);
+    if (!started) {
         r.code = 2;
         r.error = p.errorString().toStdString();
         return r;

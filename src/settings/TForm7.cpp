@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/TextCatalog.h"
 #include "browser/BrowserBridge.h"
+#include "pgp/LaunchFile.h"
 #include "settings/HotkeyRules.h"
 #include "ui/ApplyTexts.h"
 #include "ui/ContextHelp.h"
@@ -16,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -118,6 +120,7 @@ TForm7::TForm7(app::AppState &st, SettingsHooks hooks, QWidget *parent)
     for (QPushButton *b : {buPGPPath, buKSavePath, buKLoadPath})
         b->setAccessibleName(english ? "Choose directory" : "Verzeichnis wählen");
     fillControls();
+    fillFilesPage(english);
 
     new ui::ContextHelp(this, st_.sys.help, [this] { return st_.helpFile; },
                         app::helpContexts(app::Window::Settings));
@@ -233,6 +236,20 @@ void TForm7::buildControls(bool english)
     b->addLayout(keys);
     b->addStretch();
 
+    TabSheet3 = named(new QWidget, "TabSheet3");
+    PageControl1->addTab(TabSheet3, english ? "Files" : "Dateien");
+    auto *f = new QVBoxLayout(TabSheet3);
+    Label8 = named(new QLabel(english ? "Where Quorbix keeps its files:" : "Hier liegen die Dateien von Quorbix:",
+                              TabSheet3),
+                   "Label8");
+    meFiles = named(new QPlainTextEdit(TabSheet3), "meFiles");
+    meFiles->setReadOnly(true);
+    meFiles->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    meFiles->setAccessibleName(Label8->text().remove(QRegularExpression(" *:$")));
+    Label8->setBuddy(meFiles);
+    f->addWidget(Label8);
+    f->addWidget(meFiles, 1);
+
     auto *buttons = new QHBoxLayout;
     BitBtn1 = named(new QPushButton(this), "BitBtn1");
     BitBtn2 = named(new QPushButton(this), "BitBtn2");
@@ -258,6 +275,28 @@ void TForm7::fillControls()
     hkEncrypt->setValue(settings::shortcutFromHotkey(st_.scEncrypt));
     hkDecrypt->setValue(settings::shortcutFromHotkey(st_.scDecrypt));
     hkSign->setValue(settings::shortcutFromHotkey(st_.scSign));
+}
+
+void TForm7::fillFilesPage(bool english)
+{
+    const std::string pif = st_.pgpDir.empty() || !st_.sys.fs ? std::string() : pgp::launchFilePath(st_);
+    const std::string rows[][2] = {
+        {english ? "Program files (help pages, MakeID.pif)" : "Programmdateien (Hilfeseiten, MakeID.pif)",
+         st_.dataFolder()},
+        {english ? "Button files (Buttons.qxd, Buttons.qxe) and Debug.log"
+                 : "Button-Dateien (Buttons.qxd, Buttons.qxe) und Debug.log",
+         st_.userFolder()},
+        {english ? "Working files (out.txt, Tree.txt, ID.txt, MakeID.bat), removed at the end"
+                 : "Arbeitsdateien (out.txt, Tree.txt, ID.txt, MakeID.bat), am Ende gelöscht",
+         st_.appDir},
+        {english ? "Temporary files (QUORBIX.tmp, .asc, .pgp)" : "Temporäre Dateien (QUORBIX.tmp, .asc, .pgp)",
+         st_.tempDir},
+        {english ? "Launch file of PGP's console window" : "Startdatei des PGP-Konsolenfensters", pif},
+    };
+    QString text;
+    for (const auto &r : rows)
+        text += u8(r[0]) + ":\n    " + QString::fromLocal8Bit(r[1].c_str()) + "\n";
+    meFiles->setPlainText(text);
 }
 
 bool TForm7::pgpFound(const platform::FileSystem &fs, const QString &dir)

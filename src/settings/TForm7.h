@@ -52,6 +52,10 @@ public:
     QTabWidget *PageControl1 = nullptr;
     QToolButton *buContextHelp = nullptr; // the caption bar's "?" where the window manager has none
     QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr;
+    // Page "Dateien" / "Files": where the program's and the user's files are.
+    QWidget *TabSheet3 = nullptr;
+    QLabel *Label8 = nullptr;
+    class QPlainTextEdit *meFiles = nullptr;
     QPushButton *BitBtn1 = nullptr, *BitBtn2 = nullptr;
     QLabel *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr;
     QLineEdit *edPGPPath = nullptr, *edKsavePath = nullptr, *edKLoadPath = nullptr, *edConfTXT = nullptr;
@@ -77,6 +81,7 @@ public:
 private:
     void buildControls(bool english);
     void fillControls();
+    void fillFilesPage(bool english);
 
     app::AppState &st_;
     SettingsHooks hooks_;

@@ -32,7 +32,7 @@ struct Install {
     diag::ReportInputs inputs(bool cdOk = true)
     {
         return {"/opt/quorbix", "/opt/pgp", "/tmp", &fs,
-                [cdOk](const std::string &) { return cdOk; }};
+                [cdOk](const std::string &) { return cdOk; }, {}, {}};
     }
 };
 

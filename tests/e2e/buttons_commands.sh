@@ -37,7 +37,8 @@ SETUP='^(Konfiguration der Standardbuttons|Setup of the standardbuttons)$'
 
 mkdir -p "$WORK/app" "$WORK/pgp" "$WORK/tmp" "$WORK/in" "$WORK/config/Farrowdale Software"
 chmod 700 "$WORK/tmp"
-cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$WORK/app/"
+# A portable copy: its own folder, holding a button file, keeps every file.
+cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$BUILD"/stage/Buttons.qx? "$WORK/app/"
 ln -s "$BUILD/tests/fakepgp/pgp" "$WORK/pgp/pgp"
 PGP="$WORK/pgp/pgp"
 echo key > "$WORK/in/add me.asc"

@@ -52,7 +52,8 @@ unset Tmp
 # (hotkeys as the stored hex bytes).
 make_instance() {
   mkdir -p "$WORK/$1/app" "$WORK/$1/config/Farrowdale Software"
-  cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$WORK/$1/app/"
+  # A portable copy: its own folder, holding a button file, keeps every file.
+  cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$BUILD"/stage/Buttons.qx? "$WORK/$1/app/"
   printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\MainWindow]\r\n"Left"="0"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\Setup]\r\n"PGPPath"="%s"\r\n"Language"="Deutsch"\r\n"Browser"="Clipboard"\r\n"SCEncrypt"=hex:%s\r\n"SCDecrypt"=hex:%s\r\n"SCSign"=hex:%s\r\n' \
     "$WORK/pgp" "$2" "$3" "$4" > "$WORK/$1/config/Farrowdale Software/QUORBIX.reg"
 }

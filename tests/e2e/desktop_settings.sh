@@ -32,7 +32,8 @@ waitfor() { for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done; return 1
 mkdir -p "$WORK/tmp" "$WORK/pgp" "$WORK/nopgp" "$WORK/app" "$WORK/config/Farrowdale Software"
 chmod 700 "$WORK/tmp"
 ln -s "$FAKE" "$WORK/pgp/pgp"
-cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$WORK/app/"
+# A portable copy: its own folder, holding a button file, keeps every file.
+cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$BUILD"/stage/Buttons.qx? "$WORK/app/"
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\MainWindow]\r\n"Left"="0"\r\n"Top"="0"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\Setup]\r\n"PGPPath"="%s"\r\n"Language"="Deutsch"\r\n"Browser"="Clipboard"\r\n' \
   "$WORK/pgp" > "$WORK/config/Farrowdale Software/QUORBIX.reg"
 REG="$WORK/config/Farrowdale Software/QUORBIX.reg"

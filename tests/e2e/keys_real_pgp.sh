@@ -44,7 +44,8 @@ gpgconf --homedir "$WORK/g2" --kill gpg-agent >/dev/null 2>&1
 [ -n "$ALICE" ] && [ -n "$BOB" ] && [ -s "$WORK/in/carol key.asc" ] || abort "could not make the test ring"
 AID=${ALICE: -8} BID=${BOB: -8}
 
-cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$WORK/app/"
+# A portable copy: its own folder, holding a button file, keeps every file.
+cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$BUILD"/stage/Buttons.qx? "$WORK/app/"
 ln -s "$BUILD/bin/pgp" "$WORK/pgp/pgp"
 printf 'Language = en\n' > "$WORK/pgp/config.txt"
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\MainWindow]\r\n"Left"="10"\r\n"Top"="10"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\Setup]\r\n"PGPPath"="%s"\r\n"Language"="Deutsch"\r\n' \

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program under Xvfb, as a new user meets it: a normal start writes
-# the button file, the launch file and the key list; Ctrl+B ends it, rewrites
-# the settings and removes the working files.
+# the button file into the user's data folder, the launch file, and the key
+# list into a private working folder; Ctrl+B ends it, rewrites the settings
+# and removes the working files. The program's own folder gets nothing.
 # usage: startup_shutdown.sh BUILD_DIR    (exit 77: skipped)
 set -euo pipefail
 BUILD="$1"
@@ -13,8 +14,11 @@ cleanup() { [ -n "${QPID:-}" ] && kill "$QPID" 2>/dev/null; kill "${XPID:-}" 2>/
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-# AppDir is the program's own directory: run a copy from a folder of ours.
-mkdir -p "$WORK/app" "$WORK/pgp" "$WORK/tmp" "$WORK/config/Farrowdale Software"
+# A copy of the program in a folder of ours, without a button file: not a
+# portable copy, so the user's folders hold the user's files.
+mkdir -p "$WORK/app" "$WORK/pgp" "$WORK/tmp" "$WORK/config/Farrowdale Software" "$WORK/run/quorbix"
+chmod 700 "$WORK/run" "$WORK/run/quorbix"
+RUN="$WORK/run/quorbix" DATA="$WORK/data/quorbix"
 cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$WORK/app/"
 # A pgp that lists one key, as the key-list script needs.
 cat > "$WORK/pgp/pgp" <<'PGP'
@@ -24,13 +28,13 @@ PGP
 chmod +x "$WORK/pgp/pgp"
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\MainWindow]\r\n"Left"="30"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\Setup]\r\n"PGPPath"="%s"\r\n"Language"="Deutsch"\r\n' \
   "$WORK/pgp" > "$WORK/config/Farrowdale Software/QUORBIX.reg"
-touch "$WORK/tmp/QUORBIX.tmp" "$WORK/tmp/QUORBIX.asc" "$WORK/tmp/QUORBIX.pgp" "$WORK/tmp/QUORBIX" "$WORK/app/out.txt"
+touch "$WORK/tmp/QUORBIX.tmp" "$WORK/tmp/QUORBIX.asc" "$WORK/tmp/QUORBIX.pgp" "$WORK/tmp/QUORBIX" "$RUN/out.txt"
 
 exec 3> "$WORK/display"
 Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
 for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(head -1 "$WORK/display")"
-export XDG_CONFIG_HOME="$WORK/config" Temp="$WORK/tmp"
+export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" XDG_RUNTIME_DIR="$WORK/run" Temp="$WORK/tmp"
 unset PGPPATH PGPPASS Tmp
 
 "$WORK/app/quorbix" > "$WORK/log" 2>&1 & QPID=$!
@@ -42,11 +46,15 @@ for _ in $(seq 400); do
 done
 [ -n "$WID" ] || fail "no main window"
 
-[ "$(stat -c %s "$WORK/app/Buttons.qxd")" = 7072 ] || fail "Buttons.qxd not 7072 bytes"
+[ "$(stat -c %s "$DATA/Buttons.qxd")" = 7072 ] || fail "Buttons.qxd not 7072 bytes"
 [ "$(stat -c %s "$WORK/pgp/PGP.pif")" = 968 ] || fail "PGP.pif not 968 bytes"
-grep -q "ID.txt -kv +CharSet=Latin1" "$WORK/app/MakeID.bat" || fail "MakeID.bat line"
-for _ in $(seq 100); do grep -q "12345678" "$WORK/app/ID.txt" 2>/dev/null && break; sleep 0.05; done
-grep -q "12345678" "$WORK/app/ID.txt" || fail "the key-list script did not run"
+grep -q "^$RUN/ID.txt -kv +CharSet=Latin1" <(cut -d'>' -f2 "$RUN/MakeID.bat") || fail "MakeID.bat line"
+for _ in $(seq 100); do grep -q "12345678" "$RUN/ID.txt" 2>/dev/null && break; sleep 0.05; done
+grep -q "12345678" "$RUN/ID.txt" || fail "the key-list script did not run"
+[ "$(stat -c %a "$RUN")" = 700 ] || fail "working folder not 0700"
+for f in MakeID.bat ID.txt; do [ "$(stat -c %a "$RUN/$f")" = 600 ] || fail "$f not 0600"; done
+[ "$(LC_ALL=C ls "$WORK/app" | LC_ALL=C sort | tr '\n' ' ')" = "MakeID.pif Quorbix.html Quorbixe.html quorbix " ] \
+  || fail "files written beside the program: $(ls "$WORK/app")"
 
 # No window manager here: a click into the window gives it the keyboard.
 eval "$(xdotool getwindowgeometry --shell "$WID")"
@@ -61,7 +69,7 @@ REG="$WORK/config/Farrowdale Software/QUORBIX.reg"
 grep -q '"Version"="20"' "$REG" || fail "Version not written"
 grep -q '"Width"=' "$REG" || fail "bounds not written"
 grep -q '"Editor Font"=hex:' "$REG" || fail "font record not written"
-for f in app/out.txt app/ID.txt app/Tree.txt app/MakeID.bat tmp/QUORBIX.tmp tmp/QUORBIX.asc tmp/QUORBIX.pgp tmp/QUORBIX; do
+for f in run/quorbix/out.txt run/quorbix/ID.txt run/quorbix/Tree.txt run/quorbix/MakeID.bat tmp/QUORBIX.tmp tmp/QUORBIX.asc tmp/QUORBIX.pgp tmp/QUORBIX; do
   [ -e "$WORK/$f" ] && fail "$f left behind"
 done
 [ -e "$WORK/app/MakeID.pif" ] || fail "MakeID.pif removed"

@@ -205,6 +205,45 @@ TEST(FileSystem, PatchKeepsLengthAndReplaceIsAtomic)
     EXPECT_FALSE(fs.exists(dir + "/PGP.pif"));
 }
 
+TEST(FileSystem, PrivateFoldersAreTheUsersOwnAndNoLink)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const std::string dir = tmp.path().toStdString();
+    platform::FileSystem &fs = platform::systemFileSystem();
+
+    // Missing parents are made too, each 0700; an existing folder is tightened.
+    const std::string work = dir + "/state/deep/quorbix";
+    fs.makeFolder(work, true);
+    EXPECT_TRUE(fs.isDirectory(work));
+    EXPECT_EQ(modeOf(work), 0700u);
+    EXPECT_EQ(modeOf(dir + "/state/deep"), 0700u);
+    ::chmod(work.c_str(), 0755);
+    fs.makeFolder(work, true);
+    EXPECT_EQ(modeOf(work), 0700u);
+    EXPECT_TRUE(fs.isWritable(work));
+
+    // A link planted at the private name is refused, its target left alone.
+    ASSERT_EQ(::mkdir((dir + "/elsewhere").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink((dir + "/elsewhere").c_str(), (dir + "/run").c_str()), 0);
+    EXPECT_THROW(fs.makeFolder(dir + "/run", true), PlatformError);
+    EXPECT_EQ(modeOf(dir + "/elsewhere"), 0755u);
+    // A plain folder may be reached through a link; a file is no folder.
+    EXPECT_NO_THROW(fs.makeFolder(dir + "/run", false));
+    spit(dir + "/file", "x");
+    EXPECT_THROW(fs.makeFolder(dir + "/file", false), PlatformError);
+    EXPECT_THROW(fs.makeFolder(dir + "/file/sub", false), PlatformError);
+    EXPECT_THROW(fs.makeFolder("relative/dir", true), PlatformError);
+
+    // A folder the user cannot write (root writes everywhere: skip that part).
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::mkdir((dir + "/ro").c_str(), 0555), 0);
+        EXPECT_FALSE(fs.isWritable(dir + "/ro"));
+        EXPECT_THROW(fs.makeFolder(dir + "/ro/quorbix", true), PlatformError);
+        ::chmod((dir + "/ro").c_str(), 0755);
+    }
+}
+
 TEST(FakeFileSystem, KeepsTheRulesOfTheRealOne)
 {
     testsupport::FakeFileSystem fs;
@@ -242,4 +281,15 @@ TEST(FakeFileSystem, KeepsTheRulesOfTheRealOne)
     EXPECT_THROW(fs.patchFile("/app/none.pif", 0x63, "x"), PlatformError);
     EXPECT_EQ(fs.freeSpace("/app"), fs.free);
     EXPECT_FALSE(fs.freeSpace("/gone"));
+
+    EXPECT_TRUE(fs.isWritable("/app"));
+    EXPECT_TRUE(fs.isWritable("/app/PGP.pif"));
+    EXPECT_FALSE(fs.isWritable("/app/none"));
+    fs.readOnlyDirs.insert("/app");
+    EXPECT_FALSE(fs.isWritable("/app"));
+    EXPECT_FALSE(fs.isWritable("/app/PGP.pif"));
+    EXPECT_THROW(fs.makeFolder("/app/sub", true), PlatformError);
+    fs.makeFolder("/home/u/.local/state/quorbix", true);
+    EXPECT_TRUE(fs.isDirectory("/home/u/.local"));
+    EXPECT_THROW(fs.makeFolder("/app/PGP.pif", false), PlatformError);
 }

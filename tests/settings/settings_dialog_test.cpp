@@ -19,6 +19,8 @@
 #include <QToolButton>
 #include <QWhatsThis>
 
+#include <QPlainTextEdit>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -126,6 +128,42 @@ TEST(SettingsDialog, ShowsTheStoredValuesInGerman)
     EXPECT_TRUE(d.windowFlags() & Qt::WindowContextHelpButtonHint);
     EXPECT_GE(d.width(), 360);
     EXPECT_TRUE(s.calls.empty()); // nothing happens before "Ok"
+}
+
+TEST(SettingsDialog, FilesPageSaysWhereEachFileIs)
+{
+    for (const char *language : {"Deutsch", "English"}) {
+        Settings s(language);
+        const bool german = std::string(language) == "Deutsch";
+        s.st.appDir = "/run/user/1000/quorbix";
+        s.st.dataDir = "/usr/share/quorbix";
+        s.st.userDir = (s.tmp.path() + "/data/quorbix").toStdString();
+        s.st.tempDir = "/tmp";
+        // An installed pgp the user cannot write beside: the user's launch file.
+        QFile::setPermissions(QString::fromStdString(s.goodPgp), QFile::ReadOwner | QFile::ExeOwner);
+        TForm7 d(s.st, s.hooks());
+        ASSERT_EQ(d.PageControl1->count(), 3);
+        EXPECT_EQ(d.PageControl1->tabText(2), german ? "Dateien" : "Files");
+        EXPECT_EQ(d.meFiles->accessibleName(), german ? "Hier liegen die Dateien von Quorbix" : "Where Quorbix keeps its files");
+        EXPECT_TRUE(d.meFiles->isReadOnly());
+        const QString text = d.meFiles->toPlainText();
+        const QStringList lines = text.split('\n');
+        auto folderAfter = [&](const QString &start) {
+            for (int i = 0; i + 1 < lines.size(); ++i)
+                if (lines[i].startsWith(start))
+                    return lines[i + 1].trimmed();
+            return QString("(no line %1)").arg(start);
+        };
+        EXPECT_EQ(folderAfter(german ? "Programmdateien" : "Program files"), "/usr/share/quorbix");
+        EXPECT_EQ(folderAfter(german ? "Button-Dateien" : "Button files"), QString::fromStdString(s.st.userDir));
+        EXPECT_EQ(folderAfter(german ? "Arbeitsdateien" : "Working files"), "/run/user/1000/quorbix");
+        EXPECT_EQ(folderAfter(german ? "Temporäre" : "Temporary"), "/tmp");
+        if (::geteuid() != 0) // root writes everywhere
+            EXPECT_EQ(folderAfter(german ? "Startdatei" : "Launch file"),
+                      QString::fromStdString(s.st.userDir + "/PGP.pif"));
+        QFile::setPermissions(QString::fromStdString(s.goodPgp),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
 }
 
 TEST(SettingsDialog, EnglishUnlessExactlyDeutsch)

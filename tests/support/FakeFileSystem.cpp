@@ -165,4 +165,25 @@ std::optional<std::uint64_t> FakeFileSystem::freeSpace(const std::string &path) 
     return free;
 }
 
+bool FakeFileSystem::isWritable(const std::string &path) const
+{
+    if (isDirectory(path))
+        return readOnlyDirs.count(clean(path)) == 0;
+    return resolve(path) && !failWrites.count(path) && readOnlyDirs.count(clean(parentOf(path))) == 0;
+}
+
+void FakeFileSystem::makeFolder(const std::string &path, bool privateFolder)
+{
+    if (isDirectory(path))
+        return;
+    if (files.count(path))
+        fail(PlatformError::Kind::CreateFailed, path, EEXIST);
+    const std::string parent = parentOf(path);
+    if (parent != path && !isDirectory(parent))
+        makeFolder(parent, privateFolder);
+    if (readOnlyDirs.count(clean(parent)))
+        fail(PlatformError::Kind::CreateFailed, path, EACCES);
+    dirs.insert(clean(path));
+}
+
 } // namespace testsupport

@@ -53,6 +53,8 @@ public:
     void replaceAtomically(const std::string &path, const std::string &bytes, unsigned mode = 0600) override;
     void patchFile(const std::string &path, std::uint64_t offset, const std::string &bytes) override;
     std::optional<std::uint64_t> freeSpace(const std::string &path) const override;
+    bool isWritable(const std::string &path) const override;
+    void makeFolder(const std::string &path, bool privateFolder) override;
 
 private:
     const Entry *resolve(const std::string &path) const;

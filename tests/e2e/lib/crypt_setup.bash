@@ -44,7 +44,8 @@ ALICE=$(keyid Alice) BOB=$(keyid Bob)
 
 mkdir -p "$WORK/app" "$WORK/pgp" "$WORK/tmp" "$WORK/config/Farrowdale Software"
 chmod 700 "$WORK/tmp"
-cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$WORK/app/"
+# A portable copy: its own folder, holding a button file, keeps every file.
+cp "$BUILD/bin/quorbix" "$BUILD/bin/MakeID.pif" "$BUILD"/bin/*.html "$BUILD"/stage/Buttons.qx? "$WORK/app/"
 ln -s "$BUILD/bin/pgp" "$WORK/pgp/pgp"
 printf 'Armor = off\nTextMode = off\nClearSig = on\nEncryptToSelf = off\nLanguage = en\n' > "$WORK/pgp/config.txt"
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\MainWindow]\r\n"Left"="0"\r\n"Top"="0"\r\n"RADIX-64"="1"\r\n"TextMode"="0"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORBIX\\Setup]\r\n"PGPPath"="%s"\r\n"Language"="Deutsch"\r\n' \
