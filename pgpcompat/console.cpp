@@ -232,7 +232,7 @@ bool OutputFile::open(const Console &con, std::string path, bool plaintext)
             break;
         }
         std::string t = d + "/out.tmp";
-        int fd = ::open(t.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int fd = ::open(t.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             fd_ = fd;
             tmp_ = t;
@@ -246,6 +246,30 @@ bool OutputFile::open(const Console &con, std::string path, bool plaintext)
     return false;
 }
 
+static void sayWriteError(const Console &con, const std::string &path, int err)
+{
+    con.say("Error writing file '%s'.", {path});
+    if (err)
+        con.line(std::strerror(err));
+}
+
+bool OutputFile::write(const Console &con, const std::string &data)
+{
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            sayWriteError(con, path_, n < 0 ? errno : EIO);
+            discard();
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
 bool OutputFile::commit(const Console &con)
 {
     if (fd_ < 0)
@@ -255,11 +279,12 @@ bool OutputFile::commit(const Console &con)
         umask(mask);
         fchmod(fd_, 0666 & ~mask);
     }
-    bool ok = ::close(fd_) == 0;
+    // A disk that fills up may say so only now (network file systems do).
+    int err = ::close(fd_) != 0 ? errno : 0;
     fd_ = -1;
     // The name was checked when opening; a link planted since is replaced, never followed.
-    if (!ok || ::rename(tmp_.c_str(), path_.c_str()) != 0) {
-        con.say("Error writing file '%s'.", {path_});
+    if (err || ::rename(tmp_.c_str(), path_.c_str()) != 0) {
+        sayWriteError(con, path_, err ? err : errno);
         discard();
         return false;
     }

@@ -52,6 +52,8 @@ public:
     const std::string &path() const { return path_; }
     // The temporary file that commit() puts in place.
     const std::string &tempPath() const { return tmp_; }
+    // Writes data at once; false (with a message naming the reason) when the disk refuses.
+    bool write(const Console &con, const std::string &data);
     bool commit(const Console &con);
     void discard();
 

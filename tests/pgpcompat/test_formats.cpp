@@ -2,10 +2,13 @@
 #include "options.h"
 #include "console.h"
 #include "commands.h"
-#include "agent.h"
 #include "backend.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -150,27 +153,27 @@ TEST(KeySelection, SubstringKeyIdFingerprintAndAmbiguity)
     b.subIds16 = {"1111111122223333"};
     std::vector<KeyInfo> keys{a, b};
 
-    EXPECT_EQ(parseKeySpec("0x89abcdef").kind, KeySpec::KeyId);
-    EXPECT_EQ(parseKeySpec("0x89abcdef").text, "89ABCDEF");
-    EXPECT_EQ(parseKeySpec("\"Other Person\"").text, "Other Person");
-    EXPECT_EQ(parseKeySpec("0xzz").kind, KeySpec::Substring);
-    EXPECT_EQ(parseKeySpec("0x0011 2233 4455 6677 8899 AABB CCDD EEFF 0123 4567").kind,
-              KeySpec::Fingerprint);
+    EXPECT_EQ(parseKeySelector("0x89abcdef").kind, KeySelector::KeyId);
+    EXPECT_EQ(parseKeySelector("0x89abcdef").text, "89ABCDEF");
+    EXPECT_EQ(parseKeySelector("\"Other Person\"").text, "Other Person");
+    EXPECT_EQ(parseKeySelector("0xzz").kind, KeySelector::Substring);
+    EXPECT_EQ(parseKeySelector("0x0011 2233 4455 6677 8899 AABB CCDD EEFF 0123 4567").kind,
+              KeySelector::Fingerprint);
 
     const KeyInfo *out = nullptr;
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("0x89ABCDEF"), out), Resolution::Ambiguous);
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("0xAAAAAAAA89ABCDEF"), out), Resolution::One);
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("0x89ABCDEF"), out), Resolution::Ambiguous);
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("0xAAAAAAAA89ABCDEF"), out), Resolution::One);
     EXPECT_EQ(out->fpr, b.fpr);
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("0x22223333"), out), Resolution::One); // subkey ID
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("0x22223333"), out), Resolution::One); // subkey ID
     EXPECT_EQ(out->fpr, b.fpr);
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("0x00112233445566778899AABBCCDDEEFF01234567"), out),
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("0x00112233445566778899AABBCCDDEEFF01234567"), out),
               Resolution::One);
     EXPECT_EQ(out->fpr, a.fpr);
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("jm@WORK"), out), Resolution::One);
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("jm@WORK"), out), Resolution::One);
     EXPECT_EQ(out->fpr, a.fpr);
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("nobody"), out), Resolution::None);
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("nobody"), out), Resolution::None);
     // A user ID substring fitting several keys takes the first, as PGP did.
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("<"), out), Resolution::One);
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("<"), out), Resolution::One);
     EXPECT_EQ(out->fpr, a.fpr);
     EXPECT_EQ(splitWords("alice \"Bob Demo\",carol"), (std::vector<std::string>{"alice", "Bob Demo", "carol"}));
 }
@@ -291,132 +294,92 @@ TEST(ColonListing, KeysUserIdsAndCertifications)
     EXPECT_EQ(keyLines(b, lo)[0], "pub- 3072/999EEA22 2020/09/13 *** KEY REVOKED ***");
 }
 
-TEST(GpgStatus, DecryptionSignaturesAndFailures)
+static std::string run(const std::string &cmd)
 {
-    // A signed and encrypted message, as gpg 2.2 reports it.
-    GpgStatus good = parseGpgStatus(
-        "[GNUPG:] ENC_TO 7ffc5c530981ebb0 18 0\n"
-        "[GNUPG:] NEED_PASSPHRASE 7FFC5C530981EBB0 F3C66ACDE7524663 18 0\n"
-        "[GNUPG:] GET_HIDDEN passphrase.enter\n"
-        "[GNUPG:] BEGIN_DECRYPTION\n"
-        "[GNUPG:] PLAINTEXT 62 1796698437 m.txt\n"
-        "[GNUPG:] NEWSIG\n"
-        "[GNUPG:] GOODSIG F3C66ACDE7524663 T <t@x>\n"
-        "[GNUPG:] VALIDSIG E9D562C30EAF1C2A9A3508E7F3C66ACDE7524663 2026-12-08 1796698437 0 4 0 22 10 00 "
-        "E9D562C30EAF1C2A9A3508E7F3C66ACDE7524663\n"
-        "[GNUPG:] NEWSIG\n"
-        "[GNUPG:] ERRSIG 1122334455667788 22 10 00 1700000000 9 -\n"
-        "[GNUPG:] NEWSIG\n"
-        "[GNUPG:] BADSIG 8877665544332211 Mallory\n"
-        "[GNUPG:] DECRYPTION_OKAY\n"
-        "[GNUPG:] END_DECRYPTION\n");
-    EXPECT_TRUE(good.beganDecryption && good.decryptionOkay && good.askedPass);
-    EXPECT_FALSE(good.decryptionFailed);
-    ASSERT_EQ(good.encTo16, std::vector<std::string>{"7FFC5C530981EBB0"});
-    ASSERT_EQ(good.sigs.size(), 3u);
-    EXPECT_EQ(good.sigs[0].status, SigCheck::Good);
-    EXPECT_EQ(good.sigs[0].fpr, "E9D562C30EAF1C2A9A3508E7F3C66ACDE7524663");
-    EXPECT_EQ(good.sigs[0].created, std::time_t(1796698437));
-    EXPECT_EQ(good.sigs[1].status, SigCheck::NoKey);
-    EXPECT_EQ(good.sigs[1].fpr, "1122334455667788");
-    EXPECT_EQ(good.sigs[1].created, std::time_t(1700000000));
-    EXPECT_EQ(good.sigs[2].status, SigCheck::Bad);
-    EXPECT_EQ(good.sigs[2].fpr, "8877665544332211");
-
-    // Wrong pass phrase: the agent's error code, and no DECRYPTION_OKAY.
-    GpgStatus wrong = parseGpgStatus("[GNUPG:] ENC_TO 7FFC5C530981EBB0 18 0\n"
-                                     "[GNUPG:] ERROR pkdecrypt_failed 67108875\n"
-                                     "[GNUPG:] BEGIN_DECRYPTION\n"
-                                     "[GNUPG:] DECRYPTION_FAILED\n");
-    EXPECT_EQ(wrong.passError, 11u); // GPG_ERR_BAD_PASSPHRASE
-    EXPECT_TRUE(wrong.decryptionFailed);
-    EXPECT_FALSE(wrong.decryptionOkay);
-    EXPECT_TRUE(wrong.sigs.empty());
-
-    // No OpenPGP data; lines from stderr or without the prefix are not status.
-    GpgStatus none = parseGpgStatus("gpg: no valid OpenPGP data found.\n[GNUPG:] NODATA 1\n"
-                                    "DECRYPTION_OKAY\n[GNUPG:] FAILURE decrypt 4294967295\n");
-    EXPECT_FALSE(none.beganDecryption || none.decryptionOkay);
-    EXPECT_TRUE(none.encTo16.empty());
-    EXPECT_EQ(none.failure, "FAILURE decrypt 4294967295");
-
-    // Conventional encryption with a wrong pass phrase.
-    GpgStatus sym = parseGpgStatus("[GNUPG:] NEED_PASSPHRASE_SYM 9 3 2\n[GNUPG:] BEGIN_DECRYPTION\n"
-                                   "[GNUPG:] ERROR symkey_decrypt.maybe_error 11_BAD_PASSPHRASE\n"
-                                   "[GNUPG:] DECRYPTION_FAILED\n");
-    EXPECT_TRUE(sym.askedPass);
-    EXPECT_EQ(sym.passError, 11u);
-    EXPECT_TRUE(sym.encTo16.empty());
-
-    GpgStatus enc = parseGpgStatus("[GNUPG:] INV_RECP 10 ABCDEF\n[GNUPG:] FAILURE encrypt 53\n");
-    EXPECT_TRUE(enc.invalidRecipient);
-    EXPECT_FALSE(enc.encryptionDone);
-    EXPECT_TRUE(parseGpgStatus("[GNUPG:] BEGIN_ENCRYPTION 2 9\n[GNUPG:] END_ENCRYPTION\n").encryptionDone);
-}
-
-static std::string gpgconfSocket(const std::string &home)
-{
-    std::string cmd = "GNUPGHOME='" + home + "' gpgconf --list-dirs agent-socket 2>/dev/null";
     std::string out;
     if (FILE *p = popen(cmd.c_str(), "r")) {
-        char buf[512];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
         pclose(p);
     }
-    while (!out.empty() && out.back() == '\n')
-        out.pop_back();
     return out;
 }
 
-TEST(AgentSocket, WhereGpgconfSaysAndRedirects)
+TEST(MessageHead, RecipientsOfMessagesGpgMade)
 {
-    char tmpl[] = "/tmp/pgpc-sock-XXXXXX";
+    char tmpl[] = "/tmp/pgpc-mh-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     const std::string home = tmpl;
-    const char *h = std::getenv("HOME");
-    const std::string def = std::string(h ? h : "") + "/.gnupg";
-    const std::string expected = gpgconfSocket(home);
-    ASSERT_FALSE(expected.empty());
-    EXPECT_EQ(agentSocketPath(home, def), expected);
-    EXPECT_EQ(agentSocketPath(home + "/", def), expected) << "a trailing slash names the same home";
-    if (h && *h) {
-        // The default home, whatever layout this machine has.
-        std::string cmd = "env -u GNUPGHOME gpgconf --list-dirs agent-socket";
-        std::string out;
-        if (FILE *p = popen(cmd.c_str(), "r")) {
-            char buf[512];
-            while (fgets(buf, sizeof buf, p))
-                out += buf;
-            pclose(p);
-        }
-        while (!out.empty() && out.back() == '\n')
-            out.pop_back();
-        EXPECT_EQ(agentSocketPath(def, def), out);
+    const std::string gpg = "GNUPGHOME=" + home + " gpg --batch --quiet --pinentry-mode loopback --passphrase '' ";
+    for (const char *who : {"one@example.org", "two@example.org"})
+        run(gpg + "--quick-gen-key " + who + " ed25519 sign,cert never 2>&1 && " + gpg +
+            "--quick-add-key $(" + gpg + "--with-colons --list-keys " + who +
+            " | awk -F: '/^fpr/{print $10; exit}') cv25519 encr never 2>&1");
+    std::string subs = run(gpg + "--with-colons --list-keys | awk -F: '/^sub/{print $5}'");
+    ASSERT_EQ(std::count(subs.begin(), subs.end(), '\n'), 2) << subs;
+    std::string s1 = subs.substr(0, 16), s2 = subs.substr(17, 16);
+
+    for (const char *armor : {"", "--armor "}) {
+        std::string msg = run("echo hello | " + gpg + armor + "--trust-model always -r one@example.org -r two@example.org -e");
+        ASSERT_FALSE(msg.empty());
+        MessageHead h = parseMessageHead(msg);
+        std::sort(h.recipients16.begin(), h.recipients16.end());
+        std::vector<std::string> want = {s1, s2};
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(h.recipients16, want) << armor;
+        EXPECT_FALSE(h.conventional);
     }
+    std::string sym = run("echo hello | " + gpg + "--armor --passphrase pw -c");
+    MessageHead hs = parseMessageHead(sym);
+    EXPECT_TRUE(hs.conventional);
+    EXPECT_TRUE(hs.recipients16.empty());
+    // Not a message, or cut short: nothing, and no read past the end.
+    EXPECT_TRUE(parseMessageHead("just text\n").recipients16.empty());
+    EXPECT_TRUE(parseMessageHead(std::string("\x85\x01\x0c\x03", 4)).recipients16.empty());
+    EXPECT_TRUE(parseMessageHead("-----BEGIN PGP MESSAGE-----\n\nhQ").recipients16.empty());
+    run("gpgconf --homedir " + home + " --kill gpg-agent; rm -rf " + home);
+}
 
-    // An Assuan redirect file names the real socket; anything else is taken as it is.
-    const std::string redirect = home + "/S.redirect";
-    FILE *f = std::fopen(redirect.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs("%Assuan%\nsocket=/elsewhere/S.gpg-agent\n", f);
-    std::fclose(f);
-    EXPECT_EQ(followSocketRedirect(redirect), "/elsewhere/S.gpg-agent");
-    const std::string plain = home + "/plain";
-    f = std::fopen(plain.c_str(), "w");
-    std::fputs("socket=/nowhere\n", f);
-    std::fclose(f);
-    EXPECT_EQ(followSocketRedirect(plain), plain);
+TEST(ArmorVersion, InsertedAfterEachHeaderButTheClearSignedText)
+{
+    const std::string v = std::string(kArmorVersion) + "\n";
+    EXPECT_EQ(withVersionLine("-----BEGIN PGP PUBLIC KEY BLOCK-----\n\nmQ\n-----END PGP PUBLIC KEY BLOCK-----\n"),
+              "-----BEGIN PGP PUBLIC KEY BLOCK-----\n" + v + "\nmQ\n-----END PGP PUBLIC KEY BLOCK-----\n");
 
-    // Nobody listens there: a clear failure, no hang.
-    AgentSession s;
-    std::string err;
-    EXPECT_FALSE(s.open(home + "/S.none", &err));
-    EXPECT_FALSE(err.empty());
-    EXPECT_FALSE(s.request("NOP"));
-    std::remove(redirect.c_str());
-    std::remove(plain.c_str());
-    rmdir(home.c_str());
+    // The same through gpgme data, handed over in pieces that split the header lines.
+    const std::string clear = "-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA256\n\n- -dash\nline\n"
+                              "-----BEGIN PGP SIGNATURE-----\n\niHUE\n=abcd\n-----END PGP SIGNATURE-----\n";
+    char name[] = "/tmp/pgpc-arm-XXXXXX";
+    int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    {
+        FdData d = fdData(fd, true);
+        for (size_t i = 0; i < clear.size(); i += 7)
+            ASSERT_GT(d.data.write(clear.data() + i, std::min<size_t>(7, clear.size() - i)), 0);
+    }
+    std::string got;
+    ASSERT_TRUE(readFile(name, got));
+    EXPECT_EQ(got, "-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA256\n\n- -dash\nline\n"
+                   "-----BEGIN PGP SIGNATURE-----\n" + v + "\niHUE\n=abcd\n-----END PGP SIGNATURE-----\n");
+    close(fd);
+    unlink(name);
+}
+
+TEST(ArmorVersion, WriteFailureReachesGpgme)
+{
+    int fd = open("/dev/full", O_WRONLY);
+    ASSERT_GE(fd, 0);
+    FdData d = fdData(fd, true);
+    errno = 0;
+    EXPECT_LT(d.data.write("-----BEGIN PGP MESSAGE-----\n\nabc\n", 33), 0);
+    EXPECT_EQ(errno, ENOSPC);
+    GpgResult r;
+    r.fail(GpgME::Error::fromSystemError(ENOSPC));
+    EXPECT_TRUE(r.diskFull());
+    EXPECT_EQ(r.text(), std::strerror(ENOSPC));
+    close(fd);
 }
 
 TEST(ResultFiles, TemporaryFileInPrivateDirectory)
