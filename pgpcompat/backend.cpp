@@ -54,17 +54,13 @@ bool PassSource::next(const std::string &keyHint, bool previousWasBad, std::stri
                  : use_ == PassUse::DecryptConventional ? "You need a pass phrase to decrypt this file."
                                                         : "You need a pass phrase to unlock your secret key.");
     }
-    // Changing a pass phrase: gpg asks for the current one, then for the new one.
-    const bool newOne = use_ == PassUse::ChangeSecretKey && tries_ > 1 && !previousWasBad;
-    if (!con_.readSecret(con_.tr(newOne ? "Enter the new pass phrase: " : "Enter pass phrase: "), out)) {
+    if (!con_.readSecret(con_.tr("Enter pass phrase: "), out)) {
         failed_ = true;
         return false;
     }
-    if (use_ == PassUse::EncryptConventional || newOne) {
+    if (use_ == PassUse::EncryptConventional) {
         std::string again;
-        if (!con_.readSecret(con_.tr(newOne ? "Enter the new pass phrase again: " : "Enter same pass phrase again: "),
-                             again) ||
-            again != out) {
+        if (!con_.readSecret(con_.tr("Enter same pass phrase again: "), again) || again != out) {
             std::fill(again.begin(), again.end(), '\0');
             con_.say("Error: Pass phrases were different.");
             failed_ = true;
@@ -809,24 +805,72 @@ GpgResult Backend::addUid(const KeyInfo &key, const std::string &uid)
     return r;
 }
 
-GpgResult Backend::changePassphrase(const KeyInfo &key)
+// Answers the agent's questions in a fixed order, and none again after a wrong answer.
+class Sequence : public PassphraseProvider {
+public:
+    explicit Sequence(std::vector<std::string> answers) : answers_(std::move(answers)) {}
+    char *getPassphrase(const char *, const char *, bool previousWasBad, bool &canceled) override
+    {
+        canceled = previousWasBad || next_ >= answers_.size();
+        if (canceled)
+            return nullptr;
+        const std::string &pw = answers_[next_++];
+        char *copy = static_cast<char *>(std::malloc(pw.size() + 1));
+        std::memcpy(copy, pw.c_str(), pw.size() + 1);
+        return copy;
+    }
+    ~Sequence() override
+    {
+        for (std::string &a : answers_)
+            std::fill(a.begin(), a.end(), '\0');
+    }
+
+private:
+    std::vector<std::string> answers_;
+    size_t next_ = 0;
+};
+
+bool Backend::unlocks(const Key &key, const std::string &passphrase)
+{
+    Sequence answer({passphrase});
+    GpgResult r;
+    Session ctx = Session::open(r, &answer, AlwaysTrust);
+    if (!ctx)
+        return false;
+    ctx->addSigningKey(key);
+    Data text("x", 1, true), sig;
+    SigningResult sr = ctx->sign(text, sig, Detached);
+    return !sr.error() && !sr.createdSignatures().empty();
+}
+
+// Through the loopback the agent's questions for the current and the new pass phrase look
+// alike, so each pass phrase is proven by a signature: the current one before the change
+// (a wrong one changes nothing), the new one after it.
+GpgResult Backend::changePassphrase(const KeyInfo &key, const std::string &current, const std::string &fresh)
 {
     GpgResult r;
-    Session ctx = session(r);
+    Sequence answers({current, fresh});
+    Session ctx = Session::open(r, &answers);
     if (!ctx)
         return r;
     Key k = keyFor(r, *ctx, key.fpr, true);
     if (!r.ok())
         return r;
     forgetPassphrases(key);
-    pass_.setUse(PassUse::ChangeSecretKey);
-    Error e = ctx->passwd(k);
-    pass_.setUse(PassUse::SecretKey);
+    const bool currentGood = unlocks(k, current);
     forgetPassphrases(key);
-    if (!e && pass_.failed())
-        e = Error::fromCode(GPG_ERR_BAD_PASSPHRASE);
+    if (!currentGood) {
+        r.badPass = true;
+        r.fail(GPG_ERR_BAD_PASSPHRASE);
+        return r;
+    }
+    Error e = ctx->passwd(k);
+    forgetPassphrases(key);
+    if (!e && !unlocks(k, fresh))
+        e = Error::fromCode(GPG_ERR_GENERAL);
+    forgetPassphrases(key);
     if (e)
-        noteFailure(r, e, pass_);
+        r.fail(e, e.code() == GPG_ERR_GENERAL ? "the new pass phrase was not taken" : std::string());
     return r;
 }
 

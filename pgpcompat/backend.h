@@ -14,7 +14,7 @@ namespace GpgME { class Context; class Key; }
 namespace pgpc {
 
 // What a pass phrase is asked for; PGP words the request accordingly.
-enum class PassUse { SecretKey, EncryptConventional, DecryptConventional, ChangeSecretKey };
+enum class PassUse { SecretKey, EncryptConventional, DecryptConventional };
 
 // Hands the pass phrase to GnuPG (loopback pinentry). A given pass phrase is offered once
 // for each key GnuPG tries, so a message to several of the user's keys opens with the pass
@@ -118,7 +118,7 @@ public:
     GpgResult createKey(const std::string &uid, const std::string &algo, const std::string &subAlgo,
                         const std::string &passphrase, std::string &fprOut);
     GpgResult addUid(const KeyInfo &key, const std::string &uid);
-    GpgResult changePassphrase(const KeyInfo &key);
+    GpgResult changePassphrase(const KeyInfo &key, const std::string &current, const std::string &fresh);
     GpgResult setOwnerTrust(const std::string &fpr, int trust);
     GpgResult setDisabled(const std::string &fpr, bool disabled);
     GpgResult revokeKey(const KeyInfo &key);
@@ -137,6 +137,8 @@ private:
     void forgetPassphrases(const KeyInfo &key);
     void forgetPassphrases(const std::vector<KeyInfo> &keys, const std::vector<std::string> &passCacheIds = {});
     void fillSigs(CryptResult &r, const std::vector<SigCheck> &sigs);
+    // Whether the pass phrase opens the secret key (by making a signature with it).
+    bool unlocks(const GpgME::Key &key, const std::string &passphrase);
 
     std::unique_ptr<Cache> cache_;
     const Console &con_;

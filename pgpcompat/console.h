@@ -62,6 +62,7 @@ private:
     std::string tmp_, tmpDir_;
     std::string path_;
     bool plaintext_ = false;
+    bool direct_ = false; // a device written in place, no temporary file
 };
 
 bool fileExists(const std::string &path);

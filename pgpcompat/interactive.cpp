@@ -36,13 +36,14 @@ bool pickKey(App &a, const std::vector<KeyInfo> &keys, const KeyInfo *&out)
     return true;
 }
 
-bool newPassphrase(App &a, std::string &pw)
+bool newPassphrase(App &a, std::string &pw, const char *prompt = "Enter pass phrase: ",
+                   const char *againPrompt = "Enter pass phrase again: ")
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::string again;
-        if (!a.con.readSecret(a.con.tr("Enter pass phrase: "), pw))
+        if (!a.con.readSecret(a.con.tr(prompt), pw))
             return false;
-        if (!a.con.readSecret(a.con.tr("Enter pass phrase again: "), again))
+        if (!a.con.readSecret(a.con.tr(againPrompt), again))
             return false;
         if (pw == again)
             return true;
@@ -125,9 +126,17 @@ int keyEdit(App &a)
             }
         }
         if (a.con.ask("Do you want to change your pass phrase (y/N)? ")) {
-            a.pass.reset();
-            a.con.line("First the current pass phrase, then the new one.");
-            if (GpgResult r = a.backend.changePassphrase(*k); !r.ok())
+            std::string current, fresh;
+            bool typed = a.con.readSecret(a.con.tr("Enter pass phrase: "), current) &&
+                         newPassphrase(a, fresh, "Enter the new pass phrase: ", "Enter the new pass phrase again: ");
+            GpgResult r = typed ? a.backend.changePassphrase(*k, current, fresh) : GpgResult();
+            std::fill(current.begin(), current.end(), '\0');
+            std::fill(fresh.begin(), fresh.end(), '\0');
+            if (!typed) {
+                a.con.say("Key not changed.");
+                return ExitKeyEdit;
+            }
+            if (!r.ok())
                 return failed(a, r, ExitKeyEdit);
             a.con.line("Pass phrase changed.");
         }
