@@ -532,7 +532,7 @@ CryptResult Backend::encrypt(const std::vector<std::string> &fprs, int in, int o
     Session ctx = session(r, AlwaysTrust | (armor ? Armor : 0u) | (text ? TextMode : 0u));
     if (!ctx)
         return r;
-    FdData din = fdData(in), dout = fdData(out, armor);
+    FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out, armor);
     if (!signer) {
         if (Error e = Missing::encrypt(ctx, fprs, din, dout))
             noteFailure(r, e, pass_);
@@ -570,7 +570,7 @@ CryptResult Backend::encryptSymmetric(int in, int out, bool armor, bool text)
     if (!ctx)
         return r;
     pass_.setUse(PassUse::EncryptConventional);
-    FdData din = fdData(in), dout = fdData(out, armor);
+    FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out, armor);
     Error e = ctx->encryptSymmetrically(din.data, dout.data);
     // Without a pass phrase gpgme can end "successfully" with nothing written.
     if (!e && pass_.failed())
@@ -594,7 +594,7 @@ CryptResult Backend::sign(int in, int out, SignMode mode, bool armor, bool text,
     }
     ctx->addSigningKey(sk.front());
     const bool armored = armor || mode == SignMode::Clear;
-    FdData din = fdData(in), dout = fdData(out, armored);
+    FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out, armored);
     SignatureMode m = mode == SignMode::Detached ? Detached
                     : mode == SignMode::Clear    ? Clearsigned
                                                  : NormalSignatureMode;
@@ -617,7 +617,7 @@ CryptResult Backend::decrypt(int in, int out, const std::vector<KeyInfo> &ownKey
     Session ctx = session(r);
     if (!ctx)
         return r;
-    FdData din = fdData(in), dout = fdData(out);
+    FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out);
     forgetPassphrases(ownKeys, passCacheIds);
     auto res = ctx->decryptAndVerify(din.data, dout.data);
     forgetPassphrases(ownKeys, passCacheIds);
@@ -650,7 +650,7 @@ CryptResult Backend::verifyOpaque(int in, int out)
     Session ctx = session(r, AlwaysTrust);
     if (!ctx)
         return r;
-    FdData din = fdData(in), dout = fdData(out);
+    FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out);
     VerificationResult vr = ctx->verifyOpaqueSignature(din.data, dout.data);
     // A write that failed is a failure even with the signature checked.
     const bool writeFailed = vr.error() && (vr.error().code() == GPG_ERR_ENOSPC || vr.error().code() == GPG_ERR_EDQUOT ||
@@ -671,7 +671,7 @@ CryptResult Backend::verifyDetached(int sig, int text)
     Session ctx = session(r, AlwaysTrust);
     if (!ctx)
         return r;
-    FdData dsig = fdData(sig), dtext = fdData(text);
+    FdData dsig = fdData(sig, Direction::In), dtext = fdData(text, Direction::In);
     VerificationResult vr = ctx->verifyDetachedSignature(dsig.data, dtext.data);
     if (vr.error() && vr.signatures().empty()) {
         noteFailure(r, vr.error(), pass_);

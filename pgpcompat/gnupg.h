@@ -61,7 +61,8 @@ struct FdData {
     GpgME::Data data;
     struct gpgme_data *raw = nullptr; // owned by data
 };
-FdData fdData(int fd, bool addVersion = false);
+enum class Direction { In, Out };
+FdData fdData(int fd, Direction dir, bool addVersion = false);
 
 // The armour header line PGP writes.
 extern const char *const kArmorVersion;

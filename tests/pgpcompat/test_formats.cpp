@@ -355,7 +355,7 @@ TEST(ArmorVersion, InsertedAfterEachHeaderButTheClearSignedText)
     int fd = mkstemp(name);
     ASSERT_GE(fd, 0);
     {
-        FdData d = fdData(fd, true);
+        FdData d = fdData(fd, Direction::Out, true);
         for (size_t i = 0; i < clear.size(); i += 7)
             ASSERT_GT(d.data.write(clear.data() + i, std::min<size_t>(7, clear.size() - i)), 0);
     }
@@ -371,7 +371,7 @@ TEST(ArmorVersion, WriteFailureReachesGpgme)
 {
     int fd = open("/dev/full", O_WRONLY);
     ASSERT_GE(fd, 0);
-    FdData d = fdData(fd, true);
+    FdData d = fdData(fd, Direction::Out, true);
     errno = 0;
     EXPECT_LT(d.data.write("-----BEGIN PGP MESSAGE-----\n\nabc\n", 33), 0);
     EXPECT_EQ(errno, ENOSPC);
