@@ -267,6 +267,11 @@ GpgResult Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secre
                                      "--no-auto-check-trustdb", "--charset", "utf-8"};
     if (secretOnly)
         args.push_back("--with-keygrip");
+    // For every certification gpg would look the signer up in the ring, one keybox search
+    // each; the whole ring is in this listing, so the signers are named from it instead.
+    const bool nameSigners = sigs && !secretOnly && patterns.empty();
+    if (nameSigners)
+        args.push_back("--fast-list-mode");
     args.push_back(secretOnly ? "--list-secret-keys" : (sigs ? "--list-sigs" : "--list-keys"));
     args.push_back("--");
     args.insert(args.end(), patterns.begin(), patterns.end());
@@ -274,6 +279,8 @@ GpgResult Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secre
     GpgResult r = runTool("gpg", args, text);
     if (r.ok())
         out = parseColonListing(text, secretOnly);
+    if (nameSigners)
+        nameSignersFromRing(out);
     return r;
 }
 

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstdio>
+#include <unordered_map>
 
 namespace pgpc {
 
@@ -290,6 +291,26 @@ std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListi
         }
     }
     return keys;
+}
+
+void nameSignersFromRing(std::vector<KeyInfo> &keys)
+{
+    std::unordered_map<std::string, const KeyInfo *> byId;
+    byId.reserve(keys.size() * 2);
+    for (const KeyInfo &k : keys) {
+        byId.emplace(k.id16, &k);
+        for (const std::string &s : k.subIds16)
+            byId.emplace(s, &k);
+    }
+    for (KeyInfo &k : keys)
+        for (UidInfo &u : k.uids)
+            for (SigInfo &s : u.sigs) {
+                if (!s.signerUid.empty())
+                    continue;
+                auto it = byId.find(s.signerId16);
+                if (it != byId.end())
+                    s.signerUid = it->second->firstUid();
+            }
 }
 
 static bool isHex(const std::string &s)

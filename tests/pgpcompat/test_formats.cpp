@@ -307,6 +307,37 @@ static std::string run(const std::string &cmd)
     return out;
 }
 
+TEST(ColonListing, SignersNamedFromTheRingItself)
+{
+    // gpg --fast-list-mode leaves the signers' user IDs empty.
+    const std::string text =
+        "pub:-:255:22:AAAAAAAAAAAAAAAA:1600000000:::-:::scSC::::::23::0:\n"
+        "fpr:::::::::1111111111111111111111111111AAAAAAAAAAAA:\n"
+        "uid:-::::1600000000::H1::Alice <a@x>::::::::::0:\n"
+        "sig:::22:AAAAAAAAAAAAAAAA:1600000000::::::13x::::::8:\n"
+        "sig:::22:BBBBBBBBBBBBBBBB:1600000001::::::10x::::::8:\n"
+        "sig:::22:CCCCCCCCCCCCCCCC:1600000002::::::10x::::::8:\n"
+        "sig:::22:DDDDDDDDDDDDDDDD:1600000003::::::10x::::::8:\n"
+        "pub:-:255:22:BBBBBBBBBBBBBBBB:1600000000:::-:::scSC::::::23::0:\n"
+        "uid:-::::1600000000::H2::Bob <b@x>::::::::::0:\n"
+        "uid:-::::1600000000::H3::Bob second <b2@x>::::::::::0:\n"
+        "sub:-:255:18:CCCCCCCCCCCCCCCC:1600000000::::::e::::::23:\n";
+    auto keys = parseColonListing(text, false);
+    ASSERT_EQ(keys.size(), 2u);
+    nameSignersFromRing(keys);
+    const auto &sigs = keys[0].uids[0].sigs;
+    ASSERT_EQ(sigs.size(), 4u);
+    EXPECT_EQ(sigs[0].signerUid, "Alice <a@x>");
+    EXPECT_EQ(sigs[1].signerUid, "Bob <b@x>") << "the signer's first user ID";
+    EXPECT_EQ(sigs[2].signerUid, "Bob <b@x>") << "a subkey names its primary key's owner";
+    EXPECT_EQ(sigs[3].signerUid, "") << "outside the ring: the unknown signator";
+    ListOptions lo;
+    lo.style = ListStyle::Sigs;
+    const std::string listing = formatListing(keys, lo, "ring");
+    EXPECT_NE(listing.find("sig       DDDDDDDD             (Unknown signator, can't be checked)"), std::string::npos)
+        << listing;
+}
+
 TEST(MessageHead, RecipientsOfMessagesGpgMade)
 {
     char tmpl[] = "/tmp/pgpc-mh-XXXXXX";
