@@ -50,7 +50,8 @@ void GpgResult::fail(unsigned gpgErrCode, std::string why)
 void initGpgme()
 {
     // gpgme would otherwise run gpgconf twice on every start to find directories that pgp
-    // does not need; the agent's socket is asked for only when the cache is touched.
+    // does not need (gpg-connect-agent finds the agent by itself). This also leaves gpgme's
+    // Assuan engine without a socket, which is why the cache goes through gpg-connect-agent.
     static bool done = [] {
         setGlobalFlag("disable-gpgconf", "1");
         initializeLibrary();
