@@ -284,6 +284,18 @@ GpgResult Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secre
     return r;
 }
 
+GpgResult Backend::checkKeysFast(std::vector<KeyInfo> &out)
+{
+    out.clear();
+    std::string text;
+    GpgResult r = runTool("gpg", {"--batch", "--no-tty", "--with-colons", "--fixed-list-mode", "--no-auto-check-trustdb",
+                                  "--charset", "utf-8", "--check-sigs"},
+                          text);
+    if (r.ok())
+        out = parseColonListing(text, false);
+    return r;
+}
+
 bool Backend::keysInFile(const std::string &data, std::vector<KeyInfo> &out)
 {
     Data d(data.data(), data.size(), true);

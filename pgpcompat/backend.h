@@ -91,6 +91,8 @@ public:
     // hasSecret stays unknown here: asking the agent about every key doubles the time.
     GpgResult listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secretOnly,
                            const std::vector<std::string> &patterns = {});
+    // gpg's --check-sigs colon listing: each certification with gpg's verdict.
+    GpgResult checkKeysFast(std::vector<KeyInfo> &out);
     bool keysInFile(const std::string &data, std::vector<KeyInfo> &out);
 
     CryptResult encrypt(const std::vector<std::string> &fprs, int in, int out, bool armor,

@@ -192,8 +192,9 @@ int cmdList(Ctx &c, ListStyle style)
         }
     }
     {
-        GpgResult r = style == ListStyle::CheckSigs ? c.be.listKeys(keys, true, true, secret)
-                                                    : c.be.listKeysFast(keys, style == ListStyle::Sigs, secret);
+        GpgResult r = style != ListStyle::CheckSigs ? c.be.listKeysFast(keys, style == ListStyle::Sigs, secret)
+                      : secret                      ? c.be.listKeys(keys, true, true, secret)
+                                                    : c.be.checkKeysFast(keys);
         if (!r.ok())
             return report(c, r, ExitKeyView);
     }

@@ -287,6 +287,12 @@ std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListi
             si.signerUid = unescapeColon(field(9));
             if (si.signerUid == "[User ID not found]")
                 si.signerUid.clear();
+            // --check-sigs puts its verdict in field 2.
+            const std::string &verdict = field(1);
+            si.check = verdict == "!" ? SigInfo::Good
+                     : verdict == "-" ? SigInfo::Bad
+                     : verdict == "?" ? SigInfo::NoKey
+                                      : SigInfo::Unchecked;
             uid->sigs.push_back(std::move(si));
         }
     }

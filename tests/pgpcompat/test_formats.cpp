@@ -338,6 +338,32 @@ TEST(ColonListing, SignersNamedFromTheRingItself)
         << listing;
 }
 
+TEST(ColonListing, CheckSigsVerdicts)
+{
+    const std::string text = "pub:-:255:22:AAAAAAAAAAAAAAAA:1600000000:::-:::scSC::::::23::0:\n"
+                             "uid:-::::1600000000::H1::Alice <a@x>::::::::::0:\n"
+                             "sig:!::22:AAAAAAAAAAAAAAAA:1600000000::::Alice <a@x>:13x::::::8:\n"
+                             "sig:-::22:BBBBBBBBBBBBBBBB:1600000000::::Bob <b@x>:10x::::::8:\n"
+                             "sig:?::22:CCCCCCCCCCCCCCCC:1600000000:::::10x::::::8:\n"
+                             "sig:%::22:DDDDDDDDDDDDDDDD:1600000000::::Dan <d@x>:10x::::::8:\n";
+    auto keys = parseColonListing(text, false);
+    ASSERT_EQ(keys.size(), 1u);
+    const auto &sigs = keys[0].uids[0].sigs;
+    ASSERT_EQ(sigs.size(), 4u);
+    EXPECT_EQ(sigs[0].check, SigInfo::Good);
+    EXPECT_EQ(sigs[1].check, SigInfo::Bad);
+    EXPECT_EQ(sigs[2].check, SigInfo::NoKey);
+    EXPECT_EQ(sigs[3].check, SigInfo::Unchecked);
+    ListOptions lo;
+    lo.style = ListStyle::CheckSigs;
+    auto l = keyLines(keys[0], lo);
+    ASSERT_EQ(l.size(), 5u);
+    EXPECT_EQ(l[1].substr(0, 4), "sig!");
+    EXPECT_EQ(l[2].substr(0, 4), "sig*");
+    EXPECT_EQ(l[3].substr(0, 4), "sig?");
+    EXPECT_EQ(l[4].substr(0, 4), "sig ");
+}
+
 TEST(MessageHead, RecipientsOfMessagesGpgMade)
 {
     char tmpl[] = "/tmp/pgpc-mh-XXXXXX";
