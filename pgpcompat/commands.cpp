@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -1013,11 +1014,10 @@ bool readStdinMessage(InFile &in, std::string &head)
             all.append(buf, size_t(n));
     if (n < 0)
         return false;
-    char name[] = "/tmp/pgpin.XXXXXX";
-    int fd = mkstemp(name);
+    // In memory, never on a disk.
+    int fd = memfd_create("pgp-input", MFD_CLOEXEC);
     if (fd < 0)
         return false;
-    unlink(name);
     bool ok = ::write(fd, all.data(), all.size()) == ssize_t(all.size()) && lseek(fd, 0, SEEK_SET) == 0;
     close(in.fd);
     in.fd = fd;

@@ -526,6 +526,15 @@ TEST_F(PgpEndToEnd, OwnKeysDefaultKeyConventionalAndKeyPairs)
     EXPECT_NE(home->pgp("two.asc +batchmode +force", work, "neither").code, 0);
     EXPECT_FALSE(exists(work + "/two"));
 
+    // Through a pipe both ways (filter mode): the message is read whole, in memory.
+    const std::string env = "cd " + quote(work) + " && env -u PGPPASS GNUPGHOME=" + quote(home->dir) + " ";
+    spit(work + "/.pw", "bob\n");
+    Result piped = sh(env + PGP_BINARY + " -feat 0x" + id8(bob) + " +batchmode <two.txt 2>/dev/null | " +
+                      "env -u PGPPASS GNUPGHOME=" + quote(home->dir) + " PGPPASSFD=3 " + PGP_BINARY +
+                      " -f +batchmode 3<.pw 2>/dev/null");
+    EXPECT_EQ(piped.out, "for both of us\n");
+    unlink((work + "/.pw").c_str());
+
     // Encrypted to a key this ring lacks the secret of: its primary key ID and user ID.
     Home other;
     other.makeKey("Carol Test <carol@example.org>", "carol");
