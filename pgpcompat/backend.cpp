@@ -265,7 +265,9 @@ GpgResult Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secre
     out.clear();
     std::vector<std::string> args = {"--batch", "--no-tty", "--with-colons", "--fixed-list-mode",
                                      "--no-auto-check-trustdb", "--charset", "utf-8"};
-    if (secretOnly)
+    // Grips also for a public look-up by ID: the cache is cleared by grip, and the public
+    // listing gets them without asking the agent about every secret key.
+    if (secretOnly || !patterns.empty())
         args.push_back("--with-keygrip");
     // For every certification gpg would look the signer up in the ring, one keybox search
     // each; the whole ring is in this listing, so the signers are named from it instead.
@@ -572,7 +574,8 @@ CryptResult Backend::encrypt(const std::vector<std::string> &fprs, int in, int o
     ctx->addSigningKey(sk.front());
     forgetPassphrases(*signer);
     auto res = ctx->signAndEncrypt(keys, din.data, dout.data, Context::AlwaysTrust);
-    forgetPassphrases(*signer);
+    if (pass_.wasAsked())
+        forgetPassphrases(*signer);
     Error e = res.first.error() ? res.first.error() : res.second.error();
     // gpgme reports a signer that could not sign in the result, not always as an error.
     if (!e && (res.first.createdSignatures().empty() || pass_.failed()))
@@ -619,7 +622,8 @@ CryptResult Backend::sign(int in, int out, SignMode mode, bool armor, bool text,
                                                  : NormalSignatureMode;
     forgetPassphrases(signer);
     SigningResult sr = ctx->sign(din.data, dout.data, m);
-    forgetPassphrases(signer);
+    if (pass_.wasAsked())
+        forgetPassphrases(signer);
     Error e = sr.error();
     if (!e && (sr.createdSignatures().empty() || pass_.failed()))
         e = Error::fromCode(pass_.failed() ? GPG_ERR_BAD_PASSPHRASE : GPG_ERR_GENERAL);
@@ -639,7 +643,9 @@ CryptResult Backend::decrypt(int in, int out, const std::vector<KeyInfo> &ownKey
     FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out);
     forgetPassphrases(ownKeys, passCacheIds);
     auto res = ctx->decryptAndVerify(din.data, dout.data);
-    forgetPassphrases(ownKeys, passCacheIds);
+    // The agent caches only what it was given; never asked, this run gave it nothing.
+    if (pass_.wasAsked())
+        forgetPassphrases(ownKeys, passCacheIds);
     const DecryptionResult &dr = res.first;
     for (const auto &rc : dr.recipients())
         r.recipients16.push_back(upperHex(rc.keyID()));

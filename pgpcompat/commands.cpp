@@ -912,8 +912,10 @@ std::vector<KeyInfo> ownRecipientKeys(Ctx &c, const MessageHead &head)
     }
     if (ids.empty() && !head.recipients16.empty())
         return {};
+    // Only the grips are wanted: the public listing has them, and clearing the grip of a key
+    // this ring holds no secret for does no harm. All secret keys for a hidden recipient.
     std::vector<KeyInfo> keys;
-    if (!c.be.listKeysFast(keys, false, true, ids).ok())
+    if (!c.be.listKeysFast(keys, false, ids.empty(), ids).ok())
         keys.clear();
     return keys;
 }
