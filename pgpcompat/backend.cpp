@@ -1,14 +1,8 @@
 #include "backend.h"
-#include "agent.h"
 
-#include <gpgme++/context.h>
-#include <gpgme++/data.h>
 #include <gpgme++/decryptionresult.h>
 #include <gpgme++/editinteractor.h>
 #include <gpgme++/encryptionresult.h>
-#include <gpgme++/engineinfo.h>
-#include <gpgme++/error.h>
-#include <gpgme++/global.h>
 #include <gpgme++/gpgrevokekeyeditinteractor.h>
 #include <gpgme++/gpgsetownertrusteditinteractor.h>
 #include <gpgme++/importresult.h>
@@ -25,62 +19,67 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <pwd.h>
 #include <set>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace pgpc {
 
 using namespace GpgME;
 
-bool PassSource::next(bool previousWasBad, std::string &out)
+bool PassSource::next(const std::string &keyHint, bool previousWasBad, std::string &out)
 {
     asked_ = true;
+    // gpg asks once for each of the user's keys that the message is for; a new key gets the
+    // pass phrase afresh, the same key again means the last one was wrong.
+    if (keyHint != hint_ || tries_ == 0) {
+        hint_ = keyHint;
+        tries_ = 0;
+    }
     ++tries_;
     if (given_) {
-        if (previousWasBad || tries_ > 1) {
+        if (tries_ > 1) {
             failed_ = true;
             return false;
         }
         out = *given_;
         return true;
     }
-    if (previousWasBad && tries_ > 3) {
+    if ((previousWasBad && tries_ > 3) || con_.settings().batchMode) {
         failed_ = true;
         return false;
     }
-    if (con_.settings().batchMode) {
-        failed_ = true;
-        return false;
+    if (!told_) {
+        told_ = true;
+        con_.say(use_ == PassUse::EncryptConventional   ? "You need a pass phrase to encrypt the file."
+                 : use_ == PassUse::DecryptConventional ? "You need a pass phrase to decrypt this file."
+                                                        : "You need a pass phrase to unlock your secret key.");
     }
-    if (tries_ == 1)
-        con_.say("You need a pass phrase to unlock your secret key.");
     if (!con_.readSecret(con_.tr("Enter pass phrase: "), out)) {
         failed_ = true;
         return false;
+    }
+    if (use_ == PassUse::EncryptConventional) {
+        std::string again;
+        if (!con_.readSecret(con_.tr("Enter same pass phrase again: "), again) || again != out) {
+            std::fill(again.begin(), again.end(), '\0');
+            con_.say("Error: Pass phrases were different.");
+            failed_ = true;
+            return false;
+        }
+        std::fill(again.begin(), again.end(), '\0');
     }
     if (con_.settings().latin1 && !isValidUtf8(out))
         out = latin1ToUtf8(out);
     return true;
 }
 
-std::optional<std::string> PassSource::upFront() const
-{
-    if (given_)
-        return given_->find_first_of("\r\n") == std::string::npos ? given_ : std::nullopt;
-    if (con_.settings().batchMode)
-        return std::string();
-    return std::nullopt;
-}
-
 class Backend::Provider : public PassphraseProvider {
 public:
     explicit Provider(PassSource &p) : pass(p) {}
-    char *getPassphrase(const char *, const char *, bool previousWasBad, bool &canceled) override
+    char *getPassphrase(const char *hint, const char *, bool previousWasBad, bool &canceled) override
     {
         std::string pw;
-        if (!pass.next(previousWasBad, pw)) {
+        if (!pass.next(hint ? hint : "", previousWasBad, pw)) {
             canceled = true;
             return nullptr;
         }
@@ -91,38 +90,6 @@ public:
         return copy; // gpgme++ wipes and frees it
     }
     PassSource &pass;
-};
-
-static gpgme_error_t cPassphrase(void *hook, const char *, const char *, int prevWasBad, int fd)
-{
-    auto *pass = static_cast<PassSource *>(hook);
-    std::string pw;
-    if (!pass->next(prevWasBad != 0, pw))
-        return gpg_error(GPG_ERR_CANCELED);
-    pw += '\n';
-    gpgme_io_writen(fd, pw.data(), pw.size());
-    std::fill(pw.begin(), pw.end(), '\0');
-    return 0;
-}
-
-// A C context for the calls gpgme++ 1.18 does not offer (secret-key deletion, key signing).
-struct CContext {
-    gpgme_ctx_t ctx = nullptr;
-    explicit CContext(PassSource &pass)
-    {
-        if (gpgme_new(&ctx) != 0) {
-            ctx = nullptr;
-            return;
-        }
-        gpgme_set_protocol(ctx, GPGME_PROTOCOL_OpenPGP);
-        gpgme_set_pinentry_mode(ctx, GPGME_PINENTRY_MODE_LOOPBACK);
-        gpgme_set_passphrase_cb(ctx, cPassphrase, &pass);
-    }
-    ~CContext()
-    {
-        if (ctx)
-            gpgme_release(ctx);
-    }
 };
 
 static std::string upperHex(const char *s)
@@ -156,6 +123,8 @@ KeyInfo toKeyInfo(const Key &k, bool secretListing)
             ki.subIds16.push_back(upperHex(s.keyID()));
             ki.subFprs.push_back(upperHex(s.fingerprint()));
         }
+        if (s.keyGrip())
+            ki.grips.push_back(s.keyGrip());
     }
     for (const UserID &u : k.userIDs()) {
         UidInfo ui;
@@ -188,14 +157,7 @@ struct Backend::Cache {
 Backend::Backend(const Console &con, PassSource &pass)
     : cache_(std::make_unique<Cache>()), con_(con), pass_(pass), provider_(std::make_unique<Provider>(pass))
 {
-    // gpgme would otherwise start gpgconf twice and ask gpgsm and gpgconf for their versions
-    // on every run; pgp needs gpg alone (found on PATH) and talks to the agent itself.
-    static bool once = [] {
-        gpgme_set_global_flag("disable-gpgconf", "1");
-        initializeLibrary();
-        return true;
-    }();
-    (void)once;
+    initGpgme();
 }
 
 Backend::~Backend() = default;
@@ -217,66 +179,58 @@ std::string Backend::ringName() const
     return home + "/pubring.kbx";
 }
 
-std::unique_ptr<Context> Backend::newContext(bool armor, bool text)
+const KeyInfo *Backend::gnupgDefaultKey(const std::vector<KeyInfo> &secret) const
 {
-    auto ctx = Context::create(OpenPGP);
-    if (!ctx)
-        return ctx;
-    ctx->setPinentryMode(Context::PinentryLoopback);
-    ctx->setPassphraseProvider(provider_.get());
-    ctx->setArmor(armor);
-    ctx->setTextMode(text);
-    return ctx;
-}
-
-// A file descriptor as gpgme data, moved in 64 KiB steps rather than gpgme's default 4 KiB.
-static Data fdData(int fd)
-{
-    gpgme_data_t d = nullptr;
-    if (gpgme_data_new_from_fd(&d, fd) != 0)
-        return Data(fd);
-    gpgme_data_set_flag(d, "io-buffer-size", "65536");
-    return Data(d);
-}
-
-// The same for the C calls.
-struct RawData {
-    gpgme_data_t d = nullptr;
-    explicit RawData(int fd)
-    {
-        if (gpgme_data_new_from_fd(&d, fd) == 0)
-            gpgme_data_set_flag(d, "io-buffer-size", "65536");
-        else
-            d = nullptr;
+    std::string conf;
+    if (!readFile(homeDir() + "/gpg.conf", conf))
+        return nullptr;
+    // gpg takes the last default-key whose secret key it has.
+    const KeyInfo *chosen = nullptr;
+    size_t pos = 0;
+    while (pos < conf.size()) {
+        size_t nl = conf.find('\n', pos);
+        std::string line = conf.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+        pos = nl == std::string::npos ? conf.size() : nl + 1;
+        size_t b = line.find_first_not_of(" \t");
+        if (b == std::string::npos || line.compare(b, 11, "default-key") != 0)
+            continue;
+        size_t v = line.find_first_not_of(" \t=", b + 11);
+        if (v == std::string::npos || v == b + 11)
+            continue;
+        std::string value = line.substr(v);
+        while (!value.empty() && std::isspace(static_cast<unsigned char>(value.back())))
+            value.pop_back();
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        // gpg takes bare hex as a key ID or fingerprint.
+        std::string hex = value.rfind("0x", 0) == 0 || value.rfind("0X", 0) == 0 ? value.substr(2) : value;
+        if (!hex.empty() && hex.back() == '!')
+            hex.pop_back();
+        if ((hex.size() == 8 || hex.size() == 16 || hex.size() == 40) &&
+            hex.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos)
+            value = "0x" + hex;
+        else if (value.size() > 2 && value.front() == '<' && value.back() == '>')
+            value = value.substr(1, value.size() - 2);
+        const KeyInfo *k = nullptr;
+        if (resolveKey(secret, parseKeySelector(value), k) == Resolution::One)
+            chosen = k;
     }
-    ~RawData()
-    {
-        if (d)
-            gpgme_data_release(d);
-    }
-    RawData(const RawData &) = delete;
-    RawData &operator=(const RawData &) = delete;
-};
-
-static std::string errText(const Error &e)
-{
-    return e.asString() ? e.asString() : "unknown error";
+    return chosen;
 }
 
-bool Backend::listKeys(std::vector<KeyInfo> &out, bool sigs, bool check, bool secretOnly,
-                       std::string *error, bool validate)
+Session Backend::session(GpgResult &r, unsigned options)
+{
+    return Session::open(r, provider_.get(), options);
+}
+
+GpgResult Backend::listKeys(std::vector<KeyInfo> &out, bool sigs, bool check, bool secretOnly, bool validate)
 {
     out.clear();
-    auto ctx = newContext();
-    if (!ctx) {
-        if (error)
-            *error = "GnuPG cannot be started";
-        return false;
-    }
-    // Listings never wait for a trust-database check; they show no validity.
-    if (!check && !validate)
-        ctx->setFlag("trust-model", "always");
-    unsigned mode = Local | WithSecret;
+    GpgResult r;
+    Session ctx = session(r, !check && !validate ? unsigned(AlwaysTrust) : 0u); // listings never wait for a trust check
+    if (!ctx)
+        return r;
+    unsigned mode = Local | WithSecret | WithKeygrip;
     if (sigs || check)
         mode |= Signatures;
     if (check || validate)
@@ -298,44 +252,50 @@ bool Backend::listKeys(std::vector<KeyInfo> &out, bool sigs, bool check, bool se
             (secretOnly ? cache_->sec : cache_->pub)[out.back().fpr] = k;
     }
     ctx->endKeyListing();
-    if (e && e.code() != GPG_ERR_EOF) {
-        if (error)
-            *error = errText(e);
-        return false;
-    }
-    return true;
+    if (e && e.code() != GPG_ERR_EOF)
+        r.fail(e);
+    return r;
 }
 
-bool Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secretOnly, std::string *error,
-                           const std::vector<std::string> &patterns)
+// gpgme++'s key listing cannot ask for gpg's fast list mode nor spare it the trust database;
+// gpg's own colon listing lists a large ring in a fraction of the time.
+GpgResult Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secretOnly,
+                                const std::vector<std::string> &patterns)
 {
     out.clear();
-    const EngineInfo info = engineInfo(GpgEngine);
-    const char *gpg = info.fileName();
-    Error err;
-    auto ctx = Context::createForEngine(SpawnEngine, &err);
-    if (!ctx || err || !gpg) {
-        if (error)
-            *error = "GnuPG cannot be started";
-        return false;
-    }
-    std::vector<const char *> argv = {"gpg", "--batch", "--no-tty", "--with-colons", "--fixed-list-mode",
-                                      "--no-auto-check-trustdb", "--charset", "utf-8"};
-    argv.push_back(secretOnly ? "--list-secret-keys" : (sigs ? "--list-sigs" : "--list-keys"));
-    argv.push_back("--");
-    for (const std::string &p : patterns)
-        argv.push_back(p.c_str());
-    argv.push_back(nullptr);
-    Data in, outData, errData;
-    in.write("", 0);
-    err = ctx->spawn(gpg, argv.data(), in, outData, errData, Context::SpawnNone);
-    if (err) {
-        if (error)
-            *error = errText(err);
-        return false;
-    }
-    out = parseColonListing(outData.toString(), secretOnly);
-    return true;
+    std::vector<std::string> args = {"--batch", "--no-tty", "--with-colons", "--fixed-list-mode",
+                                     "--no-auto-check-trustdb", "--charset", "utf-8"};
+    // Grips also for a public look-up by ID: the cache is cleared by grip, and the public
+    // listing gets them without asking the agent about every secret key.
+    if (secretOnly || !patterns.empty())
+        args.push_back("--with-keygrip");
+    // For every certification gpg would look the signer up in the ring, one keybox search
+    // each; the whole ring is in this listing, so the signers are named from it instead.
+    const bool nameSigners = sigs && !secretOnly && patterns.empty();
+    if (nameSigners)
+        args.push_back("--fast-list-mode");
+    args.push_back(secretOnly ? "--list-secret-keys" : (sigs ? "--list-sigs" : "--list-keys"));
+    args.push_back("--");
+    args.insert(args.end(), patterns.begin(), patterns.end());
+    std::string text;
+    GpgResult r = runTool("gpg", args, text);
+    if (r.ok())
+        out = parseColonListing(text, secretOnly);
+    if (nameSigners)
+        nameSignersFromRing(out);
+    return r;
+}
+
+GpgResult Backend::checkKeysFast(std::vector<KeyInfo> &out)
+{
+    out.clear();
+    std::string text;
+    GpgResult r = runTool("gpg", {"--batch", "--no-tty", "--with-colons", "--fixed-list-mode", "--no-auto-check-trustdb",
+                                  "--charset", "utf-8", "--check-sigs"},
+                          text);
+    if (r.ok())
+        out = parseColonListing(text, false);
+    return r;
 }
 
 bool Backend::keysInFile(const std::string &data, std::vector<KeyInfo> &out)
@@ -349,8 +309,10 @@ bool Backend::keysInFile(const std::string &data, std::vector<KeyInfo> &out)
 
 std::optional<KeyInfo> Backend::keyByFpr(const std::string &fpr)
 {
-    auto ctx = newContext();
-    ctx->setFlag("trust-model", "always");
+    GpgResult r;
+    Session ctx = session(r, AlwaysTrust);
+    if (!ctx)
+        return std::nullopt;
     ctx->setKeyListMode(Local | WithSecret);
     Error e;
     Key k = ctx->key(fpr.c_str(), e, false);
@@ -359,226 +321,125 @@ std::optional<KeyInfo> Backend::keyByFpr(const std::string &fpr)
     return toKeyInfo(k, false);
 }
 
-static std::vector<std::string> words(const std::string &line)
+static bool base64Value(char c, unsigned &v)
 {
-    std::vector<std::string> f;
-    size_t p = 0;
-    while (p < line.size()) {
-        size_t q = line.find(' ', p);
-        if (q != p)
-            f.push_back(line.substr(p, q == std::string::npos ? std::string::npos : q - p));
-        if (q == std::string::npos)
-            break;
-        p = q + 1;
-    }
-    return f;
-}
-
-GpgStatus parseGpgStatus(const std::string &text)
-{
-    GpgStatus st;
-    SigCheck *sig = nullptr;
-    auto newSig = [&] {
-        st.sigs.emplace_back();
-        sig = &st.sigs.back();
-    };
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-        pos = nl == std::string::npos ? text.size() : nl + 1;
-        if (line.rfind("[GNUPG:] ", 0) != 0)
-            continue;
-        auto f = words(line.substr(9));
-        if (f.empty())
-            continue;
-        const std::string &k = f[0];
-        auto at = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
-        if (k == "ENC_TO")
-            st.encTo16.push_back(upperHex(at(1).c_str()));
-        else if (k == "NO_SECKEY")
-            st.noSecKey16.push_back(upperHex(at(1).c_str()));
-        else if (k == "NEED_PASSPHRASE" || k == "NEED_PASSPHRASE_SYM")
-            st.askedPass = true;
-        else if (k == "BEGIN_DECRYPTION")
-            st.beganDecryption = true;
-        else if (k == "DECRYPTION_OKAY")
-            st.decryptionOkay = true;
-        else if (k == "DECRYPTION_FAILED")
-            st.decryptionFailed = true;
-        else if (k == "END_ENCRYPTION")
-            st.encryptionDone = true;
-        else if (k == "INV_RECP" || k == "NO_RECP")
-            st.invalidRecipient = true;
-        else if (k == "ERROR" || k == "FAILURE") {
-            if (st.failure.empty())
-                st.failure = line.substr(9);
-            // "pkdecrypt_failed 67108875", or for a conventional key "11_BAD_PASSPHRASE"
-            if (k == "ERROR" && (at(1) == "pkdecrypt_failed" || at(1) == "symkey_decrypt.maybe_error"))
-                st.passError = unsigned(std::strtoul(at(2).c_str(), nullptr, 10)) & 0xFFFF;
-        } else if (k == "NEWSIG") {
-            newSig();
-        } else if (k == "GOODSIG" || k == "EXPSIG" || k == "EXPKEYSIG" || k == "REVKEYSIG" || k == "BADSIG") {
-            if (!sig || !sig->fpr.empty())
-                newSig();
-            sig->status = k == "BADSIG" ? SigCheck::Bad : SigCheck::Good;
-            sig->fpr = upperHex(at(1).c_str());
-        } else if (k == "ERRSIG") {
-            if (!sig || !sig->fpr.empty())
-                newSig();
-            // ERRSIG <keyid> <pkalgo> <hashalgo> <class> <time> <rc> [<fpr>]
-            sig->status = at(6) == "9" ? SigCheck::NoKey : SigCheck::Error;
-            sig->fpr = upperHex((f.size() > 7 && !at(7).empty() && at(7) != "-" ? at(7) : at(1)).c_str());
-            sig->created = std::time_t(std::strtoll(at(5).c_str(), nullptr, 10));
-        } else if (k == "VALIDSIG" && sig) {
-            sig->fpr = upperHex(at(1).c_str());
-            sig->created = std::time_t(std::strtoll(at(3).c_str(), nullptr, 10));
-        }
-    }
-    // A NEWSIG that gpg could say nothing else about is no verdict.
-    st.sigs.erase(std::remove_if(st.sigs.begin(), st.sigs.end(),
-                                 [](const SigCheck &s) { return s.fpr.empty(); }),
-                  st.sigs.end());
-    return st;
-}
-
-bool Backend::runGpg(const std::vector<std::string> &args, const std::string &stdinText, std::string &status,
-                     std::string &errors)
-{
-    const EngineInfo info = engineInfo(GpgEngine);
-    Error err;
-    auto ctx = Context::createForEngine(SpawnEngine, &err);
-    if (!ctx || err || !info.fileName()) {
-        errors = "GnuPG cannot be started";
-        return false;
-    }
-    std::vector<const char *> argv = {"gpg", "--batch", "--no-tty", "--yes", "--status-fd", "1"};
-    for (const std::string &a : args)
-        argv.push_back(a.c_str());
-    argv.push_back(nullptr);
-    Data in(stdinText.data(), stdinText.size(), true), out, errData;
-    err = ctx->spawn(info.fileName(), argv.data(), in, out, errData, Context::SpawnNone);
-    status = out.toString();
-    errors = errData.toString();
-    if (err) {
-        errors = errText(err);
-        return false;
-    }
+    if (c >= 'A' && c <= 'Z') v = unsigned(c - 'A');
+    else if (c >= 'a' && c <= 'z') v = unsigned(c - 'a' + 26);
+    else if (c >= '0' && c <= '9') v = unsigned(c - '0' + 52);
+    else if (c == '+') v = 62;
+    else if (c == '/') v = 63;
+    else return false;
     return true;
 }
 
-// gpg takes "-" for standard input, so a name beginning with a dash gets a directory in front.
-static std::string plainName(const std::string &name)
+// The packets of an armoured message, as far as the head holds them.
+static std::string dearmor(const std::string &head)
 {
-    return !name.empty() && name[0] == '-' ? "./" + name : name;
-}
-
-// The last "gpg: " message, for a failure the status lines do not explain.
-static std::string lastMessage(const std::string &errors, const std::string &fallback)
-{
-    size_t end = errors.find_last_not_of("\r\n");
-    if (end == std::string::npos)
-        return fallback;
-    size_t start = errors.rfind('\n', end);
-    std::string line = errors.substr(start == std::string::npos ? 0 : start + 1,
-                                     end + 1 - (start == std::string::npos ? 0 : start + 1));
-    if (line.rfind("gpg: ", 0) == 0)
-        line.erase(0, 5);
-    return line.empty() ? fallback : line;
-}
-
-CryptResult Backend::encryptFile(const std::vector<std::string> &fprs, const std::string &input,
-                                 const std::string &output, bool armor, bool text)
-{
-    CryptResult r;
-    std::vector<std::string> args = {"--no-auto-check-trustdb", "--trust-model", "always"};
-    if (armor)
-        args.push_back("--armor");
-    if (text)
-        args.push_back("--textmode");
-    for (const std::string &f : fprs) {
-        if (f.empty() || f.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos) {
-            r.error = "public key not usable";
-            return r;
+    size_t p = head.find("-----BEGIN PGP MESSAGE-----");
+    if (p == std::string::npos)
+        return head;
+    // Header lines end at the first empty line.
+    size_t body = std::string::npos;
+    for (size_t q = head.find('\n', p); q != std::string::npos; q = head.find('\n', q + 1)) {
+        size_t next = q + 1;
+        if (next < head.size() && (head[next] == '\n' || head[next] == '\r')) {
+            body = head.find('\n', next);
+            break;
         }
-        args.insert(args.end(), {"--recipient", f});
     }
-    args.insert(args.end(), {"--output", plainName(output), "--encrypt", "--", plainName(input)});
-    std::string status, errors;
-    if (!runGpg(args, std::string(), status, errors)) {
-        r.error = errors;
-        return r;
+    if (body == std::string::npos)
+        return {};
+    std::string out;
+    unsigned acc = 0;
+    int bits = 0;
+    for (size_t i = body + 1; i < head.size(); ++i) {
+        char c = head[i];
+        if (c == '=' || c == '-')
+            break;
+        unsigned v;
+        if (!base64Value(c, v))
+            continue;
+        acc = (acc << 6) | v;
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += char((acc >> bits) & 0xFF);
+        }
     }
-    GpgStatus st = parseGpgStatus(status);
-    if (st.invalidRecipient) {
-        r.error = "public key not usable";
-        return r;
-    }
-    if (!st.encryptionDone) {
-        r.error = lastMessage(errors, "encryption failed");
-        return r;
-    }
-    r.ok = true;
-    return r;
+    return out;
 }
 
-CryptResult Backend::decryptFile(const std::string &input, const std::string &output)
+MessageHead parseMessageHead(const std::string &head)
 {
-    CryptResult r;
-    r.wasEncrypted = true;
-    const std::optional<std::string> pass = pass_.upFront();
-    if (!pass) {
-        r.error = "no pass phrase";
-        return r;
-    }
-    // With --command-fd gpg says when it wants a pass phrase, and takes the one line offered.
-    std::vector<std::string> args = {"--no-auto-check-trustdb", "--pinentry-mode", "loopback",
-                                     "--command-fd", "0", "--output", plainName(output), "--decrypt", "--",
-                                     plainName(input)};
-    std::string status, errors;
-    bool ran = runGpg(args, pass->empty() ? std::string() : *pass + "\n", status, errors);
-    if (!ran) {
-        r.error = errors;
-        return r;
-    }
-    GpgStatus st = parseGpgStatus(status);
-    r.recipients16 = st.encTo16;
-    const bool passBad = st.passError == GPG_ERR_BAD_PASSPHRASE || st.passError == GPG_ERR_NO_PASSPHRASE ||
-                         (st.passError == GPG_ERR_CANCELED && st.askedPass) ||
-                         (st.askedPass && pass->empty());
-    if (st.askedPass)
-        pass_.noteAsked(passBad);
-    if (!st.beganDecryption && !st.decryptionOkay) {
-        // Not encrypted (a signed message, or no OpenPGP data at all), or no key fits.
-        if (!st.encTo16.empty() && (st.noSecKey16.size() >= st.encTo16.size() || st.passError == GPG_ERR_NO_SECKEY)) {
-            r.noSecretKey = true;
-            r.error = "No secret key";
-        } else if (passBad) {
-            r.badPass = true;
-            r.error = "Bad passphrase";
-        } else if (st.encTo16.empty()) {
-            r.notPgp = true;
-            r.error = "No data";
+    MessageHead m;
+    const std::string d = dearmor(head);
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(d[i]); };
+    size_t i = 0;
+    while (i < d.size()) {
+        unsigned b = byte(i++);
+        if (!(b & 0x80))
+            break;
+        unsigned tag;
+        size_t len = 0;
+        if (b & 0x40) {
+            tag = b & 0x3F;
+            if (i >= d.size())
+                break;
+            unsigned o = byte(i++);
+            if (o < 192) {
+                len = o;
+            } else if (o < 224) {
+                if (i >= d.size())
+                    break;
+                len = ((o - 192) << 8) + byte(i++) + 192;
+            } else if (o == 255) {
+                if (i + 4 > d.size())
+                    break;
+                len = (size_t(byte(i)) << 24) | (size_t(byte(i + 1)) << 16) | (size_t(byte(i + 2)) << 8) | byte(i + 3);
+                i += 4;
+            } else {
+                break; // partial length: the encrypted data itself
+            }
         } else {
-            r.error = lastMessage(errors, "decryption failed");
+            tag = (b >> 2) & 0x0F;
+            unsigned lt = b & 3;
+            if (lt == 3)
+                break;
+            size_t n = lt == 0 ? 1 : lt == 1 ? 2 : 4;
+            if (i + n > d.size())
+                break;
+            for (size_t k = 0; k < n; ++k)
+                len = (len << 8) | byte(i + k);
+            i += n;
         }
-        return r;
-    }
-    if (!st.decryptionOkay || st.decryptionFailed) {
-        if (passBad) {
-            r.badPass = true;
-            r.error = "Bad passphrase";
-        } else if (!st.encTo16.empty() && st.noSecKey16.size() >= st.encTo16.size()) {
-            r.noSecretKey = true;
-            r.error = "No secret key";
-        } else {
-            r.error = lastMessage(errors, "decryption failed");
+        if (i + len > d.size())
+            break;
+        if (tag == 1 && len >= 9 && byte(i) == 3) {
+            static const char *hex = "0123456789ABCDEF";
+            std::string id;
+            for (size_t k = 1; k <= 8; ++k) {
+                id += hex[byte(i + k) >> 4];
+                id += hex[byte(i + k) & 15];
+            }
+            m.recipients16.push_back(id);
+        } else if (tag == 3) {
+            m.conventional = true;
+            // v4: version, cipher, S2K type, hash, then the salt of salted S2Ks.
+            if (len >= 12 && byte(i) == 4 && (byte(i + 2) == 1 || byte(i + 2) == 3)) {
+                static const char *hex = "0123456789ABCDEF";
+                std::string id = "S";
+                for (size_t k = 4; k < 12; ++k) {
+                    id += hex[byte(i + k) >> 4];
+                    id += hex[byte(i + k) & 15];
+                }
+                m.passCacheIds.push_back(id);
+            }
+        } else if (tag != 10) { // a marker packet may come first; anything else ends the keys
+            break;
         }
-        return r;
+        i += len;
     }
-    r.ok = true;
-    fillSigs(r, st.sigs);
-    return r;
+    return m;
 }
 
 static std::vector<SigCheck> sigChecks(const VerificationResult &vr)
@@ -612,11 +473,11 @@ void Backend::fillSigs(CryptResult &r, const std::vector<SigCheck> &sigs)
     }
 }
 
-static void noteFailure(CryptResult &r, const Error &e, const PassSource &pass)
+// A failed operation; a cancelled or refused pass phrase is PGP's bad pass phrase.
+static void noteFailure(GpgResult &r, const Error &e, const PassSource &pass)
 {
-    r.ok = false;
-    r.error = errText(e);
-    if (pass.failed() || e.code() == GPG_ERR_BAD_PASSPHRASE ||
+    r.fail(e);
+    if (pass.failed() || e.code() == GPG_ERR_BAD_PASSPHRASE || e.code() == GPG_ERR_NO_PASSPHRASE ||
         (e.isCanceled() && pass.wasAsked()))
         r.badPass = true;
     if (e.code() == GPG_ERR_NO_SECKEY)
@@ -640,142 +501,170 @@ std::vector<Key> Backend::keysFor(Context &ctx, const std::vector<std::string> &
     return keys;
 }
 
-// Recipients go to gpg by fingerprint, so the keys need not be looked up again here.
-CryptResult Backend::encrypt(const std::vector<std::string> &fprs, int in, int out, bool armor,
-                             bool text, const std::string *signerFpr)
+Key Backend::keyFor(GpgResult &r, Context &ctx, const std::string &fpr, bool secret)
 {
-    if (signerFpr)
-        return signAndEncrypt(fprs, in, out, armor, text, *signerFpr);
-    CryptResult r;
-    std::string recipients;
-    for (const std::string &f : fprs) {
-        if (f.empty() || f.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos) {
-            r.error = "public key not usable";
-            return r;
-        }
-        recipients += f + "\n";
-    }
-    CContext c(pass_);
-    RawData din(in), dout(out);
-    if (!c.ctx || !din.d || !dout.d) {
-        r.error = "GnuPG cannot be started";
-        return r;
-    }
-    gpgme_set_armor(c.ctx, armor);
-    gpgme_set_textmode(c.ctx, text);
-    gpgme_set_ctx_flag(c.ctx, "trust-model", "always");
-    Error e(gpgme_op_encrypt_ext(c.ctx, nullptr, recipients.c_str(), GPGME_ENCRYPT_ALWAYS_TRUST, din.d, dout.d));
-    if (!e) {
-        gpgme_encrypt_result_t er = gpgme_op_encrypt_result(c.ctx);
-        if (er && er->invalid_recipients)
-            e = Error(er->invalid_recipients->reason ? er->invalid_recipients->reason
-                                                     : gpg_error(GPG_ERR_UNUSABLE_PUBKEY));
-    }
-    if (e) {
-        noteFailure(r, e, pass_);
-        return r;
-    }
-    r.ok = true;
-    return r;
+    Error e;
+    Key k = ctx.key(fpr.c_str(), e, secret);
+    if (!e && k.isNull())
+        e = Error::fromCode(secret ? GPG_ERR_NO_SECKEY : GPG_ERR_NO_PUBKEY);
+    if (e)
+        r.fail(e);
+    return k;
 }
 
-// Signing wants gpgme++'s key objects; the secret listing before has them ready.
-CryptResult Backend::signAndEncrypt(const std::vector<std::string> &fprs, int in, int out, bool armor,
-                                    bool text, const std::string &signerFpr)
+void Backend::forgetPassphrases(const KeyInfo &key)
+{
+    forgetPassphrases(std::vector<KeyInfo>{key});
+}
+
+void Backend::forgetMessagePassphrases(const std::vector<std::string> &passCacheIds)
+{
+    forgetPassphrases(std::vector<KeyInfo>{}, passCacheIds);
+}
+
+void Backend::forgetPassphrases(const std::vector<KeyInfo> &keys, const std::vector<std::string> &passCacheIds)
+{
+    std::vector<std::string> grips;
+    for (const KeyInfo &k : keys) {
+        if (!k.grips.empty()) {
+            grips.insert(grips.end(), k.grips.begin(), k.grips.end());
+            continue;
+        }
+        GpgResult r;
+        Session ctx = session(r, AlwaysTrust);
+        if (!ctx)
+            continue;
+        ctx->setKeyListMode(Local | WithKeygrip);
+        Error e;
+        Key full = ctx->key(k.fpr.c_str(), e, true);
+        if (e || full.isNull())
+            continue;
+        for (const Subkey &s : full.subkeys())
+            if (s.keyGrip())
+                grips.push_back(s.keyGrip());
+    }
+    agent_.forget(grips, passCacheIds);
+}
+
+CryptResult Backend::encrypt(const std::vector<std::string> &fprs, int in, int out, bool armor, bool text,
+                             const KeyInfo *signer)
 {
     CryptResult r;
-    auto ctx = newContext(armor, text);
-    ctx->setFlag("trust-model", "always");
-    std::vector<Key> keys = keysFor(*ctx, fprs, false);
-    if (keys.size() != fprs.size()) {
-        r.error = "public key not usable";
+    Session ctx = session(r, AlwaysTrust | (armor ? Armor : 0u) | (text ? TextMode : 0u));
+    if (!ctx)
+        return r;
+    FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out, armor);
+    if (!signer) {
+        if (Error e = Missing::encrypt(ctx, fprs, din, dout))
+            noteFailure(r, e, pass_);
         return r;
     }
-    auto sk = keysFor(*ctx, {signerFpr}, true);
+    // Signing wants gpgme++'s key objects; the secret listing before has them ready.
+    std::vector<Key> keys = keysFor(*ctx, fprs, false);
+    if (keys.size() != fprs.size()) {
+        r.fail(GPG_ERR_UNUSABLE_PUBKEY);
+        return r;
+    }
+    auto sk = keysFor(*ctx, {signer->fpr}, true);
     if (sk.empty()) {
         r.noSecretKey = true;
-        r.error = "secret key not available";
+        r.fail(GPG_ERR_NO_SECKEY);
         return r;
     }
     ctx->addSigningKey(sk.front());
-    Data din = fdData(in), dout = fdData(out);
-    auto res = ctx->signAndEncrypt(keys, din, dout, Context::AlwaysTrust);
+    forgetPassphrases(*signer);
+    auto res = ctx->signAndEncrypt(keys, din.data, dout.data, Context::AlwaysTrust);
+    if (pass_.wasAsked())
+        forgetPassphrases(*signer);
     Error e = res.first.error() ? res.first.error() : res.second.error();
+    // gpgme reports a signer that could not sign in the result, not always as an error.
     if (!e && (res.first.createdSignatures().empty() || pass_.failed()))
         e = Error::fromCode(pass_.failed() ? GPG_ERR_BAD_PASSPHRASE : GPG_ERR_GENERAL);
-    if (e) {
+    if (e)
         noteFailure(r, e, pass_);
-        return r;
-    }
-    r.ok = true;
     return r;
 }
 
 CryptResult Backend::encryptSymmetric(int in, int out, bool armor, bool text)
 {
     CryptResult r;
-    auto ctx = newContext(armor, text);
-    Data din = fdData(in), dout = fdData(out);
-    Error e = ctx->encryptSymmetrically(din, dout);
-    if (e) {
-        noteFailure(r, e, pass_);
+    Session ctx = session(r, (armor ? Armor : 0u) | (text ? TextMode : 0u));
+    if (!ctx)
         return r;
-    }
-    r.ok = true;
+    pass_.setUse(PassUse::EncryptConventional);
+    FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out, armor);
+    Error e = ctx->encryptSymmetrically(din.data, dout.data);
+    // Without a pass phrase gpgme can end "successfully" with nothing written.
+    if (!e && pass_.failed())
+        e = Error::fromCode(GPG_ERR_NO_PASSPHRASE);
+    if (e)
+        noteFailure(r, e, pass_);
     return r;
 }
 
-CryptResult Backend::sign(int in, int out, SignMode mode, bool armor, bool text, const std::string &signerFpr)
+CryptResult Backend::sign(int in, int out, SignMode mode, bool armor, bool text, const KeyInfo &signer)
 {
     CryptResult r;
-    auto ctx = newContext(armor, text);
-    ctx->setFlag("trust-model", "always");
-    auto sk = keysFor(*ctx, {signerFpr}, true);
+    Session ctx = session(r, AlwaysTrust | (armor ? Armor : 0u) | (text ? TextMode : 0u));
+    if (!ctx)
+        return r;
+    auto sk = keysFor(*ctx, {signer.fpr}, true);
     if (sk.empty()) {
         r.noSecretKey = true;
-        r.error = "secret key not available";
+        r.fail(GPG_ERR_NO_SECKEY);
         return r;
     }
     ctx->addSigningKey(sk.front());
-    Data din = fdData(in), dout = fdData(out);
+    const bool armored = armor || mode == SignMode::Clear;
+    FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out, armored);
     SignatureMode m = mode == SignMode::Detached ? Detached
                     : mode == SignMode::Clear    ? Clearsigned
                                                  : NormalSignatureMode;
-    SigningResult sr = ctx->sign(din, dout, m);
+    forgetPassphrases(signer);
+    SigningResult sr = ctx->sign(din.data, dout.data, m);
+    if (pass_.wasAsked())
+        forgetPassphrases(signer);
     Error e = sr.error();
-    // gpgme reports a signer that could not sign in the result, not always as an error.
     if (!e && (sr.createdSignatures().empty() || pass_.failed()))
         e = Error::fromCode(pass_.failed() ? GPG_ERR_BAD_PASSPHRASE : GPG_ERR_GENERAL);
-    if (e) {
+    if (e)
         noteFailure(r, e, pass_);
-        return r;
-    }
-    r.ok = true;
     return r;
 }
 
-CryptResult Backend::decrypt(int in, int out)
+CryptResult Backend::decrypt(int in, int out, const std::vector<KeyInfo> &ownKeys,
+                             const std::vector<std::string> &passCacheIds)
 {
     CryptResult r;
-    auto ctx = newContext();
-    Data din = fdData(in), dout = fdData(out);
-    auto res = ctx->decryptAndVerify(din, dout);
+    r.wasEncrypted = true;
+    Session ctx = session(r);
+    if (!ctx)
+        return r;
+    FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out);
+    forgetPassphrases(ownKeys, passCacheIds);
+    auto res = ctx->decryptAndVerify(din.data, dout.data);
+    // The agent caches only what it was given; never asked, this run gave it nothing.
+    if (pass_.wasAsked())
+        forgetPassphrases(ownKeys, passCacheIds);
     const DecryptionResult &dr = res.first;
     for (const auto &rc : dr.recipients())
         r.recipients16.push_back(upperHex(rc.keyID()));
-    r.wasEncrypted = true;
+    Error e = dr.error();
     // A cancelled pass phrase can come back as an empty success: the provider knows better.
-    if (dr.error() || pass_.failed()) {
-        if (!dr.error()) {
-            noteFailure(r, Error::fromCode(GPG_ERR_BAD_PASSPHRASE), pass_);
-            return r;
-        }
-        if (dr.error().code() == GPG_ERR_NO_DATA)
+    if (!e && pass_.failed())
+        e = Error::fromCode(GPG_ERR_BAD_PASSPHRASE);
+    if (e) {
+        noteFailure(r, e, pass_);
+        if (e.code() == GPG_ERR_NO_DATA)
             r.notPgp = true;
-        noteFailure(r, dr.error(), pass_);
+        // Asked and still no key opened: each pass phrase offered was wrong.
+        if (pass_.wasAsked() && !r.diskFull() &&
+            (e.code() == GPG_ERR_NO_SECKEY || e.code() == GPG_ERR_DECRYPT_FAILED)) {
+            r.badPass = true;
+            r.noSecretKey = false;
+        }
         return r;
     }
-    r.ok = true;
     fillSigs(r, sigChecks(res.second));
     return r;
 }
@@ -783,17 +672,20 @@ CryptResult Backend::decrypt(int in, int out)
 CryptResult Backend::verifyOpaque(int in, int out)
 {
     CryptResult r;
-    auto ctx = newContext();
-    ctx->setFlag("trust-model", "always");
-    Data din = fdData(in), dout = fdData(out);
-    VerificationResult vr = ctx->verifyOpaqueSignature(din, dout);
-    if (vr.error() && vr.signatures().empty()) {
+    Session ctx = session(r, AlwaysTrust);
+    if (!ctx)
+        return r;
+    FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out);
+    VerificationResult vr = ctx->verifyOpaqueSignature(din.data, dout.data);
+    // A write that failed is a failure even with the signature checked.
+    const bool writeFailed = vr.error() && (vr.error().code() == GPG_ERR_ENOSPC || vr.error().code() == GPG_ERR_EDQUOT ||
+                                            vr.error().code() == GPG_ERR_EFBIG || vr.error().code() == GPG_ERR_EIO);
+    if (vr.error() && (vr.signatures().empty() || writeFailed)) {
+        noteFailure(r, vr.error(), pass_);
         if (vr.error().code() == GPG_ERR_NO_DATA)
             r.notPgp = true;
-        noteFailure(r, vr.error(), pass_);
         return r;
     }
-    r.ok = true;
     fillSigs(r, sigChecks(vr));
     return r;
 }
@@ -801,15 +693,15 @@ CryptResult Backend::verifyOpaque(int in, int out)
 CryptResult Backend::verifyDetached(int sig, int text)
 {
     CryptResult r;
-    auto ctx = newContext();
-    ctx->setFlag("trust-model", "always");
-    Data dsig = fdData(sig), dtext = fdData(text);
-    VerificationResult vr = ctx->verifyDetachedSignature(dsig, dtext);
+    Session ctx = session(r, AlwaysTrust);
+    if (!ctx)
+        return r;
+    FdData dsig = fdData(sig, Direction::In), dtext = fdData(text, Direction::In);
+    VerificationResult vr = ctx->verifyDetachedSignature(dsig.data, dtext.data);
     if (vr.error() && vr.signatures().empty()) {
         noteFailure(r, vr.error(), pass_);
         return r;
     }
-    r.ok = true;
     fillSigs(r, sigChecks(vr));
     return r;
 }
@@ -817,169 +709,201 @@ CryptResult Backend::verifyDetached(int sig, int text)
 ImportSummary Backend::importKeys(const std::string &data)
 {
     ImportSummary s;
-    auto ctx = newContext();
-    ctx->setFlag("trust-model", "always");
+    Session ctx = session(s, AlwaysTrust);
+    if (!ctx)
+        return s;
     Data d(data.data(), data.size(), true);
     ImportResult ir = ctx->importKeys(d);
     if (ir.error()) {
-        s.error = errText(ir.error());
+        s.fail(ir.error());
         return s;
     }
-    s.ok = true;
     s.considered = ir.numConsidered();
-    s.newKeys = ir.numImported() - ir.numSecretKeysImported();
-    if (s.newKeys < 0)
-        s.newKeys = 0;
+    // gpg counts the public keys it imported here, also those that came with a secret key.
+    s.newKeys = ir.numImported();
     s.unchanged = ir.numUnchanged();
     s.newUids = ir.newUserIDs();
     s.newSigs = ir.newSignatures();
     s.newSubkeys = ir.newSubkeys();
     s.secretRead = ir.numSecretKeysConsidered();
+    s.newSecret = ir.numSecretKeysImported();
     std::set<std::string> seen;
     for (const Import &imp : ir.imports()) {
         if (imp.error() || !imp.fingerprint())
             continue;
-        if ((imp.status() & Import::NewKey) && seen.insert(upperHex(imp.fingerprint())).second)
+        const bool added = imp.status() & (Import::NewKey | Import::ContainedSecretKey);
+        if (added && seen.insert(upperHex(imp.fingerprint())).second)
             s.newFprs.push_back(upperHex(imp.fingerprint()));
     }
     return s;
 }
 
-bool Backend::exportKey(const std::string &fpr, bool armor, std::string &out, std::string &error)
+GpgResult Backend::exportKey(const std::string &fpr, bool armor, std::string &out)
 {
-    auto ctx = newContext(armor);
+    GpgResult r;
+    Session ctx = session(r, armor ? unsigned(Armor) : 0u);
+    if (!ctx)
+        return r;
     Data d;
-    Error e = ctx->exportPublicKeys(fpr.c_str(), d);
-    if (e) {
-        error = errText(e);
-        return false;
+    if (Error e = ctx->exportPublicKeys(fpr.c_str(), d)) {
+        r.fail(e);
+        return r;
     }
     out = d.toString();
-    if (out.empty()) {
-        error = "nothing exported";
-        return false;
-    }
-    return true;
-}
-
-bool Backend::deleteKey(const std::string &fpr, bool withSecret, std::string &error)
-{
-    CContext c(pass_);
-    if (!c.ctx) {
-        error = "GnuPG cannot be started";
-        return false;
-    }
-    gpgme_key_t key = nullptr;
-    gpgme_error_t e = gpgme_get_key(c.ctx, fpr.c_str(), &key, 0);
-    if (e) {
-        error = gpgme_strerror(e);
-        return false;
-    }
-    unsigned flags = GPGME_DELETE_FORCE | (withSecret ? GPGME_DELETE_ALLOW_SECRET : 0);
-    e = gpgme_op_delete_ext(c.ctx, key, flags);
-    gpgme_key_unref(key);
-    if (e) {
-        error = gpgme_strerror(e);
-        return false;
-    }
-    return true;
-}
-
-CryptResult Backend::certify(const std::string &targetFpr, const std::string &signerFpr)
-{
-    CryptResult r;
-    CContext c(pass_);
-    if (!c.ctx) {
-        r.error = "GnuPG cannot be started";
-        return r;
-    }
-    gpgme_key_t target = nullptr, signer = nullptr;
-    if (gpgme_get_key(c.ctx, targetFpr.c_str(), &target, 0) ||
-        gpgme_get_key(c.ctx, signerFpr.c_str(), &signer, 1)) {
-        if (target)
-            gpgme_key_unref(target);
-        r.noSecretKey = true;
-        r.error = "key not available";
-        return r;
-    }
-    gpgme_signers_add(c.ctx, signer);
-    gpgme_error_t e = gpgme_op_keysign(c.ctx, target, nullptr, 0, GPGME_KEYSIGN_NOEXPIRE);
-    if (!e && pass_.failed())
-        e = gpg_error(GPG_ERR_BAD_PASSPHRASE);
-    gpgme_key_unref(target);
-    gpgme_key_unref(signer);
-    if (e) {
-        noteFailure(r, Error(e), pass_);
-        return r;
-    }
-    r.ok = true;
+    if (out.empty())
+        r.fail(GPG_ERR_NO_PUBKEY, "nothing exported");
+    else if (armor)
+        out = withVersionLine(out);
     return r;
 }
 
-bool Backend::createKey(const std::string &uid, const std::string &algo, const std::string &subAlgo,
-                        const std::string &passphrase, std::string &fprOut, std::string &error)
+GpgResult Backend::deleteKey(const std::string &fpr, bool withSecret)
+{
+    GpgResult r;
+    Session ctx = session(r, AlwaysTrust);
+    if (!ctx)
+        return r;
+    if (Error e = Missing::deleteKey(ctx, fpr, withSecret))
+        r.fail(e);
+    return r;
+}
+
+CryptResult Backend::certify(const std::string &targetFpr, const KeyInfo &signer)
+{
+    CryptResult r;
+    Session ctx = session(r, AlwaysTrust);
+    if (!ctx)
+        return r;
+    forgetPassphrases(signer);
+    Error e = Missing::signKey(ctx, targetFpr, signer.fpr);
+    forgetPassphrases(signer);
+    if (!e && pass_.failed())
+        e = Error::fromCode(GPG_ERR_BAD_PASSPHRASE);
+    if (e)
+        noteFailure(r, e, pass_);
+    return r;
+}
+
+GpgResult Backend::createKey(const std::string &uid, const std::string &algo, const std::string &subAlgo,
+                             const std::string &passphrase, std::string &fprOut)
 {
     PassSource fixed(con_, passphrase);
     Provider prov(fixed);
-    auto ctx = Context::create(OpenPGP);
-    ctx->setPinentryMode(Context::PinentryLoopback);
-    ctx->setPassphraseProvider(&prov);
+    GpgResult r;
+    Session ctx = Session::open(r, &prov);
+    if (!ctx)
+        return r;
     unsigned flags = GPGME_CREATE_NOEXPIRE | GPGME_CREATE_SIGN | GPGME_CREATE_CERT;
     if (passphrase.empty())
         flags |= GPGME_CREATE_NOPASSWD;
     KeyGenerationResult kr = ctx->createKeyEx(uid.c_str(), algo.c_str(), 0, 0, Key(), flags);
     if (kr.error()) {
-        error = errText(kr.error());
-        return false;
+        r.fail(kr.error());
+        return r;
     }
     fprOut = upperHex(kr.fingerprint());
-    Error e;
-    Key k = ctx->key(fprOut.c_str(), e, true);
-    if (e) {
-        error = errText(e);
-        return false;
-    }
+    Key k = keyFor(r, *ctx, fprOut, true);
+    if (!r.ok())
+        return r;
     fixed.reset();
-    e = ctx->createSubkey(k, subAlgo.c_str(), 0, 0, GPGME_CREATE_ENCR | GPGME_CREATE_NOEXPIRE);
-    if (e) {
-        error = errText(e);
-        return false;
-    }
-    return true;
+    if (Error e = ctx->createSubkey(k, subAlgo.c_str(), 0, 0, GPGME_CREATE_ENCR | GPGME_CREATE_NOEXPIRE))
+        r.fail(e);
+    return r;
 }
 
-bool Backend::addUid(const std::string &fpr, const std::string &uid, std::string &error)
+GpgResult Backend::addUid(const KeyInfo &key, const std::string &uid)
 {
-    auto ctx = newContext();
-    Error e;
-    Key k = ctx->key(fpr.c_str(), e, true);
-    if (!e)
-        e = ctx->addUid(k, uid.c_str());
-    if (e) {
-        error = errText(e);
-        return false;
-    }
-    return true;
+    GpgResult r;
+    Session ctx = session(r);
+    if (!ctx)
+        return r;
+    Key k = keyFor(r, *ctx, key.fpr, true);
+    if (!r.ok())
+        return r;
+    forgetPassphrases(key);
+    Error e = ctx->addUid(k, uid.c_str());
+    forgetPassphrases(key);
+    if (!e && pass_.failed())
+        e = Error::fromCode(GPG_ERR_BAD_PASSPHRASE);
+    if (e)
+        noteFailure(r, e, pass_);
+    return r;
 }
 
-bool Backend::changePassphrase(const std::string &fpr, std::string &error)
-{
-    auto ctx = newContext();
-    Error e;
-    Key k = ctx->key(fpr.c_str(), e, true);
-    if (!e)
-        e = ctx->passwd(k);
-    if (e) {
-        error = errText(e);
-        return false;
+// Answers the agent's questions in a fixed order, and none again after a wrong answer.
+class Sequence : public PassphraseProvider {
+public:
+    explicit Sequence(std::vector<std::string> answers) : answers_(std::move(answers)) {}
+    char *getPassphrase(const char *, const char *, bool previousWasBad, bool &canceled) override
+    {
+        canceled = previousWasBad || next_ >= answers_.size();
+        if (canceled)
+            return nullptr;
+        const std::string &pw = answers_[next_++];
+        char *copy = static_cast<char *>(std::malloc(pw.size() + 1));
+        std::memcpy(copy, pw.c_str(), pw.size() + 1);
+        return copy;
     }
-    return true;
+    ~Sequence() override
+    {
+        for (std::string &a : answers_)
+            std::fill(a.begin(), a.end(), '\0');
+    }
+
+private:
+    std::vector<std::string> answers_;
+    size_t next_ = 0;
+};
+
+bool Backend::unlocks(const Key &key, const std::string &passphrase)
+{
+    Sequence answer({passphrase});
+    GpgResult r;
+    Session ctx = Session::open(r, &answer, AlwaysTrust);
+    if (!ctx)
+        return false;
+    ctx->addSigningKey(key);
+    Data text("x", 1, true), sig;
+    SigningResult sr = ctx->sign(text, sig, Detached);
+    return !sr.error() && !sr.createdSignatures().empty();
+}
+
+// Through the loopback the agent's questions for the current and the new pass phrase look
+// alike, so each pass phrase is proven by a signature: the current one before the change
+// (a wrong one changes nothing), the new one after it.
+GpgResult Backend::changePassphrase(const KeyInfo &key, const std::string &current, const std::string &fresh)
+{
+    GpgResult r;
+    Sequence answers({current, fresh});
+    Session ctx = Session::open(r, &answers);
+    if (!ctx)
+        return r;
+    Key k = keyFor(r, *ctx, key.fpr, true);
+    if (!r.ok())
+        return r;
+    forgetPassphrases(key);
+    const bool currentGood = unlocks(k, current);
+    forgetPassphrases(key);
+    if (!currentGood) {
+        r.badPass = true;
+        r.fail(GPG_ERR_BAD_PASSPHRASE);
+        return r;
+    }
+    Error e = ctx->passwd(k);
+    forgetPassphrases(key);
+    if (!e && !unlocks(k, fresh))
+        e = Error::fromCode(GPG_ERR_GENERAL);
+    forgetPassphrases(key);
+    if (e)
+        r.fail(e, e.code() == GPG_ERR_GENERAL ? "the new pass phrase was not taken" : std::string());
+    return r;
 }
 
 // Answers gpg's edit-key prompts from a function of the prompt's keyword.
 class ScriptInteractor : public EditInteractor {
 public:
     using Answer = std::function<std::string(const std::string &keyword)>;
+    static constexpr const char *giveUp = "\x01"; // an unexpected prompt ends the edit
     explicit ScriptInteractor(Answer a) : answer_(std::move(a)) {}
     const char *action(Error &) const override { return reply_.c_str(); }
     unsigned int nextState(unsigned int status, const char *args, Error &err) const override
@@ -988,7 +912,7 @@ public:
             status != GPGME_STATUS_GET_HIDDEN)
             return state();
         reply_ = answer_(args ? args : "");
-        if (reply_ == "\x01") { // give up
+        if (reply_ == giveUp) {
             err = Error::fromCode(GPG_ERR_GENERAL);
             return ErrorState;
         }
@@ -1000,74 +924,115 @@ private:
     mutable std::string reply_;
 };
 
-static bool runEdit(Context &ctx, const Key &k, std::unique_ptr<EditInteractor> ia, std::string &error)
+static GpgResult runEdit(Context &ctx, const Key &k, std::unique_ptr<EditInteractor> ia)
 {
+    GpgResult r;
     Data out;
-    Error e = ctx.edit(k, std::move(ia), out);
-    if (e) {
-        error = errText(e);
-        return false;
-    }
-    return true;
+    if (Error e = ctx.edit(k, std::move(ia), out))
+        r.fail(e);
+    return r;
 }
 
-bool Backend::setOwnerTrust(const std::string &fpr, int trust, std::string &error)
+GpgResult Backend::setOwnerTrust(const std::string &fpr, int trust)
 {
-    auto ctx = newContext();
-    Error e;
-    Key k = ctx->key(fpr.c_str(), e, false);
-    if (e) {
-        error = errText(e);
-        return false;
-    }
-    return runEdit(*ctx, k, std::make_unique<GpgSetOwnerTrustEditInteractor>(Key::OwnerTrust(trust)), error);
+    GpgResult r;
+    Session ctx = session(r);
+    if (!ctx)
+        return r;
+    Key k = keyFor(r, *ctx, fpr, false);
+    if (!r.ok())
+        return r;
+    return runEdit(*ctx, k, std::make_unique<GpgSetOwnerTrustEditInteractor>(Key::OwnerTrust(trust)));
 }
 
-bool Backend::setDisabled(const std::string &fpr, bool disabled, std::string &error)
+GpgResult Backend::setDisabled(const std::string &fpr, bool disabled)
 {
-    auto ctx = newContext();
-    Error e;
-    Key k = ctx->key(fpr.c_str(), e, false);
-    if (e) {
-        error = errText(e);
-        return false;
-    }
-    int step = 0;
-    auto script = [&step, disabled](const std::string &kw) -> std::string {
-        if (kw == "keyedit.prompt")
-            return step++ == 0 ? (disabled ? "disable" : "enable") : "save";
+    GpgResult r;
+    Session ctx = session(r);
+    if (!ctx)
+        return r;
+    Key k = keyFor(r, *ctx, fpr, false);
+    if (!r.ok())
+        return r;
+    bool sent = false;
+    auto script = [&sent, disabled](const std::string &kw) -> std::string {
+        if (kw == "keyedit.prompt") {
+            if (sent)
+                return "save";
+            sent = true;
+            return disabled ? "disable" : "enable";
+        }
         if (kw == "keyedit.save.okay")
             return "Y";
-        return "\x01";
+        return ScriptInteractor::giveUp;
     };
-    return runEdit(*ctx, k, std::make_unique<ScriptInteractor>(script), error);
+    return runEdit(*ctx, k, std::make_unique<ScriptInteractor>(script));
 }
 
-bool Backend::revokeKey(const std::string &fpr, std::string &error)
+GpgResult Backend::revokeKey(const KeyInfo &key)
 {
-    auto ctx = newContext();
-    Error e;
-    Key k = ctx->key(fpr.c_str(), e, true);
-    if (e) {
-        error = errText(e);
-        return false;
-    }
+    GpgResult r;
+    Session ctx = session(r);
+    if (!ctx)
+        return r;
+    Key k = keyFor(r, *ctx, key.fpr, true);
+    if (!r.ok())
+        return r;
     auto ia = std::make_unique<GpgRevokeKeyEditInteractor>();
     ia->setReason(RevocationReason::Compromised);
-    return runEdit(*ctx, k, std::move(ia), error);
+    forgetPassphrases(key);
+    r = runEdit(*ctx, k, std::move(ia));
+    forgetPassphrases(key);
+    if (r.ok() && pass_.failed())
+        r.fail(GPG_ERR_BAD_PASSPHRASE);
+    if (!r.ok())
+        noteFailure(r, r.error, pass_);
+    return r;
 }
 
-bool Backend::deleteSigs(const std::string &fpr, const std::vector<std::vector<bool>> &remove,
-                         std::string &error)
+GpgResult Backend::deleteUid(const std::string &fpr, size_t uidIndex)
 {
-    auto ctx = newContext();
-    Error e;
-    Key k = ctx->key(fpr.c_str(), e, false);
-    if (e) {
-        error = errText(e);
-        return false;
-    }
-    // gpg walks the signatures of the selected user ID in listing order, revocations included.
+    GpgResult r;
+    Session ctx = session(r);
+    if (!ctx)
+        return r;
+    Key k = keyFor(r, *ctx, fpr, false);
+    if (!r.ok())
+        return r;
+    enum class Step { Select, Delete, Save } step = Step::Select;
+    auto script = [&](const std::string &kw) -> std::string {
+        if (kw == "keyedit.prompt") {
+            switch (step) {
+            case Step::Select:
+                step = Step::Delete;
+                return "uid " + std::to_string(uidIndex + 1);
+            case Step::Delete:
+                step = Step::Save;
+                return "deluid";
+            case Step::Save:
+                return "save";
+            }
+        }
+        if (kw == "keyedit.remove.uid.okay" || kw == "keyedit.save.okay")
+            return "Y";
+        return ScriptInteractor::giveUp;
+    };
+    return runEdit(*ctx, k, std::make_unique<ScriptInteractor>(script));
+}
+
+GpgResult Backend::deleteSigs(const std::string &fpr, const std::vector<std::vector<bool>> &remove)
+{
+    GpgResult r;
+    Session ctx = session(r, AlwaysTrust);
+    if (!ctx)
+        return r;
+    // The plan needs the key's signatures, in the order gpg walks them.
+    ctx->setKeyListMode(Local | Signatures);
+    Key k = keyFor(r, *ctx, fpr, false);
+    if (!r.ok())
+        return r;
+    // gpg asks about every signature of a selected user ID, revocations included; remove
+    // counts the certifications without the revocations.
     std::vector<std::vector<bool>> plan;
     size_t u = 0;
     for (const UserID &uid : k.userIDs()) {
@@ -1084,87 +1049,41 @@ bool Backend::deleteSigs(const std::string &fpr, const std::vector<std::vector<b
         plan.push_back(row);
         ++u;
     }
+    auto wanted = [&](size_t i) { return std::find(plan[i].begin(), plan[i].end(), true) != plan[i].end(); };
+    // One user ID at a time: select it, delsig through its signatures, deselect it.
+    enum class Step { Select, DeleteSigs, Deselect } step = Step::Select;
     size_t current = 0, sigIndex = 0;
-    int phase = 0; // 0: select next uid, 1: delsig sent
     auto script = [&](const std::string &kw) -> std::string {
         if (kw == "keyedit.prompt") {
-            if (phase == 1) {
-                // back at the prompt: deselect this user ID
-                phase = 0;
-                ++current;
-                return "uid " + std::to_string(current);
-            }
-            while (current < plan.size()) {
-                bool any = false;
-                for (bool b : plan[current])
-                    any = any || b;
-                if (any)
-                    break;
-                ++current;
-            }
-            if (current >= plan.size())
-                return "save";
-            if (phase == 0) {
-                phase = 2;
+            switch (step) {
+            case Step::Deselect:
+                step = Step::Select;
+                return "uid " + std::to_string(++current);
+            case Step::DeleteSigs:
+                step = Step::Deselect;
                 sigIndex = 0;
+                return "delsig";
+            case Step::Select:
+                while (current < plan.size() && !wanted(current))
+                    ++current;
+                if (current >= plan.size())
+                    return "save";
+                step = Step::DeleteSigs;
                 return "uid " + std::to_string(current + 1);
             }
-            phase = 1;
-            return "delsig";
         }
+        if (kw == "keyedit.delsig.selfsig")
+            return "Y"; // asked only after a yes to the signature itself
         if (kw.rfind("keyedit.delsig.", 0) == 0) {
-            if (kw == "keyedit.delsig.selfsig")
-                return "Y";
             bool del = current < plan.size() && sigIndex < plan[current].size() && plan[current][sigIndex];
             ++sigIndex;
             return del ? "Y" : "N";
         }
         if (kw == "keyedit.save.okay")
             return "Y";
-        return "\x01";
+        return ScriptInteractor::giveUp;
     };
-    return runEdit(*ctx, k, std::make_unique<ScriptInteractor>(script), error);
-}
-
-static std::string defaultHome()
-{
-    const char *home = std::getenv("HOME");
-    if (!home || !*home) {
-        const passwd *pw = getpwuid(getuid());
-        home = pw && pw->pw_dir ? pw->pw_dir : "";
-    }
-    return std::string(home) + "/.gnupg";
-}
-
-void Backend::forgetPassphrases()
-{
-    if (agentSocket_.empty())
-        agentSocket_ = agentSocketPath(homeDir(), defaultHome());
-    AgentSession s;
-    if (!s.open(agentSocket_))
-        return; // no agent, so nothing is cached
-    // The agent's SIGHUP request drops every cached pass phrase at once; going through
-    // KEYINFO --list instead makes it read every secret key file of the ring.
-    if (s.request("RELOADAGENT"))
-        return;
-    std::vector<std::string> status;
-    if (!s.request("KEYINFO --list", &status))
-        return;
-    for (const std::string &line : status) {
-        // "KEYINFO <grip> <type> <serial> <idstr> <cached> ..."
-        std::vector<std::string> f;
-        size_t p = 0;
-        while (p <= line.size()) {
-            size_t q = line.find(' ', p);
-            f.push_back(line.substr(p, q == std::string::npos ? std::string::npos : q - p));
-            if (q == std::string::npos)
-                break;
-            p = q + 1;
-        }
-        if (f.size() >= 6 && f[0] == "KEYINFO" && f[5] == "1" &&
-            f[1].find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos)
-            s.request("CLEAR_PASSPHRASE --mode=normal " + f[1]);
-    }
+    return runEdit(*ctx, k, std::make_unique<ScriptInteractor>(script));
 }
 
 DataKind identifyData(const std::string &head)

@@ -1,10 +1,13 @@
 #include "commands.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <set>
 
 namespace pgpc {
@@ -40,6 +43,20 @@ std::vector<std::string> splitWords(const std::string &text)
         out.push_back(cur);
     out.erase(std::remove(out.begin(), out.end(), std::string()), out.end());
     return out;
+}
+
+int reportFailure(const Console &con, const GpgResult &r, int exitCode, const std::string &output)
+{
+    if (r.badPass) {
+        con.line();
+        con.say("Error:  Bad pass phrase.");
+    } else if (r.diskFull()) {
+        con.say("Error writing file '%s'.", {output.empty() ? std::string("stdout") : output});
+        con.line(r.text());
+    } else {
+        con.line("GnuPG: " + r.text());
+    }
+    return exitCode;
 }
 
 namespace {
@@ -87,14 +104,17 @@ Found findOne(Ctx &c, const std::vector<KeyInfo> &keys, const std::string &arg, 
     return Found::Ambiguous;
 }
 
+int report(Ctx &c, const GpgResult &r, int exitCode, const std::string &output = {})
+{
+    return reportFailure(c.con, r, exitCode, output);
+}
+
 bool listOrFail(Ctx &c, std::vector<KeyInfo> &keys, bool secretOnly, bool validate = false)
 {
-    std::string err;
-    if (!c.be.listKeys(keys, false, false, secretOnly, &err, validate)) {
-        c.con.line("GnuPG: " + err);
-        return false;
-    }
-    return true;
+    GpgResult r = c.be.listKeys(keys, false, false, secretOnly, validate);
+    if (!r.ok())
+        report(c, r, ExitKeyView);
+    return r.ok();
 }
 
 // Only the keys the recipients can name: gpg's substring and key-ID search is a superset of
@@ -114,17 +134,16 @@ bool listRecipients(Ctx &c, std::vector<KeyInfo> &keys, const std::vector<std::s
         else
             return listOrFail(c, keys, false, true);
     }
-    std::string err;
     if (patterns.empty() || c.s.encryptToSelf)
         patterns.clear();
-    if (!c.be.listKeysFast(keys, false, false, &err, patterns)) {
-        c.con.line("GnuPG: " + err);
-        return false;
-    }
-    return true;
+    GpgResult r = c.be.listKeysFast(keys, false, false, patterns);
+    if (!r.ok())
+        report(c, r, ExitEncrypt);
+    return r.ok();
 }
 
-// The key that signs: -u, else MyName, else the first usable secret key.
+// The key that signs: -u, else MyName, else GnuPG's default-key, else the first usable
+// secret key.
 const KeyInfo *ownKey(Ctx &c, const std::vector<KeyInfo> &secret, bool forSigning)
 {
     const KeyInfo *k = nullptr;
@@ -134,6 +153,8 @@ const KeyInfo *ownKey(Ctx &c, const std::vector<KeyInfo> &secret, bool forSignin
             return nullptr;
         return k;
     }
+    if ((k = c.be.gnupgDefaultKey(secret)))
+        return k;
     for (const KeyInfo &s : secret)
         if (!s.revoked && !s.expired && !s.disabled && (!forSigning || s.canSign))
             return &s;
@@ -172,14 +193,11 @@ int cmdList(Ctx &c, ListStyle style)
         }
     }
     {
-        std::string err;
-        bool ok = style == ListStyle::CheckSigs
-                      ? c.be.listKeys(keys, true, true, secret, &err)
-                      : c.be.listKeysFast(keys, style == ListStyle::Sigs, secret, &err);
-        if (!ok) {
-            c.con.line("GnuPG: " + err);
-            return ExitKeyView;
-        }
+        GpgResult r = style != ListStyle::CheckSigs ? c.be.listKeysFast(keys, style == ListStyle::Sigs, secret)
+                      : secret                      ? c.be.listKeys(keys, true, true, secret)
+                                                    : c.be.checkKeysFast(keys);
+        if (!r.ok())
+            return report(c, r, ExitKeyView);
     }
 haveKeys:
     if (!ops.empty() && !ops[0].empty() && ops[0] != "*") {
@@ -205,10 +223,8 @@ int importData(Ctx &c, const std::string &data, const std::string &name)
     c.con.line();
     c.con.say("Looking for new keys...");
     ImportSummary s = c.be.importKeys(data);
-    if (!s.ok) {
-        c.con.line("GnuPG: " + s.error);
-        return ExitKeyAdd;
-    }
+    if (!s.ok())
+        return report(c, s, ExitKeyAdd);
     if (s.considered == 0 && s.secretRead == 0) {
         c.con.say("Error: '%s' is not a ciphertext, signature, or key file.", {name});
         return ExitKeyAdd;
@@ -218,7 +234,7 @@ int importData(Ctx &c, const std::string &data, const std::string &name)
     for (const std::string &f : s.newFprs)
         if (auto k = c.be.keyByFpr(f))
             c.con.line(keyLines(*k, lo).front());
-    if (s.newKeys == 0 && s.newUids == 0 && s.newSigs == 0 && s.newSubkeys == 0) {
+    if (s.newKeys == 0 && s.newUids == 0 && s.newSigs == 0 && s.newSubkeys == 0 && s.newSecret == 0) {
         c.con.line();
         c.con.say("No new keys or signatures in keyfile.");
         return ExitOk;
@@ -228,6 +244,8 @@ int importData(Ctx &c, const std::string &data, const std::string &name)
     c.con.say("%4d new key(s)", {std::to_string(s.newKeys)});
     c.con.say("%4d new signatures(s)", {std::to_string(s.newSigs)});
     c.con.say("%4d new user ID(s)", {std::to_string(s.newUids)});
+    if (s.newSecret > 0)
+        c.con.say("%4d new secret key(s)", {std::to_string(s.newSecret)});
     return ExitOk;
 }
 
@@ -275,11 +293,9 @@ int cmdExtract(Ctx &c)
     }
     const bool armor = c.inv.armor || c.s.armor;
     file = c.inv.outFile ? *c.inv.outFile : keyFileName(file, armor);
-    std::string block, err;
-    if (!c.be.exportKey(k->fpr, armor, block, err)) {
-        c.con.line("GnuPG: " + err);
-        return ExitKeyExtract;
-    }
+    std::string block;
+    if (GpgResult r = c.be.exportKey(k->fpr, armor, block); !r.ok())
+        return report(c, r, ExitKeyExtract);
     std::string content;
     if (armor) {
         ListOptions lo;
@@ -292,10 +308,8 @@ int cmdExtract(Ctx &c)
     OutputFile out;
     if (!out.open(c.con, file, false))
         return ExitKeyExtract;
-    if (write(out.fd(), content.data(), content.size()) != ssize_t(content.size())) {
-        c.con.say("Error writing file '%s'.", {out.path()});
+    if (!out.write(c.con, content))
         return ExitKeyExtract;
-    }
     if (!out.commit(c.con))
         return ExitKeyExtract;
     c.con.line();
@@ -303,6 +317,43 @@ int cmdExtract(Ctx &c)
         c.con.say("Transport armor file: %s", {out.path()});
     c.con.say("Key extracted to file '%s'.", {out.path()});
     return ExitOk;
+}
+
+// The user IDs of k that the argument names, when it names them by their text.
+std::vector<size_t> namedUids(Ctx &c, const KeyInfo &k, const std::string &arg)
+{
+    std::vector<size_t> out;
+    KeySelector sel = parseKeySelector(argToUtf8(c.s, arg));
+    if (sel.kind != KeySelector::Substring)
+        return out;
+    for (size_t i = 0; i < k.uids.size(); ++i)
+        if (containsNoCase(k.uids[i].uid, sel.text))
+            out.push_back(i);
+    return out;
+}
+
+// PGP 2.6 offers to take away just the user ID named when the key has others.
+int removeUid(Ctx &c, const KeyInfo &k, const std::string &arg, bool &declined)
+{
+    declined = false;
+    std::vector<size_t> named = namedUids(c, k, arg);
+    if (c.s.batchMode || k.uids.size() < 2 || named.empty() || named.size() == k.uids.size())
+        return -1;
+    c.con.say("Key has more than one user ID.");
+    if (c.con.ask(c.con.tr("Do you want to remove the whole key (y/N)? ")))
+        return -1;
+    for (size_t i = 0; i < named.size(); ++i) {
+        const std::string &uid = k.uids[named[i]].uid;
+        if (!c.con.ask(c.con.tr("Remove \"%s\" (y/N)? ", {uid})))
+            continue;
+        if (GpgResult r = c.be.deleteUid(k.fpr, named[i]); !r.ok())
+            return report(c, r, ExitKeyRemove);
+        c.con.say("User ID removed from key ring.");
+        return ExitOk;
+    }
+    declined = true;
+    c.con.say("Key not removed.");
+    return ExitKeyRemove;
 }
 
 int cmdRemove(Ctx &c)
@@ -323,11 +374,16 @@ int cmdRemove(Ctx &c)
     c.con.line();
     describeKey(c, *k);
     c.con.line();
+    bool declined = false;
+    if (int code = removeUid(c, *k, ops[0], declined); code >= 0)
+        return code;
     bool withSecret = false;
     if (k->hasSecret) {
         c.con.say("Key or user ID is also present in secret keyring.");
         if (c.s.batchMode) {
+            // GnuPG cannot take away the public key and keep the secret one.
             c.con.say("A key with a secret part is not removed in batch mode.");
+            c.con.say("Run the command without +batchmode to remove it with its secret key.");
             return ExitKeyRemove;
         }
         if (!c.con.ask(c.con.tr("Are you sure you want this key removed (y/N)? ")) ||
@@ -342,9 +398,8 @@ int cmdRemove(Ctx &c)
             return ExitKeyRemove;
         }
     }
-    std::string err;
-    if (!c.be.deleteKey(k->fpr, withSecret, err)) {
-        c.con.line("GnuPG: " + err);
+    if (GpgResult r = c.be.deleteKey(k->fpr, withSecret); !r.ok()) {
+        report(c, r, ExitKeyRemove);
         c.con.say("Key not removed.");
         return ExitKeyRemove;
     }
@@ -360,11 +415,11 @@ int cmdKeySign(Ctx &c)
         return ExitBadArg;
     }
     std::vector<KeyInfo> keys, secret;
-    std::string err;
-    if (!c.be.listKeys(keys, true, false, false, &err) || !c.be.listKeys(secret, false, false, true, &err)) {
-        c.con.line("GnuPG: " + err);
-        return ExitKeySign;
-    }
+    GpgResult listed = c.be.listKeys(keys, true, false, false);
+    if (listed.ok())
+        listed = c.be.listKeys(secret, false, false, true);
+    if (!listed.ok())
+        return report(c, listed, ExitKeySign);
     const KeyInfo *target = nullptr;
     if (findOne(c, keys, ops[0], target) != Found::One)
         return ExitNoKey;
@@ -395,18 +450,9 @@ int cmdKeySign(Ctx &c)
     c.con.line();
     c.con.say("A secret key is required to make a signature.");
     describeKey(c, *me);
-    c.be.forgetPassphrases();
-    CryptResult r = c.be.certify(target->fpr, me->fpr);
-    c.be.forgetPassphrases();
-    if (!r.ok) {
-        if (r.badPass) {
-            c.con.line();
-            c.con.say("Error:  Bad pass phrase.");
-        } else {
-            c.con.line("GnuPG: " + r.error);
-        }
-        return ExitKeySign;
-    }
+    CryptResult r = c.be.certify(target->fpr, *me);
+    if (!r.ok())
+        return report(c, r, ExitKeySign);
     if (c.app.pass.wasAsked())
         c.con.say("Pass phrase is good.  Just a moment....");
     c.con.say("Key signature certificate added.");
@@ -497,14 +543,110 @@ void reportSigs(Ctx &c, const std::vector<SigCheck> &sigs, int &exitCode)
     }
 }
 
-bool passFailed(Ctx &c, const CryptResult &r)
+void cannotEncryptTo(Ctx &c, const std::string &who)
 {
-    if (r.badPass) {
-        c.con.line();
-        c.con.say("Error:  Bad pass phrase.");
-        return true;
+    c.con.say("Cannot find the public key matching userid '%s'", {who});
+    c.con.say("This user will not be able to decrypt this message.");
+}
+
+// The recipients' keys, each once, with PGP's warnings about those that cannot be used.
+class RecipientChoice {
+public:
+    RecipientChoice(Ctx &c, const std::vector<KeyInfo> &keys) : c_(c), keys_(keys) {}
+
+    void add(const std::string &asked)
+    {
+        const KeyInfo *k = nullptr;
+        Found f = findOne(c_, keys_, asked, k, true);
+        if (f == Found::One)
+            return use(*k, asked);
+        // "alice bob" as one argument names two recipients when it names no key itself.
+        auto parts = splitWords(asked);
+        if (f == Found::None && (parts.size() > 1 || (parts.size() == 1 && parts[0] != asked))) {
+            for (const std::string &p : parts) {
+                const KeyInfo *pk = nullptr;
+                Found pf = findOne(c_, keys_, p, pk);
+                if (pf == Found::One)
+                    use(*pk, p);
+                else if (pf == Found::None)
+                    cannotEncryptTo(c_, p);
+            }
+            return;
+        }
+        findOne(c_, keys_, asked, k); // says why
+        if (f == Found::None)
+            cannotEncryptTo(c_, asked);
     }
-    return false;
+
+    void addSelf(const KeyInfo &own)
+    {
+        for (const KeyInfo &k : keys_)
+            if (k.fpr == own.fpr && isUsableForEncryption(k) && seen_.insert(k.fpr).second)
+                fprs_.push_back(k.fpr);
+    }
+
+    const std::vector<std::string> &fingerprints() const { return fprs_; }
+
+private:
+    void use(const KeyInfo &k, const std::string &asked)
+    {
+        if (!seen_.insert(k.fpr).second)
+            return;
+        describeKey(c_, k);
+        if (!isUsableForEncryption(k))
+            return cannotEncryptTo(c_, asked);
+        if (!k.valid) {
+            c_.con.line();
+            c_.con.say("WARNING:  Because this public key is not certified with a trusted\n"
+                       "signature, it is not known with high confidence that this public key\n"
+                       "actually belongs to: \"%s\".", {k.firstUid()});
+            if (!c_.s.batchMode &&
+                !c_.con.ask(c_.con.tr("Are you sure you want to use this public key (y/N)? ")))
+                return;
+        }
+        fprs_.push_back(k.fpr);
+    }
+
+    Ctx &c_;
+    const std::vector<KeyInfo> &keys_;
+    std::vector<std::string> fprs_;
+    std::set<std::string> seen_;
+};
+
+// The recipients named after the file, or asked for when there are none.
+std::vector<std::string> recipientArgs(Ctx &c)
+{
+    const auto &ops = c.inv.operands;
+    std::vector<std::string> wanted(ops.begin() + (c.inv.filter ? 0 : 1), ops.end());
+    return wanted;
+}
+
+void askRecipient(Ctx &c, std::vector<std::string> &wanted)
+{
+    c.con.line();
+    c.con.print("A user ID is required to select the recipient's public key.\n"
+                "Enter the recipient's user ID: ");
+    std::string who;
+    if (c.con.readLine(who) && !who.empty())
+        wanted.push_back(who);
+    else
+        c.con.line();
+}
+
+// The result file's line, as PGP words it for each kind of output.
+void sayResultFile(Ctx &c, const OutputFile &out, const char *what)
+{
+    if (c.inv.filter)
+        return;
+    c.con.line();
+    c.con.say(what, {out.path()});
+}
+
+int finishOutput(Ctx &c, OutputFile &out, int failCode)
+{
+    if (!c.inv.filter && !out.commit(c.con))
+        return failCode;
+    return ExitOk;
 }
 
 int cmdEncrypt(Ctx &c)
@@ -518,20 +660,12 @@ int cmdEncrypt(Ctx &c)
     InFile in;
     if (!openInput(c, input, in))
         return ExitFileNotFound;
+    std::vector<std::string> wanted = recipientArgs(c);
     std::vector<KeyInfo> keys, secret;
-    std::vector<std::string> wanted(ops.begin() + (c.inv.filter ? 0 : 1), ops.end());
     if (!listRecipients(c, keys, wanted))
         return ExitEncrypt;
-    if (wanted.empty()) {
-        c.con.line();
-        c.con.print("A user ID is required to select the recipient's public key.\n"
-                    "Enter the recipient's user ID: ");
-        std::string who;
-        if (c.con.readLine(who) && !who.empty())
-            wanted.push_back(who);
-        else
-            c.con.line();
-    }
+    if (wanted.empty())
+        askRecipient(c, wanted);
     const KeyInfo *signer = nullptr;
     if (c.inv.signToo || c.s.encryptToSelf) {
         if (!listOrFail(c, secret, true))
@@ -542,64 +676,12 @@ int cmdEncrypt(Ctx &c)
     }
     c.con.line();
     c.con.say("Recipients' public key(s) will be used to encrypt.");
-    std::vector<std::string> fprs;
-    std::set<std::string> seen;
-    auto useKey = [&](const KeyInfo &k, const std::string &asked) {
-        if (!seen.insert(k.fpr).second)
-            return;
-        describeKey(c, k);
-        if (!isUsableForEncryption(k)) {
-            c.con.say("Cannot find the public key matching userid '%s'", {asked});
-            c.con.say("This user will not be able to decrypt this message.");
-            return;
-        }
-        if (!k.valid) {
-            c.con.line();
-            c.con.say("WARNING:  Because this public key is not certified with a trusted\n"
-                      "signature, it is not known with high confidence that this public key\n"
-                      "actually belongs to: \"%s\".", {k.firstUid()});
-            if (!c.s.batchMode && !c.con.ask(c.con.tr("Are you sure you want to use this public key (y/N)? ")))
-                return;
-        }
-        fprs.push_back(k.fpr);
-    };
-    for (const std::string &w : wanted) {
-        const KeyInfo *k = nullptr;
-        Found f = findOne(c, keys, w, k, true);
-        if (f == Found::None) {
-            auto parts = splitWords(w);
-            if (parts.size() > 1 || (parts.size() == 1 && parts[0] != w)) {
-                for (const std::string &p : parts) {
-                    const KeyInfo *pk = nullptr;
-                    Found pf = findOne(c, keys, p, pk);
-                    if (pf == Found::One)
-                        useKey(*pk, p);
-                    else if (pf == Found::None) {
-                        c.con.say("Cannot find the public key matching userid '%s'", {p});
-                        c.con.say("This user will not be able to decrypt this message.");
-                    }
-                }
-                continue;
-            }
-        }
-        if (f == Found::One) {
-            useKey(*k, w);
-            continue;
-        }
-        findOne(c, keys, w, k); // says why
-        if (f == Found::None) {
-            c.con.say("Cannot find the public key matching userid '%s'", {w});
-            c.con.say("This user will not be able to decrypt this message.");
-        }
-    }
-    if (c.s.encryptToSelf && signer) {
-        for (const KeyInfo &k : keys)
-            if (k.fpr == signer->fpr && isUsableForEncryption(k) && !seen.count(k.fpr)) {
-                seen.insert(k.fpr);
-                fprs.push_back(k.fpr);
-            }
-    }
-    if (fprs.empty()) {
+    RecipientChoice choice(c, keys);
+    for (const std::string &w : wanted)
+        choice.add(w);
+    if (c.s.encryptToSelf && signer)
+        choice.addSelf(*signer);
+    if (choice.fingerprints().empty()) {
         c.con.line();
         c.con.say("Encryption error");
         return wanted.empty() ? ExitEncrypt : ExitNoKey;
@@ -609,30 +691,20 @@ int cmdEncrypt(Ctx &c)
     OutputFile out;
     if (!openOutput(c, out, outputName(c, input, armor ? ".asc" : ".pgp"), false))
         return ExitEncrypt;
-    if (c.inv.signToo)
-        c.be.forgetPassphrases();
-    const std::string signerFpr = signer ? signer->fpr : std::string();
-    // Without a signature to make, gpg can read and write the files itself.
-    CryptResult r = !c.inv.signToo && !c.inv.filter
-                        ? c.be.encryptFile(fprs, input, out.tempPath(), armor, text)
-                        : c.be.encrypt(fprs, in.fd, outFd(c, out), armor, text, c.inv.signToo ? &signerFpr : nullptr);
-    if (c.inv.signToo)
-        c.be.forgetPassphrases();
-    if (!r.ok) {
+    CryptResult r = c.be.encrypt(choice.fingerprints(), in.fd, outFd(c, out), armor, text,
+                                 c.inv.signToo ? signer : nullptr);
+    if (!r.ok()) {
         out.discard();
-        if (!passFailed(c, r))
-            c.con.line("GnuPG: " + r.error);
-        c.con.say("Encryption error");
+        report(c, r, ExitEncrypt, out.path());
+        if (!r.badPass && !r.diskFull())
+            c.con.say("Encryption error");
         return r.badPass ? ExitSign : ExitEncrypt;
     }
-    if (!c.inv.filter && !out.commit(c.con))
-        return ExitEncrypt;
+    if (int code = finishOutput(c, out, ExitEncrypt))
+        return code;
     if (c.app.pass.wasAsked())
         c.con.say("Pass phrase is good.  Just a moment....");
-    if (!c.inv.filter) {
-        c.con.line();
-        c.con.say(armor ? "Transport armor file: %s" : "Ciphertext file: %s", {out.path()});
-    }
+    sayResultFile(c, out, armor ? "Transport armor file: %s" : "Ciphertext file: %s");
     return ExitOk;
 }
 
@@ -652,18 +724,26 @@ int cmdConventional(Ctx &c)
     if (!openOutput(c, out, outputName(c, input, armor ? ".asc" : ".pgp"), false))
         return ExitEncrypt;
     CryptResult r = c.be.encryptSymmetric(in.fd, outFd(c, out), armor, c.inv.textMode || c.s.textMode);
-    if (!r.ok) {
+    if (!r.ok()) {
         out.discard();
-        if (!passFailed(c, r))
-            c.con.line("GnuPG: " + r.error);
-        return ExitEncrypt;
+        if (r.badPass && !c.app.pass.hasGiven()) {
+            // Nothing to encrypt with: no pass phrase given, none could be typed.
+            c.con.line();
+            c.con.say("You need a pass phrase to encrypt the file.");
+            c.con.say("Encryption error");
+            return ExitEncrypt;
+        }
+        return report(c, r, ExitEncrypt, out.path());
     }
-    if (!c.inv.filter && !out.commit(c.con))
-        return ExitEncrypt;
     if (!c.inv.filter) {
-        c.con.line();
-        c.con.say(armor ? "Transport armor file: %s" : "Ciphertext file: %s", {out.path()});
+        std::string head(4096, '\0');
+        ssize_t n = pread(out.fd(), head.data(), head.size(), 0);
+        head.resize(n > 0 ? size_t(n) : 0);
+        c.be.forgetMessagePassphrases(parseMessageHead(head).passCacheIds);
     }
+    if (int code = finishOutput(c, out, ExitEncrypt))
+        return code;
+    sayResultFile(c, out, armor ? "Transport armor file: %s" : "Ciphertext file: %s");
     return ExitOk;
 }
 
@@ -697,31 +777,22 @@ int cmdSign(Ctx &c)
     // A detached signature holds no text; the others carry the plain text.
     if (!openOutput(c, out, outputName(c, input, ext), mode != Backend::SignMode::Detached))
         return ExitSign;
-    c.be.forgetPassphrases();
-    CryptResult r = c.be.sign(in.fd, outFd(c, out), mode, armor, text, me->fpr);
-    c.be.forgetPassphrases();
-    if (!r.ok) {
+    CryptResult r = c.be.sign(in.fd, outFd(c, out), mode, armor, text, *me);
+    if (!r.ok()) {
         out.discard();
-        if (!passFailed(c, r))
-            c.con.line("GnuPG: " + r.error);
-        c.con.say("Signature error");
+        report(c, r, ExitSign, out.path());
+        if (!r.badPass && !r.diskFull())
+            c.con.say("Signature error");
         return ExitSign;
     }
-    if (!c.inv.filter && !out.commit(c.con))
-        return ExitSign;
+    if (int code = finishOutput(c, out, ExitSign))
+        return code;
     if (c.app.pass.wasAsked())
         c.con.say("Pass phrase is good.  Just a moment....");
-    if (!c.inv.filter) {
-        c.con.line();
-        if (mode == Backend::SignMode::Clear)
-            c.con.say("Clear signature file: %s", {out.path()});
-        else if (armor)
-            c.con.say("Transport armor file: %s", {out.path()});
-        else if (c.inv.detached)
-            c.con.say("Signature file: %s", {out.path()});
-        else
-            c.con.say("Ciphertext file: %s", {out.path()});
-    }
+    sayResultFile(c, out, mode == Backend::SignMode::Clear ? "Clear signature file: %s"
+                          : armor                         ? "Transport armor file: %s"
+                          : c.inv.detached                ? "Signature file: %s"
+                                                          : "Ciphertext file: %s");
     return ExitOk;
 }
 
@@ -767,98 +838,148 @@ std::string decryptedName(Ctx &c, const std::string &input)
     return out;
 }
 
-int cmdDecrypt(Ctx &c)
+// The file named, or the same with .pgp or .asc added, as PGP looked for it.
+std::string findInput(Ctx &c)
+{
+    if (c.inv.filter)
+        return {};
+    std::string input = c.inv.operands[0];
+    if (!fileExists(input)) {
+        for (const char *ext : {".pgp", ".asc"})
+            if (fileExists(input + ext))
+                return input + ext;
+    }
+    return input;
+}
+
+int showKeyFile(Ctx &c, const std::string &input)
+{
+    std::string data;
+    readFile(input, data);
+    std::vector<KeyInfo> keys;
+    c.be.keysInFile(data, keys);
+    c.con.line();
+    c.con.say("File contains key(s).  Contents follow...");
+    ListOptions lo;
+    lo.lang = c.s.lang;
+    c.con.print(formatListing(keys, lo, input));
+    if (c.con.ask(c.con.tr("Do you want to add this keyfile to keyring '%s' (y/N)? ", {c.ring()})))
+        return importData(c, data, input);
+    return ExitOk;
+}
+
+int checkDetached(Ctx &c, const std::string &input, InFile &sig)
 {
     const auto &ops = c.inv.operands;
-    if (ops.empty() && !c.inv.filter) {
-        c.con.say("Invalid arguments.");
-        return ExitBadArg;
+    std::string textName = ops.size() >= 2 ? ops[1] : stripExtension(input);
+    c.con.line();
+    c.con.say("File '%s' has signature, but with no text.", {input});
+    if (textName.empty() || !fileExists(textName)) {
+        c.con.print("\nPlease enter filename of material that signature applies to: ");
+        std::string typed;
+        if (!c.con.readLine(typed) || typed.empty()) {
+            c.con.line();
+            c.con.say("File '%s' does not exist.", {textName});
+            return ExitFileNotFound;
+        }
+        textName = typed;
+    } else {
+        c.con.say("Text is assumed to be in file '%s'.", {textName});
     }
-    std::string input = c.inv.filter ? std::string() : ops[0];
-    if (!c.inv.filter && !fileExists(input)) {
-        for (const char *ext : {".pgp", ".asc"})
-            if (fileExists(input + ext)) {
-                input += ext;
-                break;
-            }
-    }
-    InFile in;
-    if (!openInput(c, input, in))
+    InFile text;
+    if (!openInput(c, textName, text))
         return ExitFileNotFound;
-    std::string head(65536, '\0');
-    ssize_t n = c.inv.filter ? 0 : pread(in.fd, head.data(), head.size(), 0);
-    head.resize(n > 0 ? size_t(n) : 0);
-    Kind kind = c.inv.filter ? Kind::Encrypted : classify(head);
+    c.con.say("File has signature.  Public key is required to check signature.");
+    CryptResult r = c.be.verifyDetached(sig.fd, text.fd);
+    if (!r.ok())
+        return report(c, r, ExitSigCheck);
     int code = ExitOk;
-    switch (kind) {
-    case Kind::Unknown:
+    reportSigs(c, r.sigs, code);
+    c.con.line();
+    c.con.say("Signature and text are separate.  No output file produced.");
+    return code;
+}
+
+// The user's secret keys among the recipients, with their keygrips; all of them when the
+// message hides its recipients.
+std::vector<KeyInfo> ownRecipientKeys(Ctx &c, const MessageHead &head)
+{
+    std::vector<std::string> ids;
+    for (const std::string &id : head.recipients16) {
+        if (id == "0000000000000000")
+            return ownRecipientKeys(c, MessageHead{});
+        ids.push_back("0x" + id);
+    }
+    if (ids.empty() && !head.recipients16.empty())
+        return {};
+    // Only the grips are wanted: the public listing has them, and clearing the grip of a key
+    // this ring holds no secret for does no harm. All secret keys for a hidden recipient.
+    std::vector<KeyInfo> keys;
+    if (!c.be.listKeysFast(keys, false, ids.empty(), ids).ok())
+        keys.clear();
+    return keys;
+}
+
+// Who can read a message this ring has no secret key for: primary key and user ID, as -kv
+// shows them, where the ring knows the key.
+void sayRecipients(Ctx &c, const std::vector<std::string> &recipients16)
+{
+    c.con.say("This message can only be read by:");
+    std::vector<KeyInfo> ring;
+    c.be.listKeysFast(ring, false, false);
+    for (const std::string &id : recipients16) {
+        const KeyInfo *owner = nullptr;
+        for (const KeyInfo &k : ring)
+            if (k.id16 == id || std::find(k.subIds16.begin(), k.subIds16.end(), id) != k.subIds16.end())
+                owner = &k;
+        if (owner)
+            c.con.line("  key ID " + owner->id8() + "  " + owner->firstUid());
+        else
+            c.con.line("  key ID " + (id.size() >= 8 ? id.substr(id.size() - 8) : id));
+    }
+    c.con.line();
+    c.con.line("You do not have the secret key needed to decrypt this file.");
+}
+
+int decryptFailed(Ctx &c, const CryptResult &r, Kind kind, const std::string &input, const OutputFile &out)
+{
+    const int code = kind == Kind::Signed ? ExitSigCheck : ExitDecrypt;
+    if (r.badPass || r.diskFull())
+        return report(c, r, code, out.path());
+    if (r.notPgp) {
         c.con.say("Error: '%s' is not a ciphertext, signature, or key file.", {input});
         return ExitUnknownFile;
-    case Kind::Keys: {
-        std::string data;
-        readFile(input, data);
-        std::vector<KeyInfo> keys;
-        c.be.keysInFile(data, keys);
-        c.con.line();
-        c.con.say("File contains key(s).  Contents follow...");
-        ListOptions lo;
-        lo.lang = c.s.lang;
-        c.con.print(formatListing(keys, lo, input));
-        if (c.con.ask(c.con.tr("Do you want to add this keyfile to keyring '%s' (y/N)? ", {c.ring()})))
-            return importData(c, data, input);
-        return ExitOk;
     }
-    case Kind::Detached: {
-        std::string textName = ops.size() >= 2 ? ops[1] : stripExtension(input);
-        c.con.line();
-        c.con.say("File '%s' has signature, but with no text.", {input});
-        if (textName.empty() || !fileExists(textName)) {
-            c.con.print("\nPlease enter filename of material that signature applies to: ");
-            std::string typed;
-            if (!c.con.readLine(typed) || typed.empty()) {
-                c.con.line();
-                c.con.say("File '%s' does not exist.", {textName});
-                return ExitFileNotFound;
-            }
-            textName = typed;
-        } else {
-            c.con.say("Text is assumed to be in file '%s'.", {textName});
-        }
-        InFile text;
-        if (!openInput(c, textName, text))
-            return ExitFileNotFound;
-        c.con.say("File has signature.  Public key is required to check signature.");
-        CryptResult r = c.be.verifyDetached(in.fd, text.fd);
-        if (!r.ok) {
-            c.con.line("GnuPG: " + r.error);
-            return ExitSigCheck;
-        }
-        reportSigs(c, r.sigs, code);
-        c.con.line();
-        c.con.say("Signature and text are separate.  No output file produced.");
+    if (r.noSecretKey) {
+        sayRecipients(c, r.recipients16);
         return code;
     }
-    case Kind::Signed:
-    case Kind::Encrypted:
-        break;
-    }
+    return report(c, r, code, out.path());
+}
+
+// Decrypts, or checks the signature of, a message whose output is plain text.
+int readMessage(Ctx &c, Kind kind, const std::string &input, InFile &in, const std::string &head)
+{
     OutputFile out;
     if (!openOutput(c, out, c.inv.filter ? std::string() : decryptedName(c, input), true))
         return kind == Kind::Signed ? ExitSigCheck : ExitDecrypt;
     CryptResult r;
+    c.con.line();
     if (kind == Kind::Signed) {
-        c.con.line();
         c.con.say("File has signature.  Public key is required to check signature.");
         r = c.be.verifyOpaque(in.fd, outFd(c, out));
     } else {
-        c.con.line();
-        c.con.say("File is encrypted.  Secret key is required to read it.");
-        c.be.forgetPassphrases();
-        // gpg reads and writes the files itself when no prompt can be needed.
-        r = !c.inv.filter && c.app.pass.upFront() ? c.be.decryptFile(input, out.tempPath())
-                                                   : c.be.decrypt(in.fd, outFd(c, out));
-        c.be.forgetPassphrases();
-        if (!r.ok && r.notPgp && !r.badPass && !c.inv.filter) {
+        const MessageHead mh = parseMessageHead(head);
+        const bool conventional = mh.conventional && mh.recipients16.empty();
+        if (conventional) {
+            c.con.say("File is conventionally encrypted.");
+            c.app.pass.setUse(PassUse::DecryptConventional);
+        } else {
+            c.con.say("File is encrypted.  Secret key is required to read it.");
+        }
+        r = c.be.decrypt(in.fd, outFd(c, out), conventional ? std::vector<KeyInfo>{} : ownRecipientKeys(c, mh),
+                         mh.passCacheIds);
+        if (!r.ok() && r.notPgp && !r.badPass && !c.inv.filter) {
             // Signed but not encrypted after all: start over as a signature check.
             if (ftruncate(out.fd(), 0) == 0 && lseek(out.fd(), 0, SEEK_SET) == 0 &&
                 lseek(in.fd, 0, SEEK_SET) == 0) {
@@ -867,41 +988,85 @@ int cmdDecrypt(Ctx &c)
             }
         }
     }
-    if (!r.ok) {
+    if (!r.ok()) {
         out.discard();
-        if (passFailed(c, r))
-            return ExitDecrypt;
-        if (r.notPgp) {
-            c.con.say("Error: '%s' is not a ciphertext, signature, or key file.", {input});
-            return ExitUnknownFile;
-        }
-        if (r.noSecretKey) {
-            c.con.say("This message can only be read by:");
-            for (const std::string &id : r.recipients16)
-                c.con.line("  key ID " + (id.size() >= 8 ? id.substr(id.size() - 8) : id));
-            c.con.line();
-            c.con.line("You do not have the secret key needed to decrypt this file.");
-        } else {
-            c.con.line("GnuPG: " + r.error);
-        }
-        return kind == Kind::Signed ? ExitSigCheck : ExitDecrypt;
+        return decryptFailed(c, r, kind, input, out);
     }
     if (c.app.pass.wasAsked())
         c.con.say("Pass phrase is good.  Just a moment....");
+    int code = ExitOk;
     reportSigs(c, r.sigs, code);
+    if (int failed = finishOutput(c, out, ExitDecrypt))
+        return failed;
     if (!c.inv.filter) {
-        if (!out.commit(c.con))
-            return ExitDecrypt;
         c.con.line();
         c.con.say("Plaintext filename: %s", {out.path()});
     }
     return code;
 }
 
+// In filter mode the message comes from standard input, read whole so its head can be seen.
+bool readStdinMessage(InFile &in, std::string &head)
+{
+    std::string all;
+    char buf[65536];
+    ssize_t n;
+    while ((n = read(in.fd, buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+        if (n > 0)
+            all.append(buf, size_t(n));
+    if (n < 0)
+        return false;
+    // In memory, never on a disk.
+    int fd = memfd_create("pgp-input", MFD_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = ::write(fd, all.data(), all.size()) == ssize_t(all.size()) && lseek(fd, 0, SEEK_SET) == 0;
+    close(in.fd);
+    in.fd = fd;
+    head = all.substr(0, 65536);
+    return ok;
+}
+
+int cmdDecrypt(Ctx &c)
+{
+    if (c.inv.operands.empty() && !c.inv.filter) {
+        c.con.say("Invalid arguments.");
+        return ExitBadArg;
+    }
+    const std::string input = findInput(c);
+    InFile in;
+    if (!openInput(c, input, in))
+        return ExitFileNotFound;
+    std::string head(65536, '\0');
+    if (c.inv.filter) {
+        if (!readStdinMessage(in, head)) {
+            c.con.say("Error reading standard input.");
+            return ExitInvalidFile;
+        }
+    } else {
+        ssize_t n = pread(in.fd, head.data(), head.size(), 0);
+        head.resize(n > 0 ? size_t(n) : 0);
+    }
+    const Kind kind = c.inv.filter ? Kind::Encrypted : classify(head);
+    switch (kind) {
+    case Kind::Unknown:
+        c.con.say("Error: '%s' is not a ciphertext, signature, or key file.", {input});
+        return ExitUnknownFile;
+    case Kind::Keys:
+        return showKeyFile(c, input);
+    case Kind::Detached:
+        return checkDetached(c, input, in);
+    case Kind::Signed:
+    case Kind::Encrypted:
+        break;
+    }
+    return readMessage(c, kind, input, in, head);
+}
+
 int refuseInBatch(Ctx &c)
 {
-    c.con.say("Invalid arguments.");
-    return ExitBadArg;
+    c.con.say("This command talks to you and needs the console; it cannot run with +batchmode.");
+    return ExitNoBatch;
 }
 
 } // namespace

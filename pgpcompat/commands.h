@@ -24,6 +24,10 @@ struct App {
 
 int runCommand(App &app);
 
+// The one place where GnuPG's failure becomes PGP's message; returns exitCode. output names
+// the file being written, for a write that failed.
+int reportFailure(const Console &con, const GpgResult &r, int exitCode, const std::string &output = {});
+
 // A user ID or key ID argument as typed: Latin-1 under +CharSet=Latin1, UTF-8 otherwise.
 std::string argToUtf8(const Settings &s, const std::string &arg);
 // Splits "alice bob" into two recipients when the whole text names no key.

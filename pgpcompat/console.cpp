@@ -93,15 +93,17 @@ bool Console::readSecret(const std::string &prompt, std::string &out) const
     out.clear();
     if (settings_.batchMode)
         return false;
-    print(prompt);
-    std::fflush(stdout);
+    // Echo goes off before the prompt shows, and typed-ahead input is kept: an answer typed
+    // at once is neither shown nor lost.
     termios old{};
     bool tty = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &old) == 0;
     if (tty) {
         termios quiet = old;
         quiet.c_lflag &= ~(ECHO | ECHONL);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
     }
+    print(prompt);
+    std::fflush(stdout);
     // Through stdio like readLine, so typed-ahead answers stay in order.
     bool got = false;
     int ch;
@@ -112,7 +114,7 @@ bool Console::readSecret(const std::string &prompt, std::string &out) const
         out += char(ch);
     }
     if (tty) {
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+        tcsetattr(STDIN_FILENO, TCSANOW, &old);
         line();
     }
     if (!out.empty() && out.back() == '\r')
@@ -191,6 +193,8 @@ void OutputFile::discard()
     }
 }
 
+static void sayWriteError(const Console &con, const std::string &path, int err);
+
 bool OutputFile::open(const Console &con, std::string path, bool plaintext)
 {
     plaintext_ = plaintext;
@@ -202,6 +206,18 @@ bool OutputFile::open(const Console &con, std::string path, bool plaintext)
         if (S_ISLNK(st.st_mode)) {
             con.say("Output file '%s' is a symbolic link; nothing written.", {path});
             return false;
+        }
+        // A device or pipe (-o /dev/null) is written as it is: renaming a file over it
+        // would replace the device itself.
+        if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+            fd_ = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd_ < 0) {
+                sayWriteError(con, path, errno);
+                return false;
+            }
+            path_ = path;
+            direct_ = true;
+            return true;
         }
         if (s.force)
             break;
@@ -232,7 +248,7 @@ bool OutputFile::open(const Console &con, std::string path, bool plaintext)
             break;
         }
         std::string t = d + "/out.tmp";
-        int fd = ::open(t.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int fd = ::open(t.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             fd_ = fd;
             tmp_ = t;
@@ -246,20 +262,52 @@ bool OutputFile::open(const Console &con, std::string path, bool plaintext)
     return false;
 }
 
+static void sayWriteError(const Console &con, const std::string &path, int err)
+{
+    con.say("Error writing file '%s'.", {path});
+    if (err)
+        con.line(std::strerror(err));
+}
+
+bool OutputFile::write(const Console &con, const std::string &data)
+{
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            sayWriteError(con, path_, n < 0 ? errno : EIO);
+            discard();
+            return false;
+        }
+        done += size_t(n);
+    }
+    return true;
+}
+
 bool OutputFile::commit(const Console &con)
 {
     if (fd_ < 0)
         return false;
+    if (direct_) {
+        int err = ::close(fd_) != 0 ? errno : 0;
+        fd_ = -1;
+        if (err)
+            sayWriteError(con, path_, err);
+        return err == 0;
+    }
     if (!plaintext_) {
         mode_t mask = umask(0);
         umask(mask);
         fchmod(fd_, 0666 & ~mask);
     }
-    bool ok = ::close(fd_) == 0;
+    // A disk that fills up may say so only now (network file systems do).
+    int err = ::close(fd_) != 0 ? errno : 0;
     fd_ = -1;
     // The name was checked when opening; a link planted since is replaced, never followed.
-    if (!ok || ::rename(tmp_.c_str(), path_.c_str()) != 0) {
-        con.say("Error writing file '%s'.", {path_});
+    if (err || ::rename(tmp_.c_str(), path_.c_str()) != 0) {
+        sayWriteError(con, path_, err ? err : errno);
         discard();
         return false;
     }

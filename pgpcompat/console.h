@@ -52,6 +52,8 @@ public:
     const std::string &path() const { return path_; }
     // The temporary file that commit() puts in place.
     const std::string &tempPath() const { return tmp_; }
+    // Writes data at once; false (with a message naming the reason) when the disk refuses.
+    bool write(const Console &con, const std::string &data);
     bool commit(const Console &con);
     void discard();
 
@@ -60,6 +62,7 @@ private:
     std::string tmp_, tmpDir_;
     std::string path_;
     bool plaintext_ = false;
+    bool direct_ = false; // a device written in place, no temporary file
 };
 
 bool fileExists(const std::string &path);

@@ -5,6 +5,11 @@ namespace pgpc {
 
 namespace {
 
+int failed(App &a, const GpgResult &r, int code)
+{
+    return reportFailure(a.con, r, code);
+}
+
 bool pickKey(App &a, const std::vector<KeyInfo> &keys, const KeyInfo *&out)
 {
     const auto &ops = a.inv.operands;
@@ -31,13 +36,14 @@ bool pickKey(App &a, const std::vector<KeyInfo> &keys, const KeyInfo *&out)
     return true;
 }
 
-bool newPassphrase(App &a, std::string &pw)
+bool newPassphrase(App &a, std::string &pw, const char *prompt = "Enter pass phrase: ",
+                   const char *againPrompt = "Enter pass phrase again: ")
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::string again;
-        if (!a.con.readSecret(a.con.tr("Enter pass phrase: "), pw))
+        if (!a.con.readSecret(a.con.tr(prompt), pw))
             return false;
-        if (!a.con.readSecret(a.con.tr("Enter pass phrase again: "), again))
+        if (!a.con.readSecret(a.con.tr(againPrompt), again))
             return false;
         if (pw == again)
             return true;
@@ -83,13 +89,11 @@ int keyGen(App &a)
     a.con.line();
     a.con.line("Key generation.  Just a moment....");
     std::fflush(stdout);
-    std::string fpr, err;
-    bool ok = a.backend.createKey(uid, algo, sub, pw, fpr, err);
+    std::string fpr;
+    GpgResult made = a.backend.createKey(uid, algo, sub, pw, fpr);
     std::fill(pw.begin(), pw.end(), '\0');
-    if (!ok) {
-        a.con.line("GnuPG: " + err);
-        return ExitKeyGen;
-    }
+    if (!made.ok())
+        return failed(a, made, ExitKeyGen);
     a.con.line("Key generation completed.");
     if (auto k = a.backend.keyByFpr(fpr)) {
         ListOptions lo;
@@ -104,11 +108,8 @@ int keyGen(App &a)
 int keyEdit(App &a)
 {
     std::vector<KeyInfo> keys;
-    std::string err;
-    if (!a.backend.listKeys(keys, false, false, false, &err)) {
-        a.con.line("GnuPG: " + err);
-        return ExitKeyEdit;
-    }
+    if (GpgResult r = a.backend.listKeys(keys, false, false, false); !r.ok())
+        return failed(a, r, ExitKeyEdit);
     const KeyInfo *k = nullptr;
     if (!pickKey(a, keys, k))
         return ExitNoKey;
@@ -119,24 +120,26 @@ int keyEdit(App &a)
             a.con.print("Enter the new user ID: ");
             std::string uid;
             if (a.con.readLine(uid) && !uid.empty()) {
-                a.backend.forgetPassphrases();
-                if (!a.backend.addUid(k->fpr, uid, err)) {
-                    a.con.line("GnuPG: " + err);
-                    return ExitKeyEdit;
-                }
+                if (GpgResult r = a.backend.addUid(*k, uid); !r.ok())
+                    return failed(a, r, ExitKeyEdit);
                 a.con.line("User ID added.");
             }
         }
         if (a.con.ask("Do you want to change your pass phrase (y/N)? ")) {
-            a.backend.forgetPassphrases();
-            a.con.line("First the current pass phrase, then the new one twice.");
-            if (!a.backend.changePassphrase(k->fpr, err)) {
-                a.con.line("GnuPG: " + err);
+            std::string current, fresh;
+            bool typed = a.con.readSecret(a.con.tr("Enter pass phrase: "), current) &&
+                         newPassphrase(a, fresh, "Enter the new pass phrase: ", "Enter the new pass phrase again: ");
+            GpgResult r = typed ? a.backend.changePassphrase(*k, current, fresh) : GpgResult();
+            std::fill(current.begin(), current.end(), '\0');
+            std::fill(fresh.begin(), fresh.end(), '\0');
+            if (!typed) {
+                a.con.say("Key not changed.");
                 return ExitKeyEdit;
             }
+            if (!r.ok())
+                return failed(a, r, ExitKeyEdit);
             a.con.line("Pass phrase changed.");
         }
-        a.backend.forgetPassphrases();
         a.con.line("Secret key ring updated.");
         return ExitOk;
     }
@@ -152,10 +155,8 @@ int keyEdit(App &a)
     if (!a.con.readLine(choice) || choice.size() != 1 || choice[0] < '1' || choice[0] > '4')
         return ExitKeyEdit;
     static const int trust[] = {1, 2, 3, 4}; // Undefined, Never, Marginal, Full
-    if (!a.backend.setOwnerTrust(k->fpr, trust[choice[0] - '1'], err)) {
-        a.con.line("GnuPG: " + err);
-        return ExitKeyEdit;
-    }
+    if (GpgResult r = a.backend.setOwnerTrust(k->fpr, trust[choice[0] - '1']); !r.ok())
+        return failed(a, r, ExitKeyEdit);
     a.con.line("Public key ring updated.");
     return ExitOk;
 }
@@ -163,11 +164,8 @@ int keyEdit(App &a)
 int keyDisable(App &a)
 {
     std::vector<KeyInfo> keys;
-    std::string err;
-    if (!a.backend.listKeys(keys, false, false, false, &err)) {
-        a.con.line("GnuPG: " + err);
-        return ExitKeyEdit;
-    }
+    if (GpgResult r = a.backend.listKeys(keys, false, false, false); !r.ok())
+        return failed(a, r, ExitKeyEdit);
     const KeyInfo *k = nullptr;
     if (!pickKey(a, keys, k))
         return ExitNoKey;
@@ -176,13 +174,8 @@ int keyDisable(App &a)
         if (a.con.ask("Do you want to permanently revoke your public key\n"
                       "by issuing a secret key compromise certificate\n"
                       "for \"" + k->firstUid() + "\" (y/N)? ")) {
-            a.backend.forgetPassphrases();
-            bool ok = a.backend.revokeKey(k->fpr, err);
-            a.backend.forgetPassphrases();
-            if (!ok) {
-                a.con.line("GnuPG: " + err);
-                return ExitKeyEdit;
-            }
+            if (GpgResult r = a.backend.revokeKey(*k); !r.ok())
+                return failed(a, r, ExitKeyEdit);
             a.con.line("Key compromise certificate created.");
             return ExitOk;
         }
@@ -191,10 +184,8 @@ int keyDisable(App &a)
     if (!a.con.ask(enable ? "Key is disabled.  Do you want to enable this key again (y/N)? "
                           : "Do you want to disable this key (y/N)? "))
         return ExitOk;
-    if (!a.backend.setDisabled(k->fpr, !enable, err)) {
-        a.con.line("GnuPG: " + err);
-        return ExitKeyEdit;
-    }
+    if (GpgResult r = a.backend.setDisabled(k->fpr, !enable); !r.ok())
+        return failed(a, r, ExitKeyEdit);
     a.con.line(enable ? "Key enabled." : "Key disabled.");
     return ExitOk;
 }
@@ -202,11 +193,8 @@ int keyDisable(App &a)
 int removeSigs(App &a)
 {
     std::vector<KeyInfo> keys;
-    std::string err;
-    if (!a.backend.listKeys(keys, true, false, false, &err)) {
-        a.con.line("GnuPG: " + err);
-        return ExitKeySigRemove;
-    }
+    if (GpgResult r = a.backend.listKeys(keys, true, false, false); !r.ok())
+        return failed(a, r, ExitKeySigRemove);
     const KeyInfo *k = nullptr;
     if (!pickKey(a, keys, k))
         return ExitNoKey;
@@ -234,10 +222,8 @@ int removeSigs(App &a)
         a.con.line("No key signatures removed.");
         return ExitOk;
     }
-    if (!a.backend.deleteSigs(k->fpr, remove, err)) {
-        a.con.line("GnuPG: " + err);
-        return ExitKeySigRemove;
-    }
+    if (GpgResult r = a.backend.deleteSigs(k->fpr, remove); !r.ok())
+        return failed(a, r, ExitKeySigRemove);
     a.con.line(std::to_string(count) + " key signature(s) removed.");
     return ExitOk;
 }

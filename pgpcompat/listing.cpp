@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstdio>
+#include <unordered_map>
 
 namespace pgpc {
 
@@ -267,6 +268,8 @@ std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListi
             else if (fprFor == Sub)
                 key->subFprs.push_back(field(9));
             fprFor = None;
+        } else if (t == "grp") {
+            key->grips.push_back(field(9));
         } else if (t == "uid" && !inSub) {
             key->uids.emplace_back();
             uid = &key->uids.back();
@@ -284,10 +287,36 @@ std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListi
             si.signerUid = unescapeColon(field(9));
             if (si.signerUid == "[User ID not found]")
                 si.signerUid.clear();
+            // --check-sigs puts its verdict in field 2.
+            const std::string &verdict = field(1);
+            si.check = verdict == "!" ? SigInfo::Good
+                     : verdict == "-" ? SigInfo::Bad
+                     : verdict == "?" ? SigInfo::NoKey
+                                      : SigInfo::Unchecked;
             uid->sigs.push_back(std::move(si));
         }
     }
     return keys;
+}
+
+void nameSignersFromRing(std::vector<KeyInfo> &keys)
+{
+    std::unordered_map<std::string, const KeyInfo *> byId;
+    byId.reserve(keys.size() * 2);
+    for (const KeyInfo &k : keys) {
+        byId.emplace(k.id16, &k);
+        for (const std::string &s : k.subIds16)
+            byId.emplace(s, &k);
+    }
+    for (KeyInfo &k : keys)
+        for (UidInfo &u : k.uids)
+            for (SigInfo &s : u.sigs) {
+                if (!s.signerUid.empty())
+                    continue;
+                auto it = byId.find(s.signerId16);
+                if (it != byId.end())
+                    s.signerUid = it->second->firstUid();
+            }
 }
 
 static bool isHex(const std::string &s)

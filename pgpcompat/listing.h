@@ -39,6 +39,7 @@ struct KeyInfo {
     std::string fpr;    // primary fingerprint, upper-case hex
     std::vector<std::string> subIds16;
     std::vector<std::string> subFprs;
+    std::vector<std::string> grips; // keygrips of the primary key and subkeys, when listed
     std::time_t created = 0;
     std::vector<UidInfo> uids;
 
@@ -77,6 +78,9 @@ std::string formatListing(const std::vector<KeyInfo> &keys, const ListOptions &o
 // GnuPG's --with-colons key listing (--list-keys or --list-sigs, --fixed-list-mode) as KeyInfo;
 // validity comes from field 2 when GnuPG filled it in.
 std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListing);
+// Fills in each certification's signer user ID (the signer's first user ID) from the keys
+// themselves; a signer that is not among them stays unnamed.
+void nameSignersFromRing(std::vector<KeyInfo> &keys);
 
 // How a command-line user ID selects keys.
 struct KeySelector {

@@ -1,6 +1,7 @@
 // pgp: PGP 2.6's command lines, texts and result files on a GnuPG key ring.
 #include "commands.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -101,6 +102,12 @@ int main(int argc, char **argv)
             app.con.toStderr(true);
         code = runCommand(app);
     }
-    std::fflush(stdout);
+    // PGP's messages that could not be written are a failure too (a full disk under out.txt).
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int err = errno ? errno : EIO;
+        std::fprintf(stderr, "Error writing standard output: %s\n", std::strerror(err));
+        if (code == ExitOk)
+            code = ExitInvalidFile;
+    }
     return code;
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Benchmarks pgp against gpg on the same ring:
 #   pgp -kvv            vs  gpg --with-colons --list-sigs   (ring of $KEYS keys with certifications)
+#   pgp -kv / -kc       vs  gpg --with-colons --list-keys / gpg --check-sigs (CHECK=0 skips -kc)
 #   pgp -ea / decrypt   vs  gpg -ea / gpg -d               (a 10 MB file)
-# Usage: bench/pgp/run.sh [BUILD-DIR]   (KEYS=1000 RUNS=7 by default)
+# Usage: bench/pgp/run.sh [BUILD-DIR]   (KEYS=1000 RUNS=7 by default; KEYS=5000 for a large ring)
 # gpg and pgp runs alternate; the figures are medians.
 # The ring is made once (Ed25519 keys without pass phrase) and kept in BUILD/bench-pgp.
 set -euo pipefail
@@ -73,6 +74,12 @@ gpg_sigs=$(gpg --batch --with-colons --list-sigs | awk -F: '/^pub/{k=1} /^sub/{k
 echo "Certifications listed: pgp $pgp_lines, gpg (on primary user IDs) $gpg_sigs"
 pair 'gpg --batch --with-colons --list-sigs' '"$PGP" -kvv'
 echo "list:    gpg --with-colons --list-sigs ${T_A}s   pgp -kvv ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
+pair 'gpg --batch --with-colons --list-keys' '"$PGP" -kv'
+echo "keys:    gpg --with-colons --list-keys ${T_A}s   pgp -kv ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
+if [ "${CHECK:-1}" = 1 ]; then
+  pair 'gpg --batch --check-sigs' '"$PGP" -kc'
+  echo "check:   gpg --check-sigs ${T_A}s   pgp -kc ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
+fi
 
 FPR=$(gpg --batch --with-colons --list-keys user1@bench.example | awk -F: '/^fpr/{print $10; exit}')
 ID="0x${FPR: -8}"

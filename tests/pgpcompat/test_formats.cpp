@@ -2,10 +2,13 @@
 #include "options.h"
 #include "console.h"
 #include "commands.h"
-#include "agent.h"
 #include "backend.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -291,132 +294,149 @@ TEST(ColonListing, KeysUserIdsAndCertifications)
     EXPECT_EQ(keyLines(b, lo)[0], "pub- 3072/999EEA22 2020/09/13 *** KEY REVOKED ***");
 }
 
-TEST(GpgStatus, DecryptionSignaturesAndFailures)
+static std::string run(const std::string &cmd)
 {
-    // A signed and encrypted message, as gpg 2.2 reports it.
-    GpgStatus good = parseGpgStatus(
-        "[GNUPG:] ENC_TO 7ffc5c530981ebb0 18 0\n"
-        "[GNUPG:] NEED_PASSPHRASE 7FFC5C530981EBB0 F3C66ACDE7524663 18 0\n"
-        "[GNUPG:] GET_HIDDEN passphrase.enter\n"
-        "[GNUPG:] BEGIN_DECRYPTION\n"
-        "[GNUPG:] PLAINTEXT 62 1796698437 m.txt\n"
-        "[GNUPG:] NEWSIG\n"
-        "[GNUPG:] GOODSIG F3C66ACDE7524663 T <t@x>\n"
-        "[GNUPG:] VALIDSIG E9D562C30EAF1C2A9A3508E7F3C66ACDE7524663 2026-12-08 1796698437 0 4 0 22 10 00 "
-        "E9D562C30EAF1C2A9A3508E7F3C66ACDE7524663\n"
-        "[GNUPG:] NEWSIG\n"
-        "[GNUPG:] ERRSIG 1122334455667788 22 10 00 1700000000 9 -\n"
-        "[GNUPG:] NEWSIG\n"
-        "[GNUPG:] BADSIG 8877665544332211 Mallory\n"
-        "[GNUPG:] DECRYPTION_OKAY\n"
-        "[GNUPG:] END_DECRYPTION\n");
-    EXPECT_TRUE(good.beganDecryption && good.decryptionOkay && good.askedPass);
-    EXPECT_FALSE(good.decryptionFailed);
-    ASSERT_EQ(good.encTo16, std::vector<std::string>{"7FFC5C530981EBB0"});
-    ASSERT_EQ(good.sigs.size(), 3u);
-    EXPECT_EQ(good.sigs[0].status, SigCheck::Good);
-    EXPECT_EQ(good.sigs[0].fpr, "E9D562C30EAF1C2A9A3508E7F3C66ACDE7524663");
-    EXPECT_EQ(good.sigs[0].created, std::time_t(1796698437));
-    EXPECT_EQ(good.sigs[1].status, SigCheck::NoKey);
-    EXPECT_EQ(good.sigs[1].fpr, "1122334455667788");
-    EXPECT_EQ(good.sigs[1].created, std::time_t(1700000000));
-    EXPECT_EQ(good.sigs[2].status, SigCheck::Bad);
-    EXPECT_EQ(good.sigs[2].fpr, "8877665544332211");
-
-    // Wrong pass phrase: the agent's error code, and no DECRYPTION_OKAY.
-    GpgStatus wrong = parseGpgStatus("[GNUPG:] ENC_TO 7FFC5C530981EBB0 18 0\n"
-                                     "[GNUPG:] ERROR pkdecrypt_failed 67108875\n"
-                                     "[GNUPG:] BEGIN_DECRYPTION\n"
-                                     "[GNUPG:] DECRYPTION_FAILED\n");
-    EXPECT_EQ(wrong.passError, 11u); // GPG_ERR_BAD_PASSPHRASE
-    EXPECT_TRUE(wrong.decryptionFailed);
-    EXPECT_FALSE(wrong.decryptionOkay);
-    EXPECT_TRUE(wrong.sigs.empty());
-
-    // No OpenPGP data; lines from stderr or without the prefix are not status.
-    GpgStatus none = parseGpgStatus("gpg: no valid OpenPGP data found.\n[GNUPG:] NODATA 1\n"
-                                    "DECRYPTION_OKAY\n[GNUPG:] FAILURE decrypt 4294967295\n");
-    EXPECT_FALSE(none.beganDecryption || none.decryptionOkay);
-    EXPECT_TRUE(none.encTo16.empty());
-    EXPECT_EQ(none.failure, "FAILURE decrypt 4294967295");
-
-    // Conventional encryption with a wrong pass phrase.
-    GpgStatus sym = parseGpgStatus("[GNUPG:] NEED_PASSPHRASE_SYM 9 3 2\n[GNUPG:] BEGIN_DECRYPTION\n"
-                                   "[GNUPG:] ERROR symkey_decrypt.maybe_error 11_BAD_PASSPHRASE\n"
-                                   "[GNUPG:] DECRYPTION_FAILED\n");
-    EXPECT_TRUE(sym.askedPass);
-    EXPECT_EQ(sym.passError, 11u);
-    EXPECT_TRUE(sym.encTo16.empty());
-
-    GpgStatus enc = parseGpgStatus("[GNUPG:] INV_RECP 10 ABCDEF\n[GNUPG:] FAILURE encrypt 53\n");
-    EXPECT_TRUE(enc.invalidRecipient);
-    EXPECT_FALSE(enc.encryptionDone);
-    EXPECT_TRUE(parseGpgStatus("[GNUPG:] BEGIN_ENCRYPTION 2 9\n[GNUPG:] END_ENCRYPTION\n").encryptionDone);
-}
-
-static std::string gpgconfSocket(const std::string &home)
-{
-    std::string cmd = "GNUPGHOME='" + home + "' gpgconf --list-dirs agent-socket 2>/dev/null";
     std::string out;
     if (FILE *p = popen(cmd.c_str(), "r")) {
-        char buf[512];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
         pclose(p);
     }
-    while (!out.empty() && out.back() == '\n')
-        out.pop_back();
     return out;
 }
 
-TEST(AgentSocket, WhereGpgconfSaysAndRedirects)
+TEST(ColonListing, SignersNamedFromTheRingItself)
 {
-    char tmpl[] = "/tmp/pgpc-sock-XXXXXX";
+    // gpg --fast-list-mode leaves the signers' user IDs empty.
+    const std::string text =
+        "pub:-:255:22:AAAAAAAAAAAAAAAA:1600000000:::-:::scSC::::::23::0:\n"
+        "fpr:::::::::1111111111111111111111111111AAAAAAAAAAAA:\n"
+        "uid:-::::1600000000::H1::Alice <a@x>::::::::::0:\n"
+        "sig:::22:AAAAAAAAAAAAAAAA:1600000000::::::13x::::::8:\n"
+        "sig:::22:BBBBBBBBBBBBBBBB:1600000001::::::10x::::::8:\n"
+        "sig:::22:CCCCCCCCCCCCCCCC:1600000002::::::10x::::::8:\n"
+        "sig:::22:DDDDDDDDDDDDDDDD:1600000003::::::10x::::::8:\n"
+        "pub:-:255:22:BBBBBBBBBBBBBBBB:1600000000:::-:::scSC::::::23::0:\n"
+        "uid:-::::1600000000::H2::Bob <b@x>::::::::::0:\n"
+        "uid:-::::1600000000::H3::Bob second <b2@x>::::::::::0:\n"
+        "sub:-:255:18:CCCCCCCCCCCCCCCC:1600000000::::::e::::::23:\n";
+    auto keys = parseColonListing(text, false);
+    ASSERT_EQ(keys.size(), 2u);
+    nameSignersFromRing(keys);
+    const auto &sigs = keys[0].uids[0].sigs;
+    ASSERT_EQ(sigs.size(), 4u);
+    EXPECT_EQ(sigs[0].signerUid, "Alice <a@x>");
+    EXPECT_EQ(sigs[1].signerUid, "Bob <b@x>") << "the signer's first user ID";
+    EXPECT_EQ(sigs[2].signerUid, "Bob <b@x>") << "a subkey names its primary key's owner";
+    EXPECT_EQ(sigs[3].signerUid, "") << "outside the ring: the unknown signator";
+    ListOptions lo;
+    lo.style = ListStyle::Sigs;
+    const std::string listing = formatListing(keys, lo, "ring");
+    EXPECT_NE(listing.find("sig       DDDDDDDD             (Unknown signator, can't be checked)"), std::string::npos)
+        << listing;
+}
+
+TEST(ColonListing, CheckSigsVerdicts)
+{
+    const std::string text = "pub:-:255:22:AAAAAAAAAAAAAAAA:1600000000:::-:::scSC::::::23::0:\n"
+                             "uid:-::::1600000000::H1::Alice <a@x>::::::::::0:\n"
+                             "sig:!::22:AAAAAAAAAAAAAAAA:1600000000::::Alice <a@x>:13x::::::8:\n"
+                             "sig:-::22:BBBBBBBBBBBBBBBB:1600000000::::Bob <b@x>:10x::::::8:\n"
+                             "sig:?::22:CCCCCCCCCCCCCCCC:1600000000:::::10x::::::8:\n"
+                             "sig:%::22:DDDDDDDDDDDDDDDD:1600000000::::Dan <d@x>:10x::::::8:\n";
+    auto keys = parseColonListing(text, false);
+    ASSERT_EQ(keys.size(), 1u);
+    const auto &sigs = keys[0].uids[0].sigs;
+    ASSERT_EQ(sigs.size(), 4u);
+    EXPECT_EQ(sigs[0].check, SigInfo::Good);
+    EXPECT_EQ(sigs[1].check, SigInfo::Bad);
+    EXPECT_EQ(sigs[2].check, SigInfo::NoKey);
+    EXPECT_EQ(sigs[3].check, SigInfo::Unchecked);
+    ListOptions lo;
+    lo.style = ListStyle::CheckSigs;
+    auto l = keyLines(keys[0], lo);
+    ASSERT_EQ(l.size(), 5u);
+    EXPECT_EQ(l[1].substr(0, 4), "sig!");
+    EXPECT_EQ(l[2].substr(0, 4), "sig*");
+    EXPECT_EQ(l[3].substr(0, 4), "sig?");
+    EXPECT_EQ(l[4].substr(0, 4), "sig ");
+}
+
+TEST(MessageHead, RecipientsOfMessagesGpgMade)
+{
+    char tmpl[] = "/tmp/pgpc-mh-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     const std::string home = tmpl;
-    const char *h = std::getenv("HOME");
-    const std::string def = std::string(h ? h : "") + "/.gnupg";
-    const std::string expected = gpgconfSocket(home);
-    ASSERT_FALSE(expected.empty());
-    EXPECT_EQ(agentSocketPath(home, def), expected);
-    EXPECT_EQ(agentSocketPath(home + "/", def), expected) << "a trailing slash names the same home";
-    if (h && *h) {
-        // The default home, whatever layout this machine has.
-        std::string cmd = "env -u GNUPGHOME gpgconf --list-dirs agent-socket";
-        std::string out;
-        if (FILE *p = popen(cmd.c_str(), "r")) {
-            char buf[512];
-            while (fgets(buf, sizeof buf, p))
-                out += buf;
-            pclose(p);
-        }
-        while (!out.empty() && out.back() == '\n')
-            out.pop_back();
-        EXPECT_EQ(agentSocketPath(def, def), out);
+    const std::string gpg = "GNUPGHOME=" + home + " gpg --batch --quiet --pinentry-mode loopback --passphrase '' ";
+    for (const char *who : {"one@example.org", "two@example.org"})
+        run(gpg + "--quick-gen-key " + who + " ed25519 sign,cert never 2>&1 && " + gpg +
+            "--quick-add-key $(" + gpg + "--with-colons --list-keys " + who +
+            " | awk -F: '/^fpr/{print $10; exit}') cv25519 encr never 2>&1");
+    std::string subs = run(gpg + "--with-colons --list-keys | awk -F: '/^sub/{print $5}'");
+    ASSERT_EQ(std::count(subs.begin(), subs.end(), '\n'), 2) << subs;
+    std::string s1 = subs.substr(0, 16), s2 = subs.substr(17, 16);
+
+    for (const char *armor : {"", "--armor "}) {
+        std::string msg = run("echo hello | " + gpg + armor + "--trust-model always -r one@example.org -r two@example.org -e");
+        ASSERT_FALSE(msg.empty());
+        MessageHead h = parseMessageHead(msg);
+        std::sort(h.recipients16.begin(), h.recipients16.end());
+        std::vector<std::string> want = {s1, s2};
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(h.recipients16, want) << armor;
+        EXPECT_FALSE(h.conventional);
     }
+    std::string sym = run("echo hello | " + gpg + "--armor --passphrase pw -c");
+    MessageHead hs = parseMessageHead(sym);
+    EXPECT_TRUE(hs.conventional);
+    EXPECT_TRUE(hs.recipients16.empty());
+    // Not a message, or cut short: nothing, and no read past the end.
+    EXPECT_TRUE(parseMessageHead("just text\n").recipients16.empty());
+    EXPECT_TRUE(parseMessageHead(std::string("\x85\x01\x0c\x03", 4)).recipients16.empty());
+    EXPECT_TRUE(parseMessageHead("-----BEGIN PGP MESSAGE-----\n\nhQ").recipients16.empty());
+    run("gpgconf --homedir " + home + " --kill gpg-agent; rm -rf " + home);
+}
 
-    // An Assuan redirect file names the real socket; anything else is taken as it is.
-    const std::string redirect = home + "/S.redirect";
-    FILE *f = std::fopen(redirect.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs("%Assuan%\nsocket=/elsewhere/S.gpg-agent\n", f);
-    std::fclose(f);
-    EXPECT_EQ(followSocketRedirect(redirect), "/elsewhere/S.gpg-agent");
-    const std::string plain = home + "/plain";
-    f = std::fopen(plain.c_str(), "w");
-    std::fputs("socket=/nowhere\n", f);
-    std::fclose(f);
-    EXPECT_EQ(followSocketRedirect(plain), plain);
+TEST(ArmorVersion, InsertedAfterEachHeaderButTheClearSignedText)
+{
+    const std::string v = std::string(kArmorVersion) + "\n";
+    EXPECT_EQ(withVersionLine("-----BEGIN PGP PUBLIC KEY BLOCK-----\n\nmQ\n-----END PGP PUBLIC KEY BLOCK-----\n"),
+              "-----BEGIN PGP PUBLIC KEY BLOCK-----\n" + v + "\nmQ\n-----END PGP PUBLIC KEY BLOCK-----\n");
 
-    // Nobody listens there: a clear failure, no hang.
-    AgentSession s;
-    std::string err;
-    EXPECT_FALSE(s.open(home + "/S.none", &err));
-    EXPECT_FALSE(err.empty());
-    EXPECT_FALSE(s.request("NOP"));
-    std::remove(redirect.c_str());
-    std::remove(plain.c_str());
-    rmdir(home.c_str());
+    // The same through gpgme data, handed over in pieces that split the header lines.
+    const std::string clear = "-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA256\n\n- -dash\nline\n"
+                              "-----BEGIN PGP SIGNATURE-----\n\niHUE\n=abcd\n-----END PGP SIGNATURE-----\n";
+    char name[] = "/tmp/pgpc-arm-XXXXXX";
+    int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    {
+        FdData d = fdData(fd, Direction::Out, true);
+        for (size_t i = 0; i < clear.size(); i += 7)
+            ASSERT_GT(d.data.write(clear.data() + i, std::min<size_t>(7, clear.size() - i)), 0);
+    }
+    std::string got;
+    ASSERT_TRUE(readFile(name, got));
+    EXPECT_EQ(got, "-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA256\n\n- -dash\nline\n"
+                   "-----BEGIN PGP SIGNATURE-----\n" + v + "\niHUE\n=abcd\n-----END PGP SIGNATURE-----\n");
+    close(fd);
+    unlink(name);
+}
+
+TEST(ArmorVersion, WriteFailureReachesGpgme)
+{
+    int fd = open("/dev/full", O_WRONLY);
+    ASSERT_GE(fd, 0);
+    FdData d = fdData(fd, Direction::Out, true);
+    errno = 0;
+    EXPECT_LT(d.data.write("-----BEGIN PGP MESSAGE-----\n\nabc\n", 33), 0);
+    EXPECT_EQ(errno, ENOSPC);
+    GpgResult r;
+    r.fail(GpgME::Error::fromSystemError(ENOSPC));
+    EXPECT_TRUE(r.diskFull());
+    EXPECT_EQ(r.text(), std::strerror(ENOSPC));
+    close(fd);
 }
 
 TEST(ResultFiles, TemporaryFileInPrivateDirectory)

@@ -1,0 +1,443 @@
+#include "gnupg.h"
+
+#include <gpgme++/engineinfo.h>
+#include <gpgme++/global.h>
+#include <gpgme++/interfaces/passphraseprovider.h>
+#include <gpgme.h>
+
+#include <cctype>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pgpc {
+
+using namespace GpgME;
+
+const char *const kArmorVersion = "Version: 2.6.3i";
+
+bool GpgResult::diskFull() const
+{
+    const auto code = error.code();
+    return code == GPG_ERR_ENOSPC || code == GPG_ERR_EDQUOT || code == GPG_ERR_EFBIG;
+}
+
+std::string GpgResult::text() const
+{
+    if (!reason.empty())
+        return reason;
+    const char *t = error.asString();
+    return t && *t ? t : "unknown error";
+}
+
+void GpgResult::fail(const Error &e, std::string why)
+{
+    error = e ? e : Error::fromCode(GPG_ERR_GENERAL);
+    if (!why.empty())
+        reason = std::move(why);
+}
+
+void GpgResult::fail(unsigned gpgErrCode, std::string why)
+{
+    fail(Error::fromCode(gpgErrCode), std::move(why));
+}
+
+void initGpgme()
+{
+    // gpgme would otherwise run gpgconf twice on every start to find directories that pgp
+    // does not need (gpg-connect-agent finds the agent by itself). This also leaves gpgme's
+    // Assuan engine without a socket, which is why the cache goes through gpg-connect-agent.
+    static bool done = [] {
+        setGlobalFlag("disable-gpgconf", "1");
+        initializeLibrary();
+        return true;
+    }();
+    (void)done;
+}
+
+Session Session::open(GpgResult &r, PassphraseProvider *pass, unsigned options)
+{
+    initGpgme();
+    Session s;
+    if (Error e = checkEngine(OpenPGP)) {
+        r.fail(e, "GnuPG cannot be started");
+        return s;
+    }
+    s.ctx_ = Context::create(OpenPGP);
+    if (!s.ctx_) {
+        r.fail(GPG_ERR_ENOMEM, "GnuPG cannot be started");
+        return s;
+    }
+    s.pass_ = pass;
+    s.options_ = options;
+    s.ctx_->setPinentryMode(Context::PinentryLoopback);
+    if (pass)
+        s.ctx_->setPassphraseProvider(pass);
+    s.ctx_->setArmor(options & Armor);
+    s.ctx_->setTextMode(options & TextMode);
+    if (options & AlwaysTrust)
+        s.ctx_->setFlag("trust-model", "always");
+    return s;
+}
+
+namespace {
+
+// gpgme moves the data through pipes to gpg, and gives no access to them. With the default
+// 64 KiB each 64 KiB costs a switch between gpg and pgp, which on a busy machine takes
+// milliseconds; with 1 MiB pipes a 10 MB file goes through in the time gpg alone takes.
+// Called from inside gpgme's loop, when the operation's pipes exist.
+void widenPipes()
+{
+    DIR *d = opendir("/proc/self/fd");
+    if (!d)
+        return;
+    while (dirent *e = readdir(d)) {
+        char *end = nullptr;
+        long fd = std::strtol(e->d_name, &end, 10);
+        struct stat st;
+        if (!end || *end || fd == dirfd(d) || fstat(int(fd), &st) != 0 || !S_ISFIFO(st.st_mode))
+            continue;
+        if (fcntl(int(fd), F_SETPIPE_SZ, 1 << 20) < 0)
+            fcntl(int(fd), F_SETPIPE_SZ, 256 << 10);
+    }
+    closedir(d);
+}
+
+struct FdReader {
+    int fd;
+    bool widened = false;
+    ssize_t read(char *buf, size_t n)
+    {
+        if (!widened) {
+            widened = true;
+            widenPipes();
+        }
+        for (;;) {
+            ssize_t r = ::read(fd, buf, n);
+            if (r >= 0 || errno != EINTR)
+                return r;
+        }
+    }
+};
+
+// Writes what gpgme hands over to a descriptor, putting the Version line after each
+// "-----BEGIN PGP ..." line except a clear signature's first (PGP writes none there).
+struct FdWriter {
+    int fd;
+    bool addVersion;
+    bool widened = false;
+    bool atLineStart = true;
+    std::string line; // an unfinished line that may be an armour header
+
+    bool writeAll(const char *p, size_t n)
+    {
+        while (n > 0) {
+            ssize_t w = ::write(fd, p, n);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                if (w == 0)
+                    errno = EIO;
+                return false;
+            }
+            p += w;
+            n -= size_t(w);
+        }
+        return true;
+    }
+
+    // Moves the finished header candidate to out, with the Version line after a header.
+    void finishLine(std::string &out)
+    {
+        static const std::string begin = "-----BEGIN PGP ";
+        const bool header = line.rfind(begin, 0) == 0 && line.find("SIGNED MESSAGE") == std::string::npos;
+        out += line;
+        if (header)
+            out += std::string(kArmorVersion) + "\n";
+        line.clear();
+    }
+
+    ssize_t write(const char *buf, size_t n)
+    {
+        if (!widened) {
+            widened = true;
+            widenPipes();
+        }
+        if (!addVersion)
+            return writeAll(buf, n) ? ssize_t(n) : -1;
+        std::string out;
+        out.reserve(n + 64);
+        size_t i = 0;
+        while (i < n) {
+            const char *nl = static_cast<const char *>(std::memchr(buf + i, '\n', n - i));
+            size_t end = nl ? size_t(nl - buf) + 1 : n;
+            if (!line.empty() || (atLineStart && buf[i] == '-')) {
+                line.append(buf + i, end - i);
+                if (nl) {
+                    finishLine(out);
+                } else if (line.size() > 80) {
+                    // Too long for a header: a line of text that happens to begin with "-".
+                    out += line;
+                    line.clear();
+                }
+            } else {
+                out.append(buf + i, end - i);
+            }
+            atLineStart = nl != nullptr;
+            i = end;
+        }
+        return writeAll(out.data(), out.size()) ? ssize_t(n) : -1;
+    }
+};
+
+gpgme_ssize_t cbWrite(void *handle, const void *buf, size_t n)
+{
+    return static_cast<FdWriter *>(handle)->write(static_cast<const char *>(buf), n);
+}
+
+gpgme_ssize_t cbNoRead(void *, void *, size_t)
+{
+    errno = EBADF;
+    return -1;
+}
+
+gpgme_ssize_t cbRead(void *handle, void *buf, size_t n)
+{
+    return static_cast<FdReader *>(handle)->read(static_cast<char *>(buf), n);
+}
+
+gpgme_ssize_t cbNoWrite(void *, const void *, size_t)
+{
+    errno = EBADF;
+    return -1;
+}
+
+void cbReleaseReader(void *handle)
+{
+    delete static_cast<FdReader *>(handle);
+}
+
+void cbRelease(void *handle)
+{
+    auto *w = static_cast<FdWriter *>(handle);
+    if (!w->line.empty())
+        w->writeAll(w->line.data(), w->line.size());
+    delete w;
+}
+
+gpgme_data_cbs writerCallbacks = {cbNoRead, cbWrite, nullptr, cbRelease};
+gpgme_data_cbs readerCallbacks = {cbRead, cbNoWrite, nullptr, cbReleaseReader};
+
+} // namespace
+
+FdData fdData(int fd, Direction dir, bool addVersion)
+{
+    initGpgme();
+    FdData d;
+    gpgme_data_t raw = nullptr;
+    if (dir == Direction::Out) {
+        auto *w = new FdWriter{fd, addVersion, false, true, {}};
+        if (gpgme_data_new_from_cbs(&raw, &writerCallbacks, w) != 0) {
+            delete w;
+            raw = nullptr;
+        }
+    } else {
+        auto *r = new FdReader{fd};
+        if (gpgme_data_new_from_cbs(&raw, &readerCallbacks, r) != 0) {
+            delete r;
+            raw = nullptr;
+        }
+    }
+    if (raw)
+        gpgme_data_set_flag(raw, "io-buffer-size", "65536");
+    if (!raw) {
+        d.data = Data(fd);
+        return d;
+    }
+    d.raw = raw;
+    d.data = Data(raw); // takes ownership of raw
+    return d;
+}
+
+std::string withVersionLine(const std::string &armored)
+{
+    std::string out;
+    size_t pos = 0;
+    while (pos < armored.size()) {
+        size_t nl = armored.find('\n', pos);
+        size_t end = nl == std::string::npos ? armored.size() : nl + 1;
+        out.append(armored, pos, end - pos);
+        if (armored.compare(pos, 15, "-----BEGIN PGP ") == 0 &&
+            armored.substr(pos, end - pos).find("SIGNED MESSAGE") == std::string::npos && nl != std::string::npos)
+            out += std::string(kArmorVersion) + "\n";
+        pos = end;
+    }
+    return out;
+}
+
+namespace {
+
+gpgme_error_t cPassphrase(void *hook, const char *hint, const char *info, int prevWasBad, int fd)
+{
+    bool canceled = false;
+    char *pw = static_cast<PassphraseProvider *>(hook)->getPassphrase(hint, info, prevWasBad != 0, canceled);
+    if (canceled || !pw) {
+        std::free(pw);
+        return gpg_error(GPG_ERR_CANCELED);
+    }
+    std::string line = std::string(pw) + "\n";
+    std::memset(pw, 0, std::strlen(pw));
+    std::free(pw);
+    gpgme_io_writen(fd, line.data(), line.size());
+    std::fill(line.begin(), line.end(), '\0');
+    return 0;
+}
+
+// A C context set up like a session's, with a key looked up in it.
+struct RawContext {
+    gpgme_ctx_t ctx = nullptr;
+    std::vector<gpgme_key_t> keys;
+    RawContext(PassphraseProvider *pass, unsigned options)
+    {
+        if (gpgme_new(&ctx) != 0) {
+            ctx = nullptr;
+            return;
+        }
+        gpgme_set_protocol(ctx, GPGME_PROTOCOL_OpenPGP);
+        gpgme_set_pinentry_mode(ctx, GPGME_PINENTRY_MODE_LOOPBACK);
+        if (pass)
+            gpgme_set_passphrase_cb(ctx, cPassphrase, pass);
+        gpgme_set_armor(ctx, (options & Armor) != 0);
+        gpgme_set_textmode(ctx, (options & TextMode) != 0);
+        if (options & AlwaysTrust)
+            gpgme_set_ctx_flag(ctx, "trust-model", "always");
+    }
+    ~RawContext()
+    {
+        for (gpgme_key_t k : keys)
+            gpgme_key_unref(k);
+        if (ctx)
+            gpgme_release(ctx);
+    }
+    RawContext(const RawContext &) = delete;
+    RawContext &operator=(const RawContext &) = delete;
+    gpgme_error_t key(const std::string &fpr, bool secret, gpgme_key_t &out)
+    {
+        if (!ctx)
+            return gpg_error(GPG_ERR_ENOMEM);
+        out = nullptr;
+        gpgme_error_t e = gpgme_get_key(ctx, fpr.c_str(), &out, secret);
+        if (!e)
+            keys.push_back(out);
+        return e;
+    }
+};
+
+} // namespace
+
+Error Missing::deleteKey(const Session &s, const std::string &fpr, bool withSecret)
+{
+    RawContext c(s.pass_, s.options_);
+    gpgme_key_t key;
+    if (gpgme_error_t e = c.key(fpr, false, key))
+        return Error(e);
+    unsigned flags = GPGME_DELETE_FORCE | (withSecret ? GPGME_DELETE_ALLOW_SECRET : 0);
+    return Error(gpgme_op_delete_ext(c.ctx, key, flags));
+}
+
+Error Missing::signKey(const Session &s, const std::string &targetFpr, const std::string &signerFpr)
+{
+    RawContext c(s.pass_, s.options_);
+    gpgme_key_t target, signer;
+    if (gpgme_error_t e = c.key(targetFpr, false, target))
+        return Error(e);
+    if (gpgme_error_t e = c.key(signerFpr, true, signer))
+        return Error(e);
+    gpgme_signers_add(c.ctx, signer);
+    return Error(gpgme_op_keysign(c.ctx, target, nullptr, 0, GPGME_KEYSIGN_NOEXPIRE));
+}
+
+Error Missing::encrypt(const Session &s, const std::vector<std::string> &fprs, FdData &in, FdData &out)
+{
+    std::string recipients;
+    for (const std::string &f : fprs) {
+        if (f.empty() || f.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
+            return Error::fromCode(GPG_ERR_UNUSABLE_PUBKEY);
+        recipients += f + "\n";
+    }
+    RawContext c(s.pass_, s.options_);
+    if (!c.ctx || !in.raw || !out.raw)
+        return Error::fromCode(GPG_ERR_ENOMEM);
+    Error e(gpgme_op_encrypt_ext(c.ctx, nullptr, recipients.c_str(), GPGME_ENCRYPT_ALWAYS_TRUST, in.raw, out.raw));
+    if (!e) {
+        gpgme_encrypt_result_t er = gpgme_op_encrypt_result(c.ctx);
+        if (er && er->invalid_recipients)
+            e = Error(er->invalid_recipients->reason ? er->invalid_recipients->reason
+                                                     : gpg_error(GPG_ERR_UNUSABLE_PUBKEY));
+    }
+    return e;
+}
+
+static std::string toolPath(const char *tool)
+{
+    const EngineInfo info = engineInfo(GpgEngine);
+    const char *gpg = info.fileName();
+    if (!gpg)
+        return {};
+    if (std::strcmp(tool, "gpg") == 0)
+        return gpg;
+    std::string dir = gpg;
+    auto slash = dir.rfind('/');
+    return slash == std::string::npos ? std::string(tool) : dir.substr(0, slash + 1) + tool;
+}
+
+GpgResult runTool(const char *tool, const std::vector<std::string> &args, std::string &out)
+{
+    initGpgme();
+    GpgResult r;
+    const std::string file = toolPath(tool);
+    Error err;
+    auto ctx = Context::createForEngine(SpawnEngine, &err);
+    if (!ctx || err || file.empty()) {
+        r.fail(err, "GnuPG cannot be started");
+        return r;
+    }
+    std::vector<const char *> argv = {tool};
+    for (const std::string &a : args)
+        argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    Data in, outData, errData;
+    in.write("", 0);
+    err = ctx->spawn(file.c_str(), argv.data(), in, outData, errData, Context::SpawnNone);
+    if (err) {
+        r.fail(err);
+        return r;
+    }
+    out = outData.toString();
+    return r;
+}
+
+void AgentCache::forget(const std::vector<std::string> &grips, const std::vector<std::string> &messages)
+{
+    // gpg-connect-agent finds the agent's socket as gpg does, and with --no-autostart starts
+    // none: no agent running means nothing is cached.
+    std::vector<std::string> args = {"--no-autostart"};
+    for (const std::string &g : grips)
+        if (!g.empty() && g.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos)
+            args.push_back("CLEAR_PASSPHRASE --mode=normal " + g);
+    for (const std::string &m : messages)
+        if (m.size() > 1 && m[0] == 'S' && m.find_first_not_of("0123456789ABCDEF", 1) == std::string::npos)
+            args.push_back("CLEAR_PASSPHRASE " + m);
+    if (args.size() == 1)
+        return;
+    args.push_back("/bye");
+    std::string out;
+    runTool("gpg-connect-agent", args, out);
+}
+
+} // namespace pgpc
