@@ -8,6 +8,7 @@
 #include "ui/Dialogs.h"
 
 #include <functional>
+#include <optional>
 
 #include <string>
 
@@ -36,6 +37,9 @@ struct AppState {
     bool commandBusy = false;
     bool cancelRequested = false;
     std::string recipientSpec;
+    // The text typed into the chooser's "UserID :" field when RecipientSpec
+    // is that text in double quotes: it reaches pgp as one argument.
+    std::optional<std::string> typedUserId;
     int keyCount = 0;
 
     // Settings that live in process-wide values rather than in controls.

@@ -19,6 +19,7 @@ enum class Msg {
     BrowserNotFound,
     UserListFailed,
     AreYouSure,
+    RecipientIsOption, // %s: the refused recipient
 };
 
 // One control's text. A null caption or hint leaves that text as it is.
@@ -54,7 +55,7 @@ class TextCatalog {
 public:
     TextCatalog();               // German shared messages (start-up step 1)
     void setGerman();
-    void setEnglish();           // the ten English shared messages
+    void setEnglish();           // the English shared messages
     bool isEnglish() const { return english_; }
     const std::string &msg(Msg m) const;
 

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/TextCatalog.h"
+#include "pgp/RunPgp.h"
 #include "ui/ApplyTexts.h"
 
 #include <QFontMetrics>
@@ -156,6 +157,7 @@ void TForm4::LoadUserList()
 void TForm4::LoadUserList(const std::string &listing)
 {
     st_.recipientSpec.clear();
+    st_.typedUserId.reset();
     model->setRows(keys::userRows(listing));
     StatusPanel->setText(QString::fromStdString(st_.texts.msg(app::Msg::KeyCount))
                          + QString::number(model->rowCount()));
@@ -187,6 +189,7 @@ void TForm4::ListView1DblClick()
     if (row < 0)
         return;
     st_.recipientSpec = "0x" + model->keyId(row);
+    st_.typedUserId.reset();
     accept();
 }
 
@@ -202,7 +205,16 @@ void TForm4::Edit1Enter()
                                                     : "Die User-ID enthält Zeichen außerhalb von Latin-1.");
             return;
         }
-    st_.recipientSpec = "\"" + text.toLatin1().toStdString() + "\"";
+    // One argument for pgp whatever it holds, but never an option: the
+    // field stays open for a correction.
+    const std::string typed = text.toLatin1().toStdString();
+    if (pgp::optionLikeArgument({typed})) {
+        if (st_.dialogs)
+            st_.dialogs->errorBox(pgp::recipientRefusalText(st_, typed));
+        return;
+    }
+    st_.recipientSpec = "\"" + typed + "\"";
+    st_.typedUserId = typed;
     accept();
 }
 

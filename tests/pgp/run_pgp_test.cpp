@@ -246,6 +246,49 @@ TEST(RunPgp, OutputFileMessagesAndStartFailure)
     EXPECT_EQ(f.dialogs.shown[0].rfind("platform:", 0), 0u);
 }
 
+TEST(RunPgp, RecipientsAreNeverOptions)
+{
+    Fixture f;
+    // The chooser's typed user ID is one argument, also after the button's
+    // separating blank; other recipient text splits as before.
+    f.st.typedUserId = "Bob\" -o /home/u/p2.txt \"";
+    const std::string spec = "\"" + *f.st.typedUserId + "\"";
+    EXPECT_EQ(operandArguments(f.st, spec + " ", false), (Args{*f.st.typedUserId}));
+    EXPECT_EQ(operandArguments(f.st, "\"Ann A\" 0x1", false), (Args{"Ann A", "0x1"}));
+    f.st.typedUserId = "";
+    EXPECT_EQ(operandArguments(f.st, "\"\"", false), (Args{""}));
+    f.st.typedUserId.reset();
+    EXPECT_EQ(operandArguments(f.st, spec, false), (Args{"Bob", "-o", "/home/u/p2.txt", ""}));
+
+    // Split that way, the option is refused: nothing runs, the user's output
+    // file is left alone, and out.txt holds no earlier report.
+    f.fs.addFile("/home/u/quorbix/out.txt", "earlier report");
+    f.fs.addFile("/home/u/docs/mine.asc", "keep");
+    RunRequest enc = captured("-ea +batchmode", "/tmp/QUORBIX.tmp", spec);
+    enc.operand1IsFile = true;
+    EXPECT_EQ(RunPgp(f.st, enc), -1);
+    RunRequest button;
+    button.options = "-kxa ";
+    button.operand1 = "0xDEADBEEF +force ";
+    button.outputFile = "/home/u/docs/mine.asc";
+    EXPECT_EQ(RunPgp(f.st, button), -1);
+    EXPECT_TRUE(f.proc.runs.empty());
+    EXPECT_EQ(f.fs.content("/home/u/quorbix/out.txt"), "");
+    EXPECT_EQ(f.fs.content("/home/u/docs/mine.asc"), "keep");
+    ASSERT_EQ(f.dialogs.shown.size(), 2u);
+    EXPECT_EQ(f.dialogs.shown[0], "error:Der Empfänger \"-o\" beginnt mit \"-\" oder \"+\" und würde von PGP als "
+                                  "Option gelesen. PGP wurde nicht gestartet.");
+    EXPECT_NE(f.dialogs.shown[1].find("\"+force\""), std::string::npos);
+
+    // The typed ID with its quotes and blanks runs as one argument.
+    f.st.typedUserId = "Bob\" -o /home/u/p2.txt \"";
+    RunRequest file = captured("-ea", "/home/u/docs/a b", spec);
+    file.operand1IsFile = true;
+    EXPECT_EQ(RunPgp(f.st, file), 0);
+    ASSERT_EQ(f.proc.runs.size(), 1u);
+    EXPECT_EQ(f.proc.runs[0].args, (Args{"-ea", "/home/u/docs/a b", *f.st.typedUserId, "+batchmode", "+CharSet=Latin1", "+force"}));
+}
+
 TEST(RunPgp, ConsoleCloseFlagAndQuitRequest)
 {
     Fixture f;
