@@ -1,6 +1,7 @@
 // The main window: composition, start-up, close question and shutdown.
 #include "app/TextCatalog.h"
 #include "buttons/ButtonTable.h"
+#include "keys/MakeIdBatch.h"
 #include "pgp/LaunchFile.h"
 #include "support/FormFixture.h"
 #include "support/ModalHelper.h"
@@ -140,7 +141,7 @@ TEST(MainWindow, NormalStartWritesItsWorkingFiles)
     EXPECT_EQ(f.bu[12]->text(), "[UserButton 1]");
     // The launch file beside pgp, and the key-list script, started in the background.
     EXPECT_EQ(fx.fs.content("/pgp/PGP.pif"), pgp::launchFileTemplate());
-    EXPECT_EQ(fx.fs.content("/app/MakeID.bat"), "/pgp/pgp >/app/ID.txt -kv +CharSet=Latin1\n");
+    EXPECT_EQ(fx.fs.content("/app/MakeID.bat"), keys::makeIdBatchLine("/pgp", "/app"));
     ASSERT_EQ(fx.proc.detached.size(), 1u);
     EXPECT_EQ(fx.proc.detached[0].args, std::vector<std::string>({"/app/MakeID.bat"}));
     EXPECT_EQ(fx.proc.detached[0].workDir, "/pgp");

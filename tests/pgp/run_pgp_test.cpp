@@ -323,14 +323,18 @@ TEST(ShowError, TextAndBox)
 
 TEST(MakeIdBatch, LineWriteAndStart)
 {
-    EXPECT_EQ(keys::makeIdBatchLine("/opt/pgp", "/home/u/quorbix"),
-              "/opt/pgp/pgp >/home/u/quorbix/ID.txt -kv +CharSet=Latin1\n");
+    const std::string line = "set -C; umask 077; t=$(mktemp -u /home/u/quorbix/ID.txt.XXXXXX) && exec 3>\"$t\" && "
+                             "{ /opt/pgp/pgp -kv +CharSet=Latin1 >&3; exec 3>&-; "
+                             "mv -fT \"$t\" /home/u/quorbix/ID.txt || rm -f \"$t\"; }\n";
+    EXPECT_EQ(keys::makeIdBatchLine("/opt/pgp", "/home/u/quorbix"), line);
     EXPECT_EQ(keys::makeIdBatchLine("/my pgp", "/it's here"),
-              "'/my pgp/pgp' >'/it'\\''s here/ID.txt' -kv +CharSet=Latin1\n");
+              "set -C; umask 077; t=$(mktemp -u '/it'\\''s here/ID.txt.XXXXXX') && exec 3>\"$t\" && "
+              "{ '/my pgp/pgp' -kv +CharSet=Latin1 >&3; exec 3>&-; "
+              "mv -fT \"$t\" '/it'\\''s here/ID.txt' || rm -f \"$t\"; }\n");
 
     Fixture f;
     keys::WriteMakeIdBatch(f.st);
-    EXPECT_EQ(f.fs.content("/home/u/quorbix/MakeID.bat"), "/opt/pgp/pgp >/home/u/quorbix/ID.txt -kv +CharSet=Latin1\n");
+    EXPECT_EQ(f.fs.content("/home/u/quorbix/MakeID.bat"), line);
     keys::RunMakeIdBatch(f.st);
     ASSERT_EQ(f.proc.detached.size(), 1u);
     EXPECT_EQ(f.proc.detached[0].program, "/bin/sh");
@@ -371,11 +375,25 @@ TEST(MakeIdBatch, ShellRunsTheLineWithBlanksInPaths)
         std::ofstream bat(appDir / "MakeID.bat");
         bat << keys::makeIdBatchLine(pgpDir.string(), appDir.string());
     }
-    std::string cmd = "cd '" + pgpDir.string() + "' && sh '" + (appDir / "MakeID.bat").string() + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    std::ifstream id(appDir / "ID.txt");
-    std::stringstream ss;
-    ss << id.rdbuf();
-    EXPECT_EQ(ss.str(), "listed -kv +CharSet=Latin1\n");
+    // A link planted at ID.txt is replaced, not written through.
+    const fs::path victim = base / "victim";
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, appDir / "ID.txt");
+    const std::string cmd = "cd '" + pgpDir.string() + "' && sh '" + (appDir / "MakeID.bat").string() + "'";
+    auto slurp = [](const fs::path &p) {
+        std::ifstream in(p);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    };
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_FALSE(fs::is_symlink(appDir / "ID.txt"));
+        EXPECT_EQ(slurp(appDir / "ID.txt"), "listed -kv +CharSet=Latin1\n");
+        EXPECT_EQ(fs::status(appDir / "ID.txt").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+        // Nothing but the script and the listing is left behind.
+        EXPECT_EQ(std::distance(fs::directory_iterator(appDir), fs::directory_iterator()), 2);
+    }
+    EXPECT_EQ(slurp(victim), "precious");
     fs::remove_all(base);
 }
