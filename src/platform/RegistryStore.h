@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -39,13 +40,21 @@ public:
     static bool sameName(const std::string &a, const std::string &b);
 
 private:
+    // A name folded for comparison: the index key of keys and values.
+    static std::string foldName(const std::string &name);
+
     struct Key {
         std::string name; // as first spelled
         std::vector<std::pair<std::string, RegValue>> values;
+        std::unordered_map<std::string, std::size_t> index; // folded value name -> position
     };
+    // In file order; the indexes keep reading and writing linear in the
+    // file's size, however many keys and values it holds.
     std::vector<Key> keys_;
+    std::unordered_map<std::string, std::size_t> keyIndex_; // folded key name -> position
     Key *find(const std::string &key);
     const Key *find(const std::string &key) const;
+    std::size_t ensure(const std::string &key); // the key's position, added when missing
 };
 
 // The store the settings code uses. Reads raise PlatformError with

@@ -246,3 +246,45 @@ TEST(Registry, FailedWritesKeepTheOldFileAndDefaultPathFollowsXdg)
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_TRUE(FileRegistryStore(dir + "/xdg/Farrowdale Software/QUORBIX.reg").keyExists(kSetup));
 }
+
+TEST(Registry, ContinuedHexAtTheEndAndManyKeysKeepTheirOrder)
+{
+    // A continued list cut off by the end of the file reads as it does when
+    // an empty last line follows: not damaged either way.
+    for (const char *end : {"", "\r\n"}) {
+        std::vector<std::string> warnings;
+        const auto f = platform::RegistryFile::parse(
+            "REGEDIT4\r\n\r\n[" + kSetup + "]\r\n\"SCSign\"=hex:41,00,03,00\\" + end, &warnings);
+        EXPECT_TRUE(warnings.empty()) << warnings.front();
+        ASSERT_NE(f.value(kSetup, "scsign"), nullptr);
+        EXPECT_EQ(f.value(kSetup, "scsign")->data, std::string("\x41\x00\x03\x00", 4));
+    }
+    // A text value ending in a backslash is not a continuation.
+    const auto text = platform::RegistryFile::parse("REGEDIT4\r\n\r\n[" + kSetup + "]\r\n\"PGPPath\"=\"C:\\\\\"\r\n"
+                                                    "\"Browser\"=\"MIE\"");
+    ASSERT_NE(text.value(kSetup, "Browser"), nullptr);
+    EXPECT_EQ(text.value(kSetup, "PGPPath")->data, "C:\\");
+
+    // Many keys and values: file order kept, names still without case, a
+    // repeated name (in another spelling) replaces the value in its place.
+    std::string big = "REGEDIT4\r\n\r\n";
+    for (int i = 0; i < 3000; ++i)
+        big += "[" + kSetup + "\\K" + std::to_string(i) + "]\r\n\"V\"=\"" + std::to_string(i) + "\"\r\n";
+    big += "[" + kSetup + "\\k7]\r\n\"v\"=\"seven\"\r\n\"W\"=hex:01\r\n";
+    std::vector<std::string> warnings;
+    auto f = platform::RegistryFile::parse(big, &warnings);
+    EXPECT_TRUE(warnings.empty());
+    const auto keys = f.keys();
+    ASSERT_EQ(keys.size(), 3000u);
+    EXPECT_EQ(keys[7], kSetup + "\\K7");
+    EXPECT_EQ(keys[2999], kSetup + "\\K2999");
+    EXPECT_EQ(f.value(kSetup + "\\K7", "V")->data, "seven");
+    EXPECT_EQ(f.valueNames(kSetup + "\\K7"), (std::vector<std::string>{"V", "W"}));
+    EXPECT_EQ(f.value(kSetup + "\\k2999", "v")->data, "2999");
+    f.setValue(kSetup + "\\K2999", "new", {platform::RegType::String, "n"});
+    f.setValue(kSetup + "\\NEW", "x", {platform::RegType::String, "y"});
+    EXPECT_EQ(f.keys().back(), kSetup + "\\NEW");
+    const auto again = platform::RegistryFile::parse(f.serialize());
+    EXPECT_EQ(again.keys(), f.keys());
+    EXPECT_EQ(again.value(kSetup + "\\k2999", "NEW")->data, "n");
+}
