@@ -14,8 +14,10 @@ struct AppState;
 namespace cryptcmd {
 
 // "Kann Datei %s nicht öffnen." and "Kann Datei %s nicht erstellen." (UTF-8).
+// A full disk (or quota) is named after the create error, since the user
+// has to act on it: sysError is the failing call's errno.
 std::string openErrorText(const std::string &path);
-std::string createErrorText(const std::string &path);
+std::string createErrorText(const std::string &path, int sysError = 0);
 
 // Path bytes as the file system wants them, and back for display.
 std::string pathBytes(const QString &path);

@@ -79,8 +79,8 @@ void TfrmDebug::Button1Click()
     const std::string path = st_.inAppDir("Debug.log");
     try {
         st_.sys.fs->writeFile(path, diag::debugLogBytes(report_.lines));
-    } catch (const platform::PlatformError &) {
-        st_.dialogs->errorBox(cryptcmd::createErrorText(path));
+    } catch (const platform::PlatformError &e) {
+        st_.dialogs->errorBox(cryptcmd::createErrorText(path, e.sysError()));
         return;
     }
     st_.dialogs->plainMessage(std::string(app::fixed::DebugSaved) + cryptcmd::displayPath(path).toStdString());

@@ -151,7 +151,19 @@ void TForm4::LoadUserList()
 {
     st_.recipientSpec.clear();
     model->clear();
-    LoadUserList(st_.sys.fs->readFile(st_.inAppDir("ID.txt")));
+    const std::string path = st_.inAppDir("ID.txt");
+    std::string listing;
+    try {
+        listing = st_.sys.fs->readFile(path);
+    } catch (const platform::PlatformError &e) {
+        // The plain "Datei nicht gefunden" does not say which file.
+        if (e.kind() == platform::PlatformError::Kind::NotFound && e.path() == path
+            && std::string(e.what()).find(path) == std::string::npos)
+            throw platform::PlatformError(e.kind(), std::string(e.what()) + ": " + pgp::toMessageText(path), path,
+                                          e.sysError());
+        throw;
+    }
+    LoadUserList(listing);
 }
 
 void TForm4::LoadUserList(const std::string &listing)

@@ -77,6 +77,10 @@ public:
     // target, so a crash leaves either the old or the new content.
     virtual void replaceAtomically(const std::string &path, const std::string &bytes,
                                    unsigned mode = 0600) = 0;
+    // Removes what replaceAtomically leaves beside the target when the
+    // process dies between writing and renaming: that target's temporary
+    // files, only regular files of this user, never through a link.
+    virtual void removeInterruptedReplacements(const std::string &path) = 0;
     // Overwrites bytes at an offset of an existing file without truncating it.
     virtual void patchFile(const std::string &path, std::uint64_t offset, const std::string &bytes) = 0;
     // Free bytes on the file system holding the path; nullopt when unknown.

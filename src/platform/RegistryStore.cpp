@@ -528,6 +528,8 @@ void registryWriteBinary(RegistryFile &f, const std::string &key, const std::str
 
 FileRegistryStore::FileRegistryStore(std::string path) : path_(std::move(path))
 {
+    // A save that was killed before its rename left its temporary file.
+    systemFileSystem().removeInterruptedReplacements(path_);
     std::string bytes;
     try {
         bytes = systemFileSystem().readFile(path_);

@@ -243,6 +243,17 @@ TEST(EditorCommands, TextOutsideLatin1IsNotWritten)
     EXPECT_NE(fx.dialogs.shown[0].text.find("Latin-1"), std::string::npos);
     EXPECT_NE(fx.dialogs.shown[0].text.find("Zeile 2"), std::string::npos);
     EXPECT_FALSE(fx.st.commandBusy);
+
+    // A full TempDir: the message says so, nothing runs, the text stays.
+    f.RichEdit1->setPlainText("Secret");
+    fx.fs.fullDirs.insert("/tmp");
+    f.PmuSigClick();
+    f.PmuDecryptClick();
+    EXPECT_TRUE(fx.proc.runs.empty());
+    EXPECT_EQ(f.RichEdit1->toPlainText(), "Secret");
+    ASSERT_EQ(fx.dialogs.shown.size(), 6u);
+    EXPECT_EQ(fx.dialogs.shown[5].text, "Kann Datei /tmp/QUORBIX.tmp nicht erstellen. "
+                                        "Nicht genügend Speicherplatz auf dem Datenträger.");
 }
 
 TEST(EditorCommands, DecryptSignAndAddKey)
