@@ -1,9 +1,12 @@
-# Quorbix: make run | make test
+# Quorbix: make run | make test | make fuzz
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test bench clean
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build run test bench fuzz clean
 
 all: build
 
@@ -25,5 +28,12 @@ test: build
 bench: build
 	./bench/run-all.sh $(BUILD)
 
+# Each parser's fuzz target for FUZZ_SECONDS, in a clang build of its own.
+fuzz:
+	@./scripts/install-deps.sh fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DQUORBIX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+	./tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)

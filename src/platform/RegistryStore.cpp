@@ -321,7 +321,7 @@ RegistryFile RegistryFile::parse(const std::string &input, std::vector<std::stri
         std::size_t pos = 0;
         if (line[0] == '@') {
             pos = 1;
-        } else if (!readQuoted(line, pos, name)) {
+        } else if (!readQuoted(line, pos, name) || !representable(name)) {
             warn("Zeile " + std::to_string(lineNo) + ": unlesbarer Wertname");
             continue;
         }
@@ -338,6 +338,11 @@ RegistryFile RegistryFile::parse(const std::string &input, std::vector<std::stri
             std::string data;
             if (!readQuoted(rest, p, data) || !trim(rest.substr(p)).empty()) {
                 warn("Zeile " + std::to_string(lineNo) + ": unvollständiger Text");
+                continue;
+            }
+            // A text holds no NUL (nor could the store write it back).
+            if (!representable(data)) {
+                warn("Zeile " + std::to_string(lineNo) + ": Nullzeichen im Text");
                 continue;
             }
             v.type = RegType::String;
@@ -385,6 +390,12 @@ std::string RegistryFile::serialize() const
         }
         out += "\r\n";
     }
+    // Latin-1 that happens to be well-formed UTF-8 ("Ã¶") would be read back
+    // as UTF-8: such a file is written as UTF-8, marked by its BOM.
+    std::string probe;
+    bool lossy = false;
+    if (utf8ToLatin1(out, probe, &lossy))
+        return "\xEF\xBB\xBF" + latin1ToUtf8(out);
     return out;
 }
 

@@ -199,6 +199,29 @@ TEST(Registry, Utf8InputIsAcceptedAndLatin1Written)
     EXPECT_NE(slurp(path).find("\"KLoadPath\"=\"/home/j\xF6rg\""), std::string::npos);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(path + ".damaged")));
 
+    // Latin-1 text that is also well-formed UTF-8 ("Ã¶" is how "ö" looks in
+    // UTF-8) is written so that it reads back as it was, not as "ö".
+    spit(path, "REGEDIT4\n; \xAE\n[" + kSetup + "]\n\"KLoadPath\"=\"/home/j\xC3\xB6rg \xE2\x82\xAC\"\n");
+    {
+        FileRegistryStore latin1(path);
+        EXPECT_EQ(latin1.readString(kSetup, "KLoadPath"), "/home/j\xC3\xB6rg \xE2\x82\xAC");
+        latin1.writeString(kSetup, "Version", "20");
+        latin1.flush();
+        FileRegistryStore back(path);
+        EXPECT_TRUE(back.warnings().empty());
+        EXPECT_EQ(back.readString(kSetup, "KLoadPath"), "/home/j\xC3\xB6rg \xE2\x82\xAC");
+    }
+
+    // A NUL inside a text could never be written back, so every later save
+    // would fail: that line is damaged.
+    spit(path, "REGEDIT4\n\n[" + kSetup + "]\n\"KLoadPath\"=\"a" + std::string(1, '\0') + "b\"\n\"Browser\"=\"MIE\"\n");
+    {
+        FileRegistryStore nul(path);
+        EXPECT_EQ(nul.warnings().size(), 1u);
+        EXPECT_EQ(nul.readString(kSetup, "KLoadPath"), std::nullopt);
+        EXPECT_EQ(nul.readString(kSetup, "Browser"), "MIE");
+    }
+
     // Characters beyond Latin-1 cannot be kept: the original is preserved.
     spit(path, "REGEDIT4\n\n[" + kSetup + "]\n\"ConfigText\"=\"\xE2\x82\xAC\"\n");
     FileRegistryStore euro(path);
