@@ -1,22 +1,29 @@
-# Quorbix: make run | make test | make fuzz
+# Quorbix: make run | make test | make test-sanitize | make fuzz
 BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# CI builds treat warnings as errors.
+ifeq ($(CI),true)
+CMAKE_FLAGS += -DQUORBIX_WERROR=ON
+endif
+# A sanitizer finding fails the test it happens in.
+SANITIZE_ENV = ASAN_OPTIONS=abort_on_error=0:detect_leaks=1:suppressions=$(CURDIR)/tests/sanitize/asan.supp \
+               LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp \
+               UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test bench fuzz clean
+.PHONY: all deps build run test test-sanitize bench fuzz clean
 
 all: build
 
 deps:
 	@./scripts/install-deps.sh
 
-$(BUILD)/CMakeCache.txt:
+build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
-
-build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
 run: build
@@ -24,6 +31,12 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
+
+# The whole suite on a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) $(CMAKE_FLAGS) -DQUORBIX_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j$(JOBS) --timeout 900
 
 bench: build
 	./bench/run-all.sh $(BUILD)
@@ -36,4 +49,4 @@ fuzz:
 	./tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -7,7 +7,7 @@
 //   bench_keytree [KEYS] [RUNS] [PUMP_MS]
 #include "app/AppState.h"
 #include "app/TForm1.h"
-#include "keys/KeyTree.h"
+#include "commands/KeyTreeCommands.h"
 #include "pgp/LaunchFile.h"
 #include "platform/Platform.h"
 #include "platform/RegistryStore.h"
@@ -45,7 +45,7 @@ class ListingRunner : public platform::ProcessRunner {
 public:
     std::string listing;
     platform::FileSystem *fs = nullptr;
-    platform::ProcessResult runAndWait(const platform::ProcessSpec &job) override
+    platform::ProcessResult runAndWait(const platform::ProcessJob &job) override
     {
         if (job.stdoutFile)
             fs->writePrivateFile(*job.stdoutFile, listing);
@@ -83,7 +83,7 @@ int main(int argc, char **argv)
     const int keys = argc > 1 ? std::atoi(argv[1]) : 10000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     if (argc > 3)
-        keys::treeReadPumpMs = std::atoi(argv[3]);
+        commands::ReadKeyTree::pumpIntervalMs = std::atoi(argv[3]);
 
     namespace fs = std::filesystem;
     const fs::path base = fs::temp_directory_path() / ("quorbix-bench-tree-" + std::to_string(::getpid()));
@@ -148,6 +148,6 @@ int main(int argc, char **argv)
     std::printf("key tree read, %d keys x 3 signatures (%s): min %.1f ms, median %.1f ms, max %.1f ms; "
                 "%d message pumps during the last read (every %d ms, %.1f ms in them)\n",
                 keys, qPrintable(QGuiApplication::platformName()), ms.front(), ms[ms.size() / 2], ms.back(),
-                lastPumps, keys::treeReadPumpMs, lastPumpMs);
+                lastPumps, commands::ReadKeyTree::pumpIntervalMs, lastPumpMs);
     return 0;
 }

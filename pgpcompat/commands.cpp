@@ -72,7 +72,7 @@ enum class Found { One, None, Ambiguous };
 Found findOne(Ctx &c, const std::vector<KeyInfo> &keys, const std::string &arg, const KeyInfo *&out,
               bool quiet = false)
 {
-    switch (resolveKey(keys, parseKeySpec(argToUtf8(c.s, arg)), out)) {
+    switch (resolveKey(keys, parseKeySelector(argToUtf8(c.s, arg)), out)) {
     case Resolution::One:
         return Found::One;
     case Resolution::None:
@@ -104,12 +104,12 @@ bool listRecipients(Ctx &c, std::vector<KeyInfo> &keys, const std::vector<std::s
     std::vector<std::string> patterns;
     for (const std::string &w : wanted) {
         std::string u = argToUtf8(c.s, w);
-        KeySpec sel = parseKeySpec(u);
-        if (sel.kind == KeySpec::Substring && sel.text.find(' ') == std::string::npos &&
+        KeySelector sel = parseKeySelector(u);
+        if (sel.kind == KeySelector::Substring && sel.text.find(' ') == std::string::npos &&
             sel.text.find('"') == std::string::npos && !sel.text.empty() &&
             std::string("=<@*&%!#+").find(sel.text[0]) == std::string::npos)
             patterns.push_back(sel.text);
-        else if (sel.kind != KeySpec::Substring && sel.text.size() >= 8)
+        else if (sel.kind != KeySelector::Substring && sel.text.size() >= 8)
             patterns.push_back(sel.text);
         else
             return listOrFail(c, keys, false, true);
@@ -183,7 +183,7 @@ int cmdList(Ctx &c, ListStyle style)
     }
 haveKeys:
     if (!ops.empty() && !ops[0].empty() && ops[0] != "*") {
-        KeySpec sel = parseKeySpec(argToUtf8(c.s, ops[0]));
+        KeySelector sel = parseKeySelector(argToUtf8(c.s, ops[0]));
         std::vector<KeyInfo> kept;
         for (KeyInfo &k : keys)
             if (keyMatches(k, sel))

@@ -14,7 +14,7 @@ bool pickKey(App &a, const std::vector<KeyInfo> &keys, const KeyInfo *&out)
         if (!a.con.readLine(who) || who.empty())
             return false;
     }
-    Resolution r = resolveKey(keys, parseKeySpec(argToUtf8(a.settings, who)), out);
+    Resolution r = resolveKey(keys, parseKeySelector(argToUtf8(a.settings, who)), out);
     if (r == Resolution::None) {
         a.con.say("Key matching userid '%s' not found in file '%s'.", {who, a.backend.ringName()});
         return false;

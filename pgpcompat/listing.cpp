@@ -307,9 +307,9 @@ static std::string upper(std::string s)
     return s;
 }
 
-KeySpec parseKeySpec(const std::string &arg)
+KeySelector parseKeySelector(const std::string &arg)
 {
-    KeySpec sel;
+    KeySelector sel;
     std::string a = arg;
     // A user ID given in double quotes keeps its blanks but loses the quotes.
     if (a.size() >= 2 && a.front() == '"' && a.back() == '"')
@@ -321,11 +321,11 @@ KeySpec parseKeySpec(const std::string &arg)
                 hex += c;
         if (isHex(hex)) {
             sel.text = upper(hex);
-            sel.kind = hex.size() >= 32 ? KeySpec::Fingerprint : KeySpec::KeyId;
+            sel.kind = hex.size() >= 32 ? KeySelector::Fingerprint : KeySelector::KeyId;
             return sel;
         }
     }
-    sel.kind = KeySpec::Substring;
+    sel.kind = KeySelector::Substring;
     sel.text = a;
     return sel;
 }
@@ -335,15 +335,15 @@ static bool endsWith(const std::string &s, const std::string &tail)
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-bool keyMatches(const KeyInfo &key, const KeySpec &sel)
+bool keyMatches(const KeyInfo &key, const KeySelector &sel)
 {
     switch (sel.kind) {
-    case KeySpec::Substring:
+    case KeySelector::Substring:
         for (const UidInfo &u : key.uids)
             if (containsNoCase(u.uid, sel.text))
                 return true;
         return false;
-    case KeySpec::KeyId:
+    case KeySelector::KeyId:
         if (sel.text.size() > 16)
             return false;
         if (endsWith(key.id16, sel.text))
@@ -352,7 +352,7 @@ bool keyMatches(const KeyInfo &key, const KeySpec &sel)
             if (endsWith(s, sel.text))
                 return true;
         return false;
-    case KeySpec::Fingerprint:
+    case KeySelector::Fingerprint:
         if (key.fpr == sel.text)
             return true;
         for (const std::string &s : key.subFprs)
@@ -363,7 +363,7 @@ bool keyMatches(const KeyInfo &key, const KeySpec &sel)
     return false;
 }
 
-std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const KeySpec &sel)
+std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const KeySelector &sel)
 {
     std::vector<const KeyInfo *> found;
     for (const KeyInfo &k : keys)
@@ -372,12 +372,12 @@ std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const Ke
     return found;
 }
 
-Resolution resolveKey(const std::vector<KeyInfo> &keys, const KeySpec &sel, const KeyInfo *&out)
+Resolution resolveKey(const std::vector<KeyInfo> &keys, const KeySelector &sel, const KeyInfo *&out)
 {
     auto found = findKeys(keys, sel);
     if (found.empty())
         return Resolution::None;
-    if (found.size() > 1 && sel.kind == KeySpec::KeyId)
+    if (found.size() > 1 && sel.kind == KeySelector::KeyId)
         return Resolution::Ambiguous;
     out = found.front();
     return Resolution::One;

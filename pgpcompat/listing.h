@@ -79,17 +79,17 @@ std::string formatListing(const std::vector<KeyInfo> &keys, const ListOptions &o
 std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListing);
 
 // How a command-line user ID selects keys.
-struct KeySpec {
+struct KeySelector {
     enum Kind { Substring, KeyId, Fingerprint } kind = Substring;
     std::string text;   // the substring (UTF-8) or the upper-case hex digits
 };
-KeySpec parseKeySpec(const std::string &arg);
-bool keyMatches(const KeyInfo &key, const KeySpec &sel);
-std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const KeySpec &sel);
+KeySelector parseKeySelector(const std::string &arg);
+bool keyMatches(const KeyInfo &key, const KeySelector &sel);
+std::vector<const KeyInfo *> findKeys(const std::vector<KeyInfo> &keys, const KeySelector &sel);
 
 // One key for a command: a key ID that fits several keys is refused (eight digits collide
 // easily); a user ID substring takes the first key, as PGP did.
 enum class Resolution { One, None, Ambiguous };
-Resolution resolveKey(const std::vector<KeyInfo> &keys, const KeySpec &sel, const KeyInfo *&out);
+Resolution resolveKey(const std::vector<KeyInfo> &keys, const KeySelector &sel, const KeyInfo *&out);
 
 } // namespace pgpc

@@ -1,73 +1,18 @@
 #include "text.h"
 
+#include "Charset.h"
+
 #include <cstring>
 #include <map>
 #include <string_view>
 
 namespace pgpc {
 
-static bool decodeOne(const std::string &s, size_t &i, unsigned &cp)
-{
-    unsigned char c = s[i];
-    int n;
-    if (c < 0x80) { cp = c; i += 1; return true; }
-    if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 1; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 2; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 3; }
-    else { i += 1; return false; }
-    if (i + n >= s.size()) { i += 1; return false; }
-    for (int k = 1; k <= n; ++k) {
-        unsigned char d = s[i + k];
-        if ((d & 0xC0) != 0x80) { i += 1; return false; }
-        cp = (cp << 6) | (d & 0x3F);
-    }
-    // Overlong forms and surrogates are not valid text.
-    static const unsigned minimum[4] = {0, 0x80, 0x800, 0x10000};
-    if (cp < minimum[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) { i += 1; return false; }
-    i += n + 1;
-    return true;
-}
+std::string utf8ToLatin1(const std::string &s) { return charset::utf8ToLatin1(s); }
 
-std::string utf8ToLatin1(const std::string &s)
-{
-    std::string out;
-    out.reserve(s.size());
-    size_t i = 0;
-    while (i < s.size()) {
-        unsigned cp;
-        if (decodeOne(s, i, cp) && cp < 0x100)
-            out += char(cp);
-        else
-            out += '?';
-    }
-    return out;
-}
+std::string latin1ToUtf8(const std::string &s) { return charset::latin1ToUtf8(s); }
 
-std::string latin1ToUtf8(const std::string &s)
-{
-    std::string out;
-    out.reserve(s.size() + s.size() / 8);
-    for (unsigned char c : s) {
-        if (c < 0x80) {
-            out += char(c);
-        } else {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-bool isValidUtf8(const std::string &s)
-{
-    size_t i = 0;
-    while (i < s.size()) {
-        unsigned cp;
-        if (!decodeOne(s, i, cp))
-            return false;
-    }
-    return true;
-}
+bool isValidUtf8(const std::string &s) { return charset::isValidUtf8(s); }
 
 std::string asciiLower(std::string s)
 {
@@ -85,7 +30,7 @@ static std::u32string foldUtf8(const std::string &s)
     size_t i = 0;
     while (i < s.size()) {
         unsigned cp;
-        if (!decodeOne(s, i, cp))
+        if (!charset::decodeUtf8(s, i, cp))
             cp = 0xFFFD;
         if ((cp >= 'A' && cp <= 'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7))
             cp += 0x20;

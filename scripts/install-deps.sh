@@ -7,7 +7,7 @@ if [ "${1:-}" = fuzz ]; then
 else
 PKGS=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgpgmepp-dev libgpgme-dev gnupg
       libx11-dev libxcb1-dev libgtest-dev libgmock-dev xvfb xauth xdotool xterm x11-utils xclip
-      fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n)
+      fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n python3-minimal)
 fi
 missing=()
 for p in "${PKGS[@]}"; do

@@ -3,7 +3,6 @@
 // window's destruction runs the shutdown.
 #include "app/AppState.h"
 #include "app/TForm1.h"
-#include "buttons/TFormButtSetup.h"
 #include "platform/Platform.h"
 #include "ui/ProgramIcon.h"
 #include "ui/QtDialogs.h"
@@ -31,7 +30,7 @@ int main(int argc, char **argv)
 
     auto form = std::make_unique<TForm1>(st, cmd);
     // The button setup dialog lives as long as the main window.
-    form->FormButtSetup = new TFormButtSetup(*form);
+    form->buttonSetup();
     st.quitNow = [&form](int code) {
         // A quit request while PGP runs: shut down now and end the process.
         form->FormDestroy();

@@ -36,8 +36,8 @@ struct AppState {
     bool saveButtonsOnExit = false;
     bool commandBusy = false;
     bool cancelRequested = false;
-    std::string recipientSpec;
-    // The text typed into the chooser's "UserID :" field when RecipientSpec
+    std::string recipientArg;
+    // The text typed into the chooser's "UserID :" field when the recipient argument
     // is that text in double quotes: it reaches pgp as one argument.
     std::optional<std::string> typedUserId;
     int keyCount = 0;

@@ -3,12 +3,23 @@
 #include "app/Pictures.h"
 #include "app/SettingsStore.h"
 #include "app/TFormLanguage.h"
+#include "app/MainWindowSettings.h"
+#include "app/TfrmMantra.h"
+#include "browser/TForm2.h"
 #include "buttons/ButtonTable.h"
+#include "buttons/TFormButtSetup.h"
+#include "commands/CommandSet.h"
 #include "crypt/EditorFont.h"
 #include "crypt/EditorText.h"
+#include "diag/DiagWindows.h"
 #include "keys/MakeIdBatch.h"
+#include "keys/TForm4.h"
 #include "pgp/LaunchFile.h"
 #include "pgp/RunPgp.h"
+#include "pgp/TForm5.h"
+#include "pgp/TfrmReadPGP.h"
+#include "settings/DesktopServices.h"
+#include "settings/TForm7.h"
 #include "ui/ApplyTexts.h"
 #include "ui/ProgramIcon.h"
 
@@ -16,57 +27,25 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileInfo>
-#include <QFontInfo>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
-#include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolButton>
+#include <QTranslator>
 #include <QTreeWidget>
-#include <QVBoxLayout>
-#include <QWindow>
 
 namespace {
 
 QString u8(const std::string &s) { return QString::fromUtf8(s.c_str(), int(s.size())); }
 QString fromLatin1(const std::string &s) { return QString::fromLatin1(s.c_str(), int(s.size())); }
-
-// A panel whose children sit at fixed positions, as the window was designed.
-QWidget *fixedPanel(QWidget *parent, const char *name)
-{
-    auto *w = new QWidget(parent);
-    w->setObjectName(name);
-    return w;
-}
-
-// The window was laid out for a narrow 8-point face: buttons are 121 pixels
-// wide. A condensed face at the same pixel height keeps every caption whole.
-QFont windowFont()
-{
-    QFont f;
-    for (const char *family : {"DejaVu Sans Condensed", "Liberation Sans Narrow", "Nimbus Sans Narrow",
-                               "Arial Narrow"}) {
-        QFont candidate(family);
-        if (QFontInfo(candidate).family() == QLatin1String(family)) {
-            f = candidate;
-            break;
-        }
-    }
-    f.setPixelSize(11);
-    return f;
-}
 
 } // namespace
 
@@ -75,9 +54,7 @@ TForm1::TForm1(app::AppState &state, CommandLineArgs cmdLine, QWidget *parent)
 {
     setObjectName("Form1");
     setWindowIcon(ui::programIcon());
-    setFont(windowFont());
-    buildControls();
-    buildMenus();
+    buildMainWindowControls(*this, *this);
     // Built-in German texts, then the window as created.
     ui::applyControlTexts(this, app::germanTexts(app::Window::MainWindow));
     applyDialogTitles(app::germanTexts(app::Window::MainWindow));
@@ -90,253 +67,225 @@ TForm1::~TForm1()
     FormDestroy();
 }
 
-// ---- composition ----------------------------------------------------------
+// ---- commands ----------------------------------------------------------------
 
-void TForm1::buildControls()
+void TForm1::bindCommands()
 {
-    auto *central = new QWidget(this);
-    central->setObjectName("CentralWidget");
-    auto *column = new QVBoxLayout(central);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
-    // Top panel with the etched line along its top edge.
-    Panel1 = fixedPanel(central, "Panel1");
-    Panel1->setFixedHeight(124);
-    auto *etch = new QFrame(Panel1);
-    etch->setObjectName("Bevel1");
-    etch->setFrameShape(QFrame::HLine);
-    etch->setFrameShadow(QFrame::Sunken);
-    etch->setGeometry(0, 0, 4000, 2);
-
-    const int colX[4] = {8, 129, 250, 371};
-    const int rowY[3] = {12, 33, 54};
-    for (int i = 0; i < 12; ++i) {
-        auto *b = new QPushButton(Panel1);
-        b->setObjectName(QStringLiteral("bu%1").arg(i + 1));
-        b->setGeometry(colX[i / 3], rowY[i % 3], 121, 22);
-        b->setProperty("Tag", i + 1);
-        b->installEventFilter(this);
-        bu[i] = b;
-    }
-
-    auto actionButton = [&](QToolButton *&member, const char *name, int x, const QIcon &icon) {
-        member = new QToolButton(Panel1);
-        member->setObjectName(name);
-        member->setGeometry(x, 78, 121, 37);
-        member->setIcon(icon);
-        member->setIconSize(QSize(16, 16));
-        member->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        member->setAutoRaise(false);
-        member->setFocusPolicy(Qt::StrongFocus);
+    using commands::CommandSet;
+    cmds_ = std::make_unique<CommandSet>(*this, desktop::desktopServices());
+    CommandSet &c = *cmds_;
+    const std::pair<QAction *, commands::Command *> entries[] = {
+        {muSetup, &c.showSettings},          {muMantra, &c.askPassPhrase},
+        {muDelMantra, &c.forgetPassPhrase},  {Neu1, &c.newDocument},
+        {pmuOpen, &c.openDocument},          {PmuSave, &c.saveDocument},
+        {PmuSaveAs, &c.saveDocumentAs},      {Drucken1, &c.printDocument},
+        {pmuFont, &c.chooseEditorFont},      {pmuZBruch, &c.toggleWordWrap},
+        {pmuAdd, &c.addKeysFromText},        {PmuEncrypt, &c.encryptText},
+        {PmuDecrypt, &c.decryptText},        {PmuSig, &c.signText},
+        {pmuTreeView, &c.showKeyTree},       {UmschaltenzumEditor, &c.showEditor},
+        {Neueinlesen1, &c.readKeyTree},      {Allesffnen1, &c.expandKeyTree},
+        {Allesschlieen1, &c.collapseKeyTree}, {Fingerprintzeigen1, &c.showFingerprint},
+        {ASCIIKeyspeichern1, &c.exportKeyArmoured}, {Keyspeichern1, &c.exportKey},
+        {Keylschen1, &c.removeKey},
     };
-    actionButton(buEncrypt, "buEncrypt", 8, app::pictures::encrypt());
-    actionButton(buDecrypt, "buDecrypt", 129, app::pictures::decrypt());
-    actionButton(buSign, "buSign", 250, app::pictures::sign());
-    actionButton(buReadTree, "buReadTree", 371, app::pictures::keyTree());
-
-    GroupBox2 = new QGroupBox(Panel1);
-    GroupBox2->setObjectName("GroupBox2");
-    GroupBox2->setGeometry(500, 8, 165, 107);
-    auto checkBox = [&](QCheckBox *&member, const char *name, int y, bool on) {
-        member = new QCheckBox(GroupBox2);
-        member->setObjectName(name);
-        member->setGeometry(6, y, 157, 20);
-        member->setChecked(on);
+    for (auto [action, cmd] : entries)
+        connect(action, &QAction::triggered, this, [this, cmd = cmd] { run(*cmd); });
+    const std::pair<QToolButton *, commands::Command *> buttons[] = {
+        {buEncrypt, &c.encryptFile}, {buDecrypt, &c.decryptFile},
+        {buSign, &c.signFile},       {buReadTree, &c.readKeyTree},
     };
-    checkBox(CheckBox1, "CheckBox1", 22, false);
-    checkBox(CheckBox2, "CheckBox2", 50, true);
-    checkBox(CheckBox3, "CheckBox3", 78, false);
-    column->addWidget(Panel1);
+    for (auto [button, cmd] : buttons)
+        connect(button, &QToolButton::clicked, this, [this, cmd = cmd] { run(*cmd); });
+    onButtonRelease(*this, [this](QPushButton *b, Qt::MouseButton m) { bu1MouseUp(b, m); });
+    selectOnRightPress(TreeView1);
 
-    // Page area between two 5-pixel margins.
-    auto *middle = new QWidget(central);
-    middle->setObjectName("PageArea");
-    auto *row = new QHBoxLayout(middle);
-    row->setContentsMargins(5, 0, 5, 0);
-    row->setSpacing(0);
-    Notebook1 = new QStackedWidget(middle);
-    Notebook1->setObjectName("Notebook1");
-    TabRichEdit = new QWidget;
-    TabRichEdit->setObjectName("TabRichEdit");
-    TabTreeView = new QWidget;
-    TabTreeView->setObjectName("TabTreeView");
-    auto *l0 = new QVBoxLayout(TabRichEdit);
-    l0->setContentsMargins(0, 0, 0, 0);
-    RichEdit1 = new QPlainTextEdit(TabRichEdit);
-    RichEdit1->setObjectName("RichEdit1");
-    RichEdit1->setAccessibleName("Editor");
-    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
-    l0->addWidget(RichEdit1);
-    auto *l1 = new QVBoxLayout(TabTreeView);
-    l1->setContentsMargins(0, 0, 0, 0);
-    TreeView1 = new QTreeWidget(TabTreeView);
-    TreeView1->setObjectName("TreeView1");
-    TreeView1->setAccessibleName("Key tree");
-    TreeView1->setHeaderHidden(true);
-    TreeView1->setIndentation(19);
-    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TreeView1->setFocusPolicy(Qt::ClickFocus); // not reached with Tab
-    TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    TreeView1->setUniformRowHeights(true);
-    QFont mono("Monospace");
-    mono.setStyleHint(QFont::TypeWriter);
-    mono.setPointSize(9);
-    TreeView1->setFont(mono); // listing lines line up by column
-    l1->addWidget(TreeView1);
-    Notebook1->addWidget(TabRichEdit);
-    Notebook1->addWidget(TabTreeView);
-    row->addWidget(Notebook1);
-    column->addWidget(middle, 1);
-
-    // User-button panel.
-    Panel2 = fixedPanel(central, "Panel2");
-    Panel2->setFixedHeight(36);
-    const int ubX[5] = {8, 139, 270, 401, 532};
-    for (int i = 0; i < 5; ++i) {
-        auto *b = new QPushButton(Panel2);
-        b->setObjectName(QStringLiteral("bu%1").arg(i + 13));
-        b->setGeometry(ubX[i], 6, 131, 22);
-        b->setProperty("Tag", i + 13);
-        b->installEventFilter(this);
-        bu[12 + i] = b;
-    }
-    column->addWidget(Panel2);
-    setCentralWidget(central);
-
-    // Status bar: the hint line (400 pixels) and the command panel.
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName("StatusBar1");
-    StatusBar1->setFixedHeight(19);
-    StatusBar1->setSizeGripEnabled(true);
-    StatusPanel0 = new QLabel(StatusBar1);
-    StatusPanel0->setObjectName("StatusPanel0");
-    StatusPanel0->setAccessibleName("Hint line");
-    StatusPanel0->setFixedWidth(400);
-    StatusPanel0->setFrameShape(QFrame::Panel);
-    StatusPanel0->setFrameShadow(QFrame::Sunken);
-    StatusPanel1 = new QLabel(StatusBar1);
-    StatusPanel1->setObjectName("StatusPanel1");
-    StatusPanel1->setAccessibleName("Status");
-    StatusPanel1->setMinimumWidth(50);
-    StatusPanel1->setFrameShape(QFrame::Panel);
-    StatusPanel1->setFrameShadow(QFrame::Sunken);
-    StatusBar1->addWidget(StatusPanel0);
-    StatusBar1->addWidget(StatusPanel1, 1);
-    setStatusBar(StatusBar1);
-}
-
-QAction *TForm1::addAction(QMenu *menu, QAction *&member, const char *name, const QKeySequence &key)
-{
-    member = new QAction(this);
-    member->setObjectName(name);
-    if (!key.isEmpty())
-        member->setShortcut(key);
-    menu->addAction(member);
-    return member;
-}
-
-void TForm1::buildMenus()
-{
-    QMenuBar *mb = menuBar();
-    mb->setObjectName("MainMenu1");
-    auto topMenu = [&](QMenu *&member, const char *name) {
-        member = new QMenu(this);
-        member->setObjectName(name);
-        mb->addMenu(member);
-    };
-
-    topMenu(Projekt1, "Projekt1");
-    addAction(Projekt1, muSetup, "muSetup");
-    addAction(Projekt1, muMantra, "muMantra");
-    addAction(Projekt1, muDelMantra, "muDelMantra", QKeySequence(Qt::CTRL | Qt::Key_L));
-    Projekt1->addSeparator();
-    addAction(Projekt1, muQuit, "muQuit", QKeySequence(Qt::CTRL | Qt::Key_B));
+    // Window and editor operations that are no commands of their own.
     connect(muQuit, &QAction::triggered, this, &TForm1::muQuitClick);
-    // The "&Projekt" menu itself answers Ctrl+P.
-    auto *projektKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
-    connect(projektKey, &QShortcut::activated, this, [this] {
-        menuBar()->setActiveAction(Projekt1->menuAction());
-    });
-
-    topMenu(Bearbeiten1, "Bearbeiten1");
-    addAction(Bearbeiten1, muCut, "muCut", QKeySequence(Qt::CTRL | Qt::Key_X));
-    addAction(Bearbeiten1, muCopy, "muCopy", QKeySequence(Qt::CTRL | Qt::Key_C));
-    addAction(Bearbeiten1, muPaste, "muPaste", QKeySequence(Qt::CTRL | Qt::Key_V));
-
-    topMenu(UserButtons1, "UserButtons1");
-    addAction(UserButtons1, muHideUb, "muHideUb");
-    muHideUb->setCheckable(true);
-    muHideUb->setChecked(true);
     connect(muHideUb, &QAction::triggered, this, [this] { muHideUbClick(); });
-
-    topMenu(Hilfe1, "Hilfe1");
-    addAction(Hilfe1, muHelp, "muHelp");
     connect(muHelp, &QAction::triggered, this, &TForm1::muHelpClick);
-    Hilfe1->addSeparator();
-    addAction(Hilfe1, muInfo, "muInfo");
-
-    // Editor context menu; its shortcuts apply while the editor has the focus.
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName("PopupMenu1");
-    Datei1 = PopupMenu1->addMenu(QString());
-    Datei1->setObjectName("Datei1");
-    addAction(Datei1, Neu1, "Neu1");
-    addAction(Datei1, pmuOpen, "pmuOpen");
-    addAction(Datei1, PmuSave, "PmuSave");
-    addAction(Datei1, PmuSaveAs, "PmuSaveAs");
-    addAction(PopupMenu1, Drucken1, "Drucken1");
-    PopupMenu1->addSeparator();
-    addAction(PopupMenu1, PmuCut, "PmuCut");
-    addAction(PopupMenu1, PmuCopy, "PmuCopy");
-    addAction(PopupMenu1, PmuPaste, "PmuPaste");
-    addAction(PopupMenu1, PmuClear, "PmuClear");
-    PopupMenu1->addSeparator();
-    addAction(PopupMenu1, PmuMarkAll, "PmuMarkAll", QKeySequence(Qt::CTRL | Qt::Key_A));
-    addAction(PopupMenu1, pmuFont, "pmuFont");
-    addAction(PopupMenu1, pmuZBruch, "pmuZBruch");
-    pmuZBruch->setCheckable(true);
-    PopupMenu1->addSeparator();
-    addAction(PopupMenu1, pmuAdd, "pmuAdd", QKeySequence(Qt::CTRL | Qt::Key_K));
-    addAction(PopupMenu1, PmuEncrypt, "PmuEncrypt", QKeySequence(Qt::CTRL | Qt::Key_R));
-    addAction(PopupMenu1, PmuDecrypt, "PmuDecrypt", QKeySequence(Qt::CTRL | Qt::Key_E));
-    addAction(PopupMenu1, PmuSig, "PmuSig", QKeySequence(Qt::CTRL | Qt::Key_S));
-    PopupMenu1->addSeparator();
-    addAction(PopupMenu1, pmuTreeView, "pmuTreeView", QKeySequence(Qt::CTRL | Qt::Key_T));
-    for (QAction *a : PopupMenu1->actions())
-        if (!a->shortcut().isEmpty()) {
-            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-            RichEdit1->addAction(a);
-        }
-    connect(RichEdit1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { PopupMenu1->popup(RichEdit1->mapToGlobal(pos)); });
-
-    // Tree context menu.
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->setObjectName("PopupMenu2");
-    addAction(PopupMenu2, Fingerprintzeigen1, "Fingerprintzeigen1");
-    addAction(PopupMenu2, ASCIIKeyspeichern1, "ASCIIKeyspeichern1");
-    addAction(PopupMenu2, Keyspeichern1, "Keyspeichern1");
-    addAction(PopupMenu2, Keylschen1, "Keylschen1");
-    PopupMenu2->addSeparator();
-    addAction(PopupMenu2, Neueinlesen1, "Neueinlesen1");
-    addAction(PopupMenu2, Allesffnen1, "Allesffnen1");
-    addAction(PopupMenu2, Allesschlieen1, "Allesschlieen1");
-    PopupMenu2->addSeparator();
-    addAction(PopupMenu2, UmschaltenzumEditor, "UmschaltenzumEditor", QKeySequence(Qt::CTRL | Qt::Key_E));
-    UmschaltenzumEditor->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    TreeView1->addAction(UmschaltenzumEditor);
-    connect(TreeView1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { PopupMenu2->popup(TreeView1->viewport()->mapToGlobal(pos)); });
-
-    // The shared dialogs.
-    const QString filter = "(*.asc,*.pgp,*.sig)|*.asc;*.pgp;*.sig|(*.txt)|*.txt|(*.*)|*.*";
-    OpenDialog1.filter = filter;
-    SaveDialog1.filter = filter;
-    SaveDialog1.overwritePrompt = true;
+    connect(muInfo, &QAction::triggered, this, [this] { diag::ShowAbout(st_, this); });
+    QPlainTextEdit *ed = RichEdit1;
+    for (QAction *a : {muCut, PmuCut})
+        connect(a, &QAction::triggered, ed, &QPlainTextEdit::cut);
+    for (QAction *a : {muCopy, PmuCopy})
+        connect(a, &QAction::triggered, ed, &QPlainTextEdit::copy);
+    for (QAction *a : {muPaste, PmuPaste})
+        connect(a, &QAction::triggered, ed, &QPlainTextEdit::paste);
+    connect(PmuClear, &QAction::triggered, ed, [ed] { ed->textCursor().removeSelectedText(); });
+    connect(PmuMarkAll, &QAction::triggered, ed, &QPlainTextEdit::selectAll);
 }
+
+void TForm1::run(commands::Command &cmd) { cmds_->runner.run(cmd); }
+
+void TForm1::muMantraClick() { run(cmds_->askPassPhrase); }
+void TForm1::muDelMantraClick() { run(cmds_->forgetPassPhrase); }
+void TForm1::buEncryptClick() { run(cmds_->encryptFile); }
+void TForm1::buDecryptClick() { run(cmds_->decryptFile); }
+void TForm1::buSignClick() { run(cmds_->signFile); }
+void TForm1::buReadTreeClick() { run(cmds_->readKeyTree); }
+void TForm1::pmuAddClick() { run(cmds_->addKeysFromText); }
+void TForm1::PmuEncryptClick() { run(cmds_->encryptText); }
+void TForm1::PmuDecryptClick() { run(cmds_->decryptText); }
+void TForm1::PmuSigClick() { run(cmds_->signText); }
+void TForm1::pmuTreeViewClick() { run(cmds_->showKeyTree); }
+void TForm1::UmschaltenzumEditorClick() { run(cmds_->showEditor); }
+void TForm1::Allesffnen1Click() { run(cmds_->expandKeyTree); }
+void TForm1::Allesschlieen1Click() { run(cmds_->collapseKeyTree); }
+void TForm1::Fingerprintzeigen1Click() { run(cmds_->showFingerprint); }
+void TForm1::ASCIIKeyspeichern1Click() { run(cmds_->exportKeyArmoured); }
+void TForm1::Keyspeichern1Click() { run(cmds_->exportKey); }
+void TForm1::Keylschen1Click() { run(cmds_->removeKey); }
+void TForm1::showSettingsDialog() { run(cmds_->showSettings); }
+void TForm1::RegisterBrowserHotkeys() { run(cmds_->registerHotkeys); }
+bool TForm1::hotkeyFlowRunning() const { return cmds_->hotkeyFlows.running(); }
+
+void TForm1::bu1MouseUp(QPushButton *sender, Qt::MouseButton button)
+{
+    if (st_.commandBusy)
+        return;
+    const auto place = std::find(bu.begin(), bu.end(), sender);
+    const int n = commands::buttonRecordNumber(sender->property("Tag").toInt(),
+                                               place == bu.end() ? 0 : int(place - bu.begin()) + 1);
+    if (n == 0)
+        return;
+    if (button == Qt::RightButton) {
+        openButtonSetup(n);
+        return;
+    }
+    cmds_->runButton.select(n);
+    run(cmds_->runButton);
+}
+
+bool TForm1::GetCommandLine(const std::string &first, const std::string &second, int count)
+{
+    cmds_->commandLine.setArguments(first, second, count);
+    run(cmds_->commandLine);
+    return cmds_->commandLine.loaded();
+}
+
+// ---- what the commands use of the window -------------------------------------
+
+commands::OptionBoxes TForm1::optionBoxes() const
+{
+    return {CheckBox1->isChecked(), CheckBox2->isChecked(), CheckBox3->isChecked()};
+}
+
+QString TForm1::hintLine() const { return StatusPanel0->text(); }
+void TForm1::setHintLine(const QString &text) { StatusPanel0->setText(text); }
+void TForm1::setStatusText(const QString &text) { StatusPanel1->setText(text); }
+void TForm1::showPage(Page page) { Notebook1->setCurrentIndex(page == Page::Editor ? 0 : 1); }
+
+void TForm1::chooseRecipient()
+{
+    TForm4 chooser(st_, this);
+    try {
+        chooser.LoadUserList();
+    } catch (const platform::PlatformError &e) {
+        st_.recipientArg.clear();
+        st_.dialogs->platformError(e.what());
+        return;
+    }
+    chooser.exec();
+    st_.processEvents();
+}
+
+void TForm1::createPassPhraseDialog()
+{
+    if (!frmMantra)
+        frmMantra = new TfrmMantra(st_, this);
+}
+
+void TForm1::askPassPhrase()
+{
+    createPassPhraseDialog();
+    // A hotkey may have asked while another program is in front.
+    activateWindow();
+    raise();
+    frmMantra->exec();
+}
+
+void TForm1::forgetPassPhrase()
+{
+    createPassPhraseDialog();
+    frmMantra->Edit1->clear();
+}
+
+bool TForm1::ensurePassPhrase() { return commands::makeSureOfPassPhrase(*this); }
+
+void TForm1::showOutputViewer()
+{
+    // A viewer the user has closed is never shown again: release it.
+    if (lastViewer && lastViewer->isHidden())
+        lastViewer->deleteLater();
+    lastViewer = new TfrmReadPGP(st_, this);
+    lastViewer->show();
+}
+
+void TForm1::loadEditorFromFile(const std::string &path)
+{
+    RichEdit1->setPlainText(cryptcmd::editorTextFromFile(st_.sys.fs->readFile(path)));
+}
+
+TFormButtSetup &TForm1::buttonSetup()
+{
+    if (!FormButtSetup)
+        FormButtSetup = new TFormButtSetup(st_, OpenDialog1, [this] { RelabelButtons(); }, this);
+    return *FormButtSetup;
+}
+
+void TForm1::openButtonSetup(int buttonNumber) { buttonSetup().showFor(buttonNumber); }
+void TForm1::showDebugReport() { diag::ShowDebugReport(st_, this); }
+
+std::unique_ptr<commands::TreeReadProgress> TForm1::showTreeReadProgress()
+{
+    return TForm5::showForTreeRead(st_);
+}
+
+void TForm1::runSettingsDialog(SettingsHooks hooks)
+{
+    TForm7 dlg(st_, std::move(hooks), this);
+    dlg.exec();
+}
+
+void TForm1::reapplyDialogTexts()
+{
+    // Only dialogs that exist: during the first start they are created
+    // later, and take the language then.
+    if (FormButtSetup)
+        FormButtSetup->applyTexts();
+    if (frmMantra && st_.english())
+        ui::applyControlTexts(frmMantra, app::englishTexts(app::Window::PassPhrase));
+}
+
+void TForm1::bringToFront()
+{
+    raise();
+    activateWindow();
+}
+
+void TForm1::bringOutputViewerToFront()
+{
+    if (lastViewer) {
+        lastViewer->raise();
+        lastViewer->activateWindow();
+    }
+}
+
+void TForm1::minimise()
+{
+    if (!isMinimized())
+        showMinimized();
+}
+
+void TForm1::restoreFromMinimised()
+{
+    if (isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+    }
+}
+
+void TForm1::showReadyNotice() { TForm2::showFor500ms(this); }
 
 // ---- window-level behaviour ---------------------------------------------
 
@@ -350,36 +299,15 @@ bool TForm1::event(QEvent *e)
     return QMainWindow::event(e);
 }
 
-bool TForm1::eventFilter(QObject *watched, QEvent *e)
-{
-    return QMainWindow::eventFilter(watched, e);
-}
-
 void TForm1::showEvent(QShowEvent *e)
 {
     QMainWindow::showEvent(e);
     // The frame is known only now: make stored outer bounds and the minimum
     // outer size exact.
     QTimer::singleShot(0, this, [this] {
-        applyMinimumSize();
-        if (boundsPending_) {
-            boundsPending_ = false;
-            const QMargins frame(geometry().left() - frameGeometry().left(),
-                                 geometry().top() - frameGeometry().top(),
-                                 frameGeometry().right() - geometry().right(),
-                                 frameGeometry().bottom() - geometry().bottom());
-            if (!isMaximized())
-                resize(pendingOuterBounds_.width() - frame.left() - frame.right(),
-                       pendingOuterBounds_.height() - frame.top() - frame.bottom());
-        }
+        applyOuterSizes(*this, {kMinOuterWidth, kMinOuterHeight}, pendingOuterBounds_);
+        pendingOuterBounds_.reset();
     });
-}
-
-void TForm1::applyMinimumSize()
-{
-    const int dw = frameGeometry().width() - geometry().width();
-    const int dh = frameGeometry().height() - geometry().height();
-    setMinimumSize(std::max(1, kMinOuterWidth - dw), std::max(1, kMinOuterHeight - dh));
 }
 
 void TForm1::muHideUbClick()
@@ -430,46 +358,20 @@ void TForm1::closeEvent(QCloseEvent *e)
     }
 }
 
-void TForm1::loadEditorFromFile(const std::string &path)
-{
-    RichEdit1->setPlainText(cryptcmd::editorTextFromFile(st_.sys.fs->readFile(path)));
-}
-
-// ---- start-up ---------------------------------------------------------------
-
-namespace {
-
-std::string stripTrailingSlash(std::string s)
-{
-    while (s.size() > 1 && s.back() == '/')
-        s.pop_back();
-    return s;
-}
-
-} // namespace
+// ---- start-up and shutdown ---------------------------------------------------
 
 void TForm1::FormCreate()
 {
-    connectButtonCommands();
-    connectKeyCommands();
-    connectCryptCommands();
-    connectDocumentCommands();
-    connectDiagCommands();
-    connectDesktopCommands();
+    bindCommands();
 
     const platform::Environment &env = *st_.sys.env;
-    // 1. German shared messages.
     st_.texts.setGerman();
-    // 2. AppDir: the directory of the program file.
-    // (Tests and benchmarks hand in the directory they run the window from.)
+    // Tests and benchmarks hand in the directory they run the window from.
     if (st_.appDir.empty())
         st_.appDir = stripTrailingSlash(QCoreApplication::applicationDirPath().toStdString());
-    // 3. PgpDir from PGPPATH.
     st_.pgpDir = platform::envValue(env, "PGPPATH");
-    // 4. The hint handler is this window's status-tip handling (event()).
-    // 5. PassPhrase from PGPPASS.
     st_.passPhrase = platform::envValue(env, "PGPPASS");
-    // 6. TempDir: Temp, else Tmp, else TMPDIR (this platform's own name), else AppDir.
+    // Temp, else Tmp, else this platform's own TMPDIR, else AppDir.
     st_.tempDir = platform::envValue(env, "Temp");
     if (st_.tempDir.empty())
         st_.tempDir = platform::envValue(env, "Tmp");
@@ -477,135 +379,46 @@ void TForm1::FormCreate()
         st_.tempDir = platform::envValue(env, "TMPDIR");
     if (st_.tempDir.empty())
         st_.tempDir = st_.appDir;
-    // 7. Caption.
     setWindowTitle(u8(st_.versionText));
-    // 8. HelpFile.
     st_.helpFile = st_.appDir + "/Quorbix.html";
-    // 9. Settings (the language chooser on a first start).
+    // The settings decide the language (the chooser asks on a first start);
+    // the texts, the button table and Qt's own dialogs follow it.
     loadSettings();
-    // Qt's own dialogs (file dialogs) speak the program's language.
     installQtTranslation();
-    // 10. Texts of the language (loads the button table too).
     ApplyTexts();
-    // 11. Button table of the language, put on the buttons.
     LoadButtonTable();
-    // 12. Launch file beside pgp.
     pgp::EnsureLaunchFile(st_);
-    // 13./14. are applied by loadSettings() from the values read.
-    // 15. Editor font.
-    applyEditorFont();
-    // 16. The key-list launch file is installed with the program.
+    ::applyEditorFontRecord(RichEdit1, st_.editorFont);
+    // The key-list launch file is installed with the program, not made here.
     if (!st_.sys.fs->exists(st_.inAppDir("MakeID.pif")))
         pgp::ShowError(st_, st_.texts.msg(app::Msg::MakeIdPifMissing), 0, 0);
-    // 17./18. Key list for the recipient chooser, built in the background.
+    // The recipient chooser's key list, built in the background.
     try {
         keys::WriteMakeIdBatch(st_);
         keys::RunMakeIdBatch(st_);
     } catch (const platform::PlatformError &e) {
         st_.dialogs->platformError(e.what());
     }
-    // 19. Settings dialog on a first start.
     if (st_.firstStart)
         showSettingsDialog();
-    // 20. Pass phrase dialog, before the command line can ask for it.
+    // Before the command line, which may ask for the pass phrase.
     createPassPhraseDialog();
-    // 21. Command line.
     GetCommandLine(cmdLine_.arg(0), cmdLine_.arg(1), cmdLine_.count());
-    // 22. System-wide hotkeys.
     RegisterBrowserHotkeys();
 }
 
 void TForm1::loadSettings()
 {
-    app::SettingsValues v;
-    const QRect outer = frameGeometry();
-    v.left = outer.x();
-    v.top = outer.y();
-    v.width = outer.width();
-    v.height = outer.height();
-    v.pgpPath = st_.pgpDir;
-    const app::SettingsValues creation = v;
-
-    app::LoadResult r;
-    if (st_.sys.registry)
-        r = app::loadSettings(*st_.sys.registry, v);
-    else
-        r.firstStart = true;
-
-    if (r.firstStart) {
-        st_.firstStart = true;
-        v = app::firstStartValues(creation);
-        v.language = chooseLanguage();
-    }
-
-    // Bounds: only those stored move the window; without them the window
-    // system places it.
-    if (v.left != creation.left || v.top != creation.top)
-        move(v.left, v.top);
-    if (v.width != creation.width || v.height != creation.height) {
-        pendingOuterBounds_ = QRect(v.left, v.top, v.width, v.height);
-        boundsPending_ = true;
-        resize(std::max(v.width, kMinOuterWidth), std::max(v.height, kMinOuterHeight));
-    }
-    if (v.maximized)
-        setWindowState(windowState() | Qt::WindowMaximized);
-    CheckBox1->setChecked(v.breakSig);
-    CheckBox2->setChecked(v.radix64);
-    CheckBox3->setChecked(v.textMode);
-    st_.pgpDir = stripTrailingSlash(v.pgpPath);
-    st_.kLoadPath = v.kLoadPath;
-    st_.kSavePath = v.kSavePath;
-    Panel2->setVisible(v.ubPanel);
-    muHideUb->setChecked(v.ubPanel);
-    RichEdit1->setLineWrapMode(v.wordwrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-    pmuZBruch->setChecked(v.wordwrap);
-    st_.configText = v.configText;
-    st_.browser = v.browser;
-    st_.language = v.language;
-    st_.editorFont = v.editorFont;
-    st_.scEncrypt = v.scEncrypt;
-    st_.scDecrypt = v.scDecrypt;
-    st_.scSign = v.scSign;
-    // 14. Initial folders of the shared dialogs.
-    OpenDialog1.initialDir = fromLatin1(st_.kLoadPath);
-    SaveDialog1.initialDir = fromLatin1(st_.kSavePath);
-
-    if (!r.ok)
-        st_.dialogs->platformError(r.error);
+    pendingOuterBounds_ = loadWindowSettings(*this, *this, st_, {kMinOuterWidth, kMinOuterHeight});
 }
 
-app::SettingsValues TForm1::currentSettings() const
-{
-    app::SettingsValues v;
-    const QRect outer = frameGeometry();
-    v.left = outer.x();
-    v.top = outer.y();
-    v.width = outer.width();
-    v.height = outer.height();
-    v.maximized = isMaximized();
-    v.breakSig = CheckBox1->isChecked();
-    v.radix64 = CheckBox2->isChecked();
-    v.textMode = CheckBox3->isChecked();
-    v.pgpPath = st_.pgpDir;
-    v.kLoadPath = st_.kLoadPath;
-    v.kSavePath = st_.kSavePath;
-    v.ubPanel = !Panel2->isHidden();
-    v.wordwrap = RichEdit1->lineWrapMode() != QPlainTextEdit::NoWrap;
-    v.configText = st_.configText;
-    v.browser = st_.browser;
-    v.language = st_.language;
-    v.editorFont = st_.editorFont;
-    v.scEncrypt = st_.scEncrypt;
-    v.scDecrypt = st_.scDecrypt;
-    v.scSign = st_.scSign;
-    return v;
-}
+app::SettingsValues TForm1::currentSettings() const { return windowSettings(*this, *this, st_); }
 
 void TForm1::saveSettings()
 {
-    // 1. Pending window messages first.
+    // Pending window messages first: a last change to a control counts.
     st_.processEvents();
-    // 2. The button table, when the user said so at close.
+    // The button table only when the user said so at close.
     if (st_.saveButtonsOnExit) {
         try {
             buttons::SaveButtonTable(st_);
@@ -613,7 +426,6 @@ void TForm1::saveSettings()
             st_.dialogs->platformError(e.what());
         }
     }
-    // 3.-7. The settings.
     if (!st_.sys.registry)
         return;
     try {
@@ -695,11 +507,6 @@ void TForm1::RelabelButtons()
     }
 }
 
-void TForm1::applyEditorFont()
-{
-    ::applyEditorFontRecord(RichEdit1, st_.editorFont);
-}
-
 void TForm1::installQtTranslation()
 {
     if (st_.language != "Deutsch")
@@ -708,9 +515,4 @@ void TForm1::installQtTranslation()
     if (qtGerman.isEmpty() &&
         qtGerman.load(QLocale(QLocale::German), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(&qtGerman);
-}
-
-std::string TForm1::chooseLanguage()
-{
-    return TFormLanguage::choose(this);
 }

@@ -1,31 +1,29 @@
 #pragma once
 // The main window: command buttons, action buttons, option boxes, the editor
 // and key-tree pages, status bar, menus; start-up and shutdown of the program.
+// What its controls do lives in the commands (src/commands/), bound to the
+// controls in one table in bindCommands().
 
 #include "app/AppState.h"
-#include "app/FileDialogs.h"
+#include "app/MainWindowControls.h"
 #include "app/SettingsStore.h"
+#include "commands/CommandHost.h"
 
 #include <QMainWindow>
-#include <array>
+#include <QPointer>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-class QAction;
-class QCheckBox;
-class QGroupBox;
-class QLabel;
-class QMenu;
-class QPlainTextEdit;
-class QPushButton;
-class QStackedWidget;
-class QStatusBar;
-class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
 class TfrmMantra;
 class TFormButtSetup;
 class TfrmReadPGP;
+
+namespace commands {
+class Command;
+struct CommandSet;
+} // namespace commands
 
 // Arguments the program was started with, split as the shell split them.
 struct CommandLineArgs {
@@ -34,82 +32,30 @@ struct CommandLineArgs {
     std::string arg(int i) const { return i < count() ? args[i] : std::string(); }
 };
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public MainWindowControls, public commands::CommandHost {
     // No Q_OBJECT: handlers are connected through member pointers and lambdas.
 public:
     // Runs the start-up sequence before returning; the caller shows the window.
     TForm1(app::AppState &state, CommandLineArgs cmdLine, QWidget *parent = nullptr);
     ~TForm1() override; // runs the shutdown
 
-    app::AppState &state() { return st_; }
+    app::AppState &state() override { return st_; }
 
-    // Controls, named as the rest of the program and the tests know them.
-    QWidget *Panel1 = nullptr;  // top panel
-    std::array<QPushButton *, 17> bu{}; // bu1 .. bu17 (index 0 is bu1)
-    QToolButton *buEncrypt = nullptr, *buDecrypt = nullptr, *buSign = nullptr, *buReadTree = nullptr;
-    QGroupBox *GroupBox2 = nullptr;
-    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr;
-    QStackedWidget *Notebook1 = nullptr;
-    QWidget *TabRichEdit = nullptr, *TabTreeView = nullptr;
-    QPlainTextEdit *RichEdit1 = nullptr;
-    QTreeWidget *TreeView1 = nullptr;
-    QWidget *Panel2 = nullptr;  // user-button panel
-    QStatusBar *StatusBar1 = nullptr;
-    QLabel *StatusPanel0 = nullptr, *StatusPanel1 = nullptr;
-
-    QMenu *Projekt1 = nullptr, *Bearbeiten1 = nullptr, *UserButtons1 = nullptr, *Hilfe1 = nullptr;
-    QAction *muSetup = nullptr, *muMantra = nullptr, *muDelMantra = nullptr, *muQuit = nullptr;
-    QAction *muCut = nullptr, *muCopy = nullptr, *muPaste = nullptr;
-    QAction *muHideUb = nullptr, *muHelp = nullptr, *muInfo = nullptr;
-
-    QMenu *PopupMenu1 = nullptr, *Datei1 = nullptr; // editor context menu
-    QAction *Neu1 = nullptr, *pmuOpen = nullptr, *PmuSave = nullptr, *PmuSaveAs = nullptr, *Drucken1 = nullptr;
-    QAction *PmuCut = nullptr, *PmuCopy = nullptr, *PmuPaste = nullptr, *PmuClear = nullptr;
-    QAction *PmuMarkAll = nullptr, *pmuFont = nullptr, *pmuZBruch = nullptr;
-    QAction *pmuAdd = nullptr, *PmuEncrypt = nullptr, *PmuDecrypt = nullptr, *PmuSig = nullptr;
-    QAction *pmuTreeView = nullptr;
-
-    QMenu *PopupMenu2 = nullptr; // tree context menu
-    QAction *Fingerprintzeigen1 = nullptr, *ASCIIKeyspeichern1 = nullptr, *Keyspeichern1 = nullptr;
-    QAction *Keylschen1 = nullptr, *Neueinlesen1 = nullptr, *Allesffnen1 = nullptr;
-    QAction *Allesschlieen1 = nullptr, *UmschaltenzumEditor = nullptr;
-
-    app::FileDialog OpenDialog1{app::FileDialog::Mode::Open};
-    app::FileDialog SaveDialog1{app::FileDialog::Mode::Save};
-    QString DirDialogTitle;
-
-    // Handlers and operations.
+    // The handlers, named as the rest of the program and the tests know them.
     void muQuitClick();
     void muHelpClick();
     void muHideUbClick();
-    bool FormCloseQuery(); // false keeps the window open
-    void ApplyTexts();
-    void LoadButtonTable();
-    void RelabelButtons();
-    // Replaces the editor text by a Latin-1 file's content; throws PlatformError.
-    void loadEditorFromFile(const std::string &path);
-
-    // ---- handlers built by the subsystems; each subsystem defines its own in
-    // its folder and connects them in its connect...() function, called once
-    // from the constructor.
-
-    // Pass phrase (src/app/PassPhrase.cpp)
-    TfrmMantra *frmMantra = nullptr;  // created at start-up step 20
     void muMantraClick();
     void muDelMantraClick();
-    // Abandons the command (returns false) when no pass phrase can be had.
-    bool ensurePassPhrase();
-    void createPassPhraseDialog();
-
-    // Command buttons (src/buttons/ButtonDispatch.cpp)
-    TFormButtSetup *FormButtSetup = nullptr; // created by main() after the window
     void bu1MouseUp(QPushButton *sender, Qt::MouseButton button);
-    void RunButton(int n);
-    void connectButtonCommands();
-
-    // Key tree, chooser and tree key commands (src/keys/KeyCommands.cpp)
+    void buEncryptClick();
+    void buDecryptClick();
+    void buSignClick();
     void buReadTreeClick();
-    void ReadKeyTree();
+    void pmuAddClick();
+    void PmuEncryptClick();
+    void PmuDecryptClick();
+    void PmuSigClick();
     void pmuTreeViewClick();
     void UmschaltenzumEditorClick();
     void Allesffnen1Click();
@@ -118,35 +64,28 @@ public:
     void ASCIIKeyspeichern1Click();
     void Keyspeichern1Click();
     void Keylschen1Click();
-    void ChooseRecipient();
-    void connectKeyCommands();
+    void ChooseRecipient() { chooseRecipient(); }
+    void showSettingsDialog(); // first start and "&Einstellungen..."
+    void RegisterBrowserHotkeys();
 
-    // Output viewer shown last (src/pgp/TfrmReadPGP.cpp)
-    TfrmReadPGP *lastViewer = nullptr;
-    void showOutputViewer();
-
-    // File and editor text commands (src/crypt/)
-    void buEncryptClick();
-    void buDecryptClick();
-    void buSignClick();
-    void pmuAddClick();
-    void PmuEncryptClick();
-    void PmuDecryptClick();
-    void PmuSigClick();
-    void connectCryptCommands();
-
-    // Editor document commands (src/crypt/DocumentCommands.cpp)
-    void connectDocumentCommands();
-
-    // Command line, debug report, about box (src/app/CommandLine.cpp, src/diag/)
-    // Returns false when a load failed (later start-up steps are then left out).
+    bool FormCloseQuery(); // false keeps the window open
+    void ApplyTexts();
+    void LoadButtonTable();
+    void RelabelButtons();
+    // A file named on the command line is loaded and acted on. Returns false
+    // when that load failed: the command it named did not run. The start-up
+    // goes on either way.
     bool GetCommandLine(const std::string &first, const std::string &second, int count);
-    void connectDiagCommands();
+    // Whether a hotkey flow of this window is under way.
+    bool hotkeyFlowRunning() const;
 
-    // Settings dialog, hotkeys, file types (src/settings/, src/browser/)
-    void showSettingsDialog();      // start-up step 19 and "&Einstellungen..."
-    void RegisterBrowserHotkeys();  // start-up step 22 and after the settings dialog
-    void connectDesktopCommands();
+    // Dialogs created once and kept: the pass phrase dialog at start-up, before
+    // the command line may ask for it; the button setup by main() or on the
+    // first right click.
+    TfrmMantra *frmMantra = nullptr;
+    TFormButtSetup *FormButtSetup = nullptr;
+    TFormButtSetup &buttonSetup();
+    TfrmReadPGP *lastViewer = nullptr; // the output viewer shown last
 
     // Client size the window is created with, and the minimum outer size.
     static constexpr int kClientWidth = 671, kClientHeight = 453;
@@ -159,29 +98,58 @@ public:
     // The settings as they stand in the controls and process-wide values.
     app::SettingsValues currentSettings() const;
 
+    // What the commands use of the window.
+    QWidget *dialogParent() override { return this; }
+    QPlainTextEdit &editor() override { return *RichEdit1; }
+    QTreeWidget &keyTree() override { return *TreeView1; }
+    commands::OptionBoxes optionBoxes() const override;
+    app::FileDialog &openDialog() override { return OpenDialog1; }
+    app::FileDialog &saveDialog() override { return SaveDialog1; }
+    QString folderDialogTitle() const override { return DirDialogTitle; }
+    QAction &wordWrapEntry() override { return *pmuZBruch; }
+    QString hintLine() const override;
+    void setHintLine(const QString &text) override;
+    void setStatusText(const QString &text) override;
+    void showPage(Page page) override;
+    void setCaption(const QString &caption) override { setWindowTitle(caption); }
+    void setWindowEnabled(bool enabled) override { setEnabled(enabled); }
+    void chooseRecipient() override;
+    void askPassPhrase() override;
+    void forgetPassPhrase() override;
+    bool ensurePassPhrase() override;
+    void showOutputViewer() override;
+    void loadEditorFromFile(const std::string &path) override;
+    void openButtonSetup(int buttonNumber) override;
+    void showDebugReport() override;
+    std::unique_ptr<commands::TreeReadProgress> showTreeReadProgress() override;
+    void runSettingsDialog(SettingsHooks hooks) override;
+    void applyTexts() override { ApplyTexts(); }
+    void reapplyDialogTexts() override;
+    void bringToFront() override;
+    void bringOutputViewerToFront() override;
+    void minimise() override;
+    void restoreFromMinimised() override;
+    void showReadyNotice() override;
+
 protected:
     bool event(QEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void showEvent(QShowEvent *e) override;
-    bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
-    void buildControls();
-    void buildMenus();
+    void bindCommands();
+    void run(commands::Command &cmd);
     void FormCreate();
+    void createPassPhraseDialog();
     void loadSettings();
     void saveSettings();
-    void applyEditorFont();
-    void applyMinimumSize();
     void applyDialogTitles(const std::vector<app::ControlText> &texts);
-    std::string chooseLanguage();
     void installQtTranslation();
-    QAction *addAction(QMenu *menu, QAction *&member, const char *name, const QKeySequence &key = {});
 
     app::AppState &st_;
     CommandLineArgs cmdLine_;
+    std::unique_ptr<commands::CommandSet> cmds_;
     bool shutDown_ = false;
     bool quitting_ = false;
-    QRect pendingOuterBounds_; // stored bounds, corrected for the frame once shown
-    bool boundsPending_ = false;
+    std::optional<QRect> pendingOuterBounds_; // stored bounds, corrected for the frame once shown
 };

@@ -3,10 +3,16 @@
 // User-interface texts are UTF-8 (converted to QString at the widget
 // boundary); data exchanged with PGP and files stays Latin-1.
 
+#include "ui/ControlTexts.h"
+
 #include <string>
 #include <vector>
 
 namespace app {
+
+using ui::ControlHelp;
+using ui::ControlShortcut;
+using ui::ControlText;
 
 enum class Msg {
     MakeIdPifMissing,
@@ -22,13 +28,6 @@ enum class Msg {
     RecipientIsOption, // %s: the refused recipient
 };
 
-// One control's text. A null caption or hint leaves that text as it is.
-// For windows, object "" names the window itself (its caption).
-struct ControlText {
-    const char *object;
-    const char *caption;
-    const char *hint;
-};
 
 enum class Window {
     MainWindow,   // TForm1: menus, context menus, action buttons, options, dialog titles
@@ -53,7 +52,7 @@ inline constexpr Window kAllWindows[] = {
 
 class TextCatalog {
 public:
-    TextCatalog();               // German shared messages (start-up step 1)
+    TextCatalog();               // German shared messages, as the program starts
     void setGerman();
     void setEnglish();           // the English shared messages
     bool isEnglish() const { return english_; }
@@ -70,22 +69,11 @@ const std::vector<ControlText> &englishTexts(Window w);
 // (the settings dialog shows English unless the language is "Deutsch").
 const std::vector<ControlText> &germanTexts(Window w);
 
-// A control's keyboard shortcut in QKeySequence's portable text ("Ctrl+B").
-struct ControlShortcut {
-    const char *object;
-    const char *keys;
-};
 // The shortcuts a window is built with, and those its English texts change
 // (only the main window's "&Beenden": Ctrl+B becomes Ctrl+Q).
 const std::vector<ControlShortcut> &germanShortcuts(Window w);
 const std::vector<ControlShortcut> &englishShortcuts(Window w);
 
-// A control's help context; object "" is the window's own context, which a
-// control without one of its own falls back to (through its parents).
-struct ControlHelp {
-    const char *object;
-    int context;
-};
 const std::vector<ControlHelp> &helpContexts(Window w);
 
 // Help context numbers opened by buttons, menus and messages.
@@ -110,7 +98,7 @@ const char *helpFileName(const std::string &language);
 inline bool usesEnglish(const std::string &language) { return language == "English"; }
 inline bool settingsDialogEnglish(const std::string &language) { return language != "Deutsch"; }
 
-// The settings dialog's language switch, steps 1 and 2: the new value, and
+// The settings dialog's language switch: the new value, and
 // whether the German-only restart notice must be shown first.
 struct LanguageSwitch {
     std::string language;
@@ -131,7 +119,7 @@ inline constexpr const char *Ready = "Ready !";
 inline constexpr const char *SaveTextTitle = "Textdatei speichern";
 inline constexpr const char *DebugSaved = "The debugreport was saved to ";
 inline constexpr const char *FileNotFound = "Datei nicht gefunden";
-inline constexpr const char *AppTitle = "Quorbix";
+inline constexpr const char *AppTitle = ui::kAppTitle;
 } // namespace fixed
 
 } // namespace app

@@ -76,7 +76,7 @@ bool BrowserBridge::opening(int id)
 {
     app::AppState &st = *h_.st;
     if (id == kHotkeyEncrypt)
-        st.recipientSpec.clear();
+        st.recipientArg.clear();
     returnWindow_ = h_.windows->foreground();
     textWindow_ = 0;
     if (h_.minimise)
@@ -137,15 +137,15 @@ pgp::RunRequest request(const app::AppState &st, const std::string &command, con
 void BrowserBridge::encrypt()
 {
     app::AppState &st = *h_.st;
-    st.recipientSpec = cryptcmd::InlineRecipients(h_.editor);
+    st.recipientArg = cryptcmd::InlineRecipients(h_.editor);
     const std::string command = "-ea";
     deleteTemp({cryptcmd::kTempInput, cryptcmd::kTempArmoured, cryptcmd::kTempBinary});
     if (!saveEditor())
         return;
-    if (st.recipientSpec.empty() && h_.chooseRecipient)
+    if (st.recipientArg.empty() && h_.chooseRecipient)
         h_.chooseRecipient();
-    if (!st.recipientSpec.empty()) {
-        h_.runPgp(request(st, command, st.recipientSpec));
+    if (!st.recipientArg.empty()) {
+        h_.runPgp(request(st, command, st.recipientArg));
         const std::string result = st.inTempDir(cryptcmd::kTempArmoured);
         if (!st.sys.fs->exists(result)) {
             h_.showOutputViewer();

@@ -1,6 +1,7 @@
 #include "buttons/TFormButtSetup.h"
 
-#include "app/TForm1.h"
+#include "app/AppState.h"
+#include "app/FileDialogs.h"
 #include "app/TextCatalog.h"
 #include "buttons/ButtonRecord.h"
 #include "ui/ApplyTexts.h"
@@ -39,7 +40,9 @@ std::string cut(const QString &s, qsizetype n) { return s.left(n).toLatin1().toS
 
 } // namespace
 
-TFormButtSetup::TFormButtSetup(TForm1 &form) : QDialog(&form), form_(form)
+TFormButtSetup::TFormButtSetup(app::AppState &st, app::FileDialog &openDialog, std::function<void()> relabelButtons,
+                               QWidget *mainWindow)
+    : QDialog(mainWindow), st_(st), openDialog_(openDialog), relabelButtons_(std::move(relabelButtons))
 {
     setObjectName("FormButtSetup");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -124,7 +127,6 @@ TFormButtSetup::TFormButtSetup(TForm1 &form) : QDialog(&form), form_(form)
     connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
     connect(sbFileReq, &QToolButton::clicked, this, [this] { sbFileReqClick(); });
 
-    app::AppState &st = form_.state();
     new ui::ContextHelp(this, st.sys.help, [&st] { return st.helpFile; },
                         app::helpContexts(app::Window::ButtonSetup));
     for (QWidget *w : findChildren<QWidget *>())
@@ -170,7 +172,7 @@ void TFormButtSetup::relayout()
 void TFormButtSetup::applyTexts()
 {
     ui::applyControlTexts(this, app::germanTexts(app::Window::ButtonSetup));
-    if (form_.state().english())
+    if (st_.english())
         ui::applyControlTexts(this, app::englishTexts(app::Window::ButtonSetup));
     edTitel->setAccessibleName(ui::withoutAccessKey(Label1->text()));
     edToolTip->setAccessibleName(ui::withoutAccessKey(Label2->text()));
@@ -180,7 +182,7 @@ void TFormButtSetup::applyTexts()
 
 void TFormButtSetup::fill(int n)
 {
-    const buttons::ButtonRecord &r = form_.state().buttons.at(std::size_t(n - 1));
+    const buttons::ButtonRecord &r = st_.buttons.at(std::size_t(n - 1));
     edTitel->setText(latin1(r.title));
     edTitel->setProperty("Tag", n);
     edToolTip->setText(latin1(r.hint));
@@ -270,7 +272,7 @@ bool TFormButtSetup::eventFilter(QObject *watched, QEvent *e)
 
 void TFormButtSetup::sbFileReqClick()
 {
-    app::FileDialog &dlg = form_.OpenDialog1;
+    app::FileDialog &dlg = openDialog_;
     dlg.fileName = QStringLiteral("Output.txt");
     if (dlg.execute(this))
         edFName->setText(dlg.fileName);
@@ -279,7 +281,7 @@ void TFormButtSetup::sbFileReqClick()
 
 void TFormButtSetup::BitBtn1Click()
 {
-    app::AppState &st = form_.state();
+    app::AppState &st = st_;
     // The record holds Latin-1: a character outside it would be stored as
     // "?" and the command or file name would silently change.
     for (QLineEdit *e : {edTitel, edToolTip, edCMD, edFName})
@@ -311,14 +313,14 @@ void TFormButtSetup::BitBtn1Click()
     r.refreshUserList = cbUpdateUserList->isChecked();
     r.windowMode = cbShowDos->isChecked() ? 5 : 0;
     r.outputFile = rbDivert->isChecked() ? cut(edFName->text(), 255) : std::string();
-    form_.RelabelButtons();
+    relabelButtons_();
     st.buttonsChanged = true;
     accept();
 }
 
 void TFormButtSetup::BitBtn3Click()
 {
-    app::AppState &st = form_.state();
+    app::AppState &st = st_;
     if (st.sys.help)
         st.sys.help->showContext(st.helpFile, app::helpctx::ButtonSetupHelp);
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QRect>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -15,7 +16,10 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
-class TForm1;
+namespace app {
+struct AppState;
+class FileDialog;
+} // namespace app
 
 namespace buttons {
 struct ButtonRecord;
@@ -25,9 +29,10 @@ class TFormButtSetup : public QDialog {
     Q_OBJECT
 public:
     // The dialog belongs to the main window (a window of its own over it):
-    // it edits form.state().buttons, relabels the form's buttons and uses
-    // its open dialog.
-    explicit TFormButtSetup(TForm1 &form);
+    // it edits st.buttons, has the window's buttons relabelled and uses its
+    // open dialog.
+    TFormButtSetup(app::AppState &st, app::FileDialog &openDialog, std::function<void()> relabelButtons,
+                   QWidget *mainWindow);
 
     QGroupBox *GroupBox1 = nullptr, *GroupBox2 = nullptr, *GroupBox3 = nullptr, *GroupBox4 = nullptr;
     QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr;
@@ -66,6 +71,8 @@ private:
     enum class Output { Console, Program, File };
     void applyOutputRow(Output o);
     void relayout();
-    TForm1 &form_;
+    app::AppState &st_;
+    app::FileDialog &openDialog_;
+    std::function<void()> relabelButtons_;
     std::vector<std::pair<QWidget *, QRect>> baseGeometry_;
 };

@@ -27,18 +27,18 @@ std::string fileCommandOptions(FileCommand cmd, bool breakSig, bool armour, bool
     return {};
 }
 
-const EditorCommandSpec &editorCommandSpec(EditorCommand cmd)
+const EditorCommandRow &editorCommandRow(EditorCommand cmd)
 {
-    static const EditorCommandSpec addKey{
+    static const EditorCommandRow addKey{
         "-ka", false, true, false, false, false, true, true,
         ResultFile::OutTxt, ViewerPolicy::Never, {kTempInput, kTempArmoured, kTempBinary}};
-    static const EditorCommandSpec encrypt{
+    static const EditorCommandRow encrypt{
         "-ea", true, true, true, false, true, false, false,
         ResultFile::QuorbixAsc, ViewerPolicy::WhenResultMissing, {kTempInput, kTempArmoured, kTempBinary}};
-    static const EditorCommandSpec decrypt{
+    static const EditorCommandRow decrypt{
         "", false, false, false, true, false, false, false,
         ResultFile::Quorbix, ViewerPolicy::Always, {kTempInput, kTempArmoured, kTempBinary, kTempDecrypted}};
-    static const EditorCommandSpec sign{
+    static const EditorCommandRow sign{
         "-sa", true, true, false, true, false, false, false,
         ResultFile::QuorbixAsc, ViewerPolicy::WhenResultMissing, {kTempInput, kTempArmoured}};
     switch (cmd) {
@@ -52,7 +52,7 @@ const EditorCommandSpec &editorCommandSpec(EditorCommand cmd)
 
 std::string editorCommandOptions(EditorCommand cmd, bool breakSig, bool textMode)
 {
-    const EditorCommandSpec &row = editorCommandSpec(cmd);
+    const EditorCommandRow &row = editorCommandRow(cmd);
     std::string s = row.baseOptions;
     if (row.optionLetters)
         s += optionLetters(breakSig, false, textMode);

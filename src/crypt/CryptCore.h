@@ -31,11 +31,11 @@ inline constexpr const char *kTempArmoured = "QUORBIX.asc";
 inline constexpr const char *kTempBinary = "QUORBIX.pgp";
 inline constexpr const char *kTempDecrypted = "QUORBIX";
 
-struct EditorCommandSpec {
+struct EditorCommandRow {
     const char *baseOptions;   // "-ka", "-ea", "", "-sa"
     bool optionLetters;        // b (CheckBox1) then t (CheckBox3); "a" is implied
     bool batchMode;            // " +batchmode" after the letters
-    bool passesRecipients;     // RecipientSpec is the second operand
+    bool passesRecipients;     // recipientArg is the second operand
     bool needsPassPhrase;
     bool takesCommandBusy;
     bool busyCursor;           // application-starting cursor during the run
@@ -45,7 +45,7 @@ struct EditorCommandSpec {
     std::vector<const char *> tempFiles; // in TempDir, deleted before and after
 };
 
-const EditorCommandSpec &editorCommandSpec(EditorCommand cmd);
+const EditorCommandRow &editorCommandRow(EditorCommand cmd);
 
 std::string editorCommandOptions(EditorCommand cmd, bool breakSig, bool textMode);
 

@@ -149,7 +149,7 @@ TForm4::TForm4(app::AppState &st, QWidget *parent) : QDialog(parent), st_(st)
 
 void TForm4::LoadUserList()
 {
-    st_.recipientSpec.clear();
+    st_.recipientArg.clear();
     model->clear();
     const std::string path = st_.inAppDir("ID.txt");
     std::string listing;
@@ -168,7 +168,7 @@ void TForm4::LoadUserList()
 
 void TForm4::LoadUserList(const std::string &listing)
 {
-    st_.recipientSpec.clear();
+    st_.recipientArg.clear();
     st_.typedUserId.reset();
     model->setRows(keys::userRows(listing));
     StatusPanel->setText(QString::fromStdString(st_.texts.msg(app::Msg::KeyCount))
@@ -200,7 +200,7 @@ void TForm4::ListView1DblClick()
     const int row = selectedRow();
     if (row < 0)
         return;
-    st_.recipientSpec = "0x" + model->keyId(row);
+    st_.recipientArg = "0x" + model->keyId(row);
     st_.typedUserId.reset();
     accept();
 }
@@ -225,7 +225,7 @@ void TForm4::Edit1Enter()
             st_.dialogs->errorBox(pgp::recipientRefusalText(st_, typed));
         return;
     }
-    st_.recipientSpec = "\"" + typed + "\"";
+    st_.recipientArg = "\"" + typed + "\"";
     st_.typedUserId = typed;
     accept();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The recipient chooser: the keys of ID.txt in a report-style list (grid
 // lines, full-row selection), a "UserID :" field for a typed user ID, and
-// the row count. The choice is left in RecipientSpec.
+// the row count. The choice is left in recipientArg.
 
 #include "keys/Listing.h"
 
@@ -55,7 +55,7 @@ public:
     QStatusBar *StatusBar1 = nullptr;
     QLabel *StatusPanel = nullptr; // the status bar's one simple panel
 
-    // Fills the list from AppDir/ID.txt and empties RecipientSpec.
+    // Fills the list from AppDir/ID.txt and empties recipientArg.
     // Throws platform::PlatformError when the file cannot be read.
     void LoadUserList();
     void LoadUserList(const std::string &listing); // the same from the text

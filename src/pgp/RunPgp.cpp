@@ -1,5 +1,7 @@
 #include "pgp/RunPgp.h"
 
+#include "Charset.h"
+
 #include "app/AppState.h"
 #include "pgp/LaunchFile.h"
 #include "platform/Platform.h"
@@ -14,11 +16,11 @@ namespace {
 
 bool outputGoesToFile(const RunRequest &req) { return req.captureOutput == 1 || !req.outputFile.empty(); }
 
-std::string compose(const app::AppState &st, const RunRequest &req, bool masked)
+std::string compose(const app::AppState &st, const RunRequest &req)
 {
     std::string tail;
     if (st.sendPassPhrase)
-        tail = "-z \"" + (masked ? std::string("***") : st.passPhrase) + "\"";
+        tail = "-z \"***\""; // the pass phrase itself goes through a pipe, never into a message
     tail += " " + st.configText + " ";
     if (req.captureOutput == 1)
         tail += kBatchOptions;
@@ -41,26 +43,9 @@ void appendOperand(std::vector<std::string> &args, const app::AppState &st, cons
         args.push_back(std::move(a));
 }
 
-bool validUtf8(const std::string &s)
-{
-    for (std::size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        int n = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 && c >= 0xC2 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-        if (n < 0 || i + std::size_t(n) >= s.size())
-            return false;
-        for (int k = 1; k <= n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += std::size_t(n) + 1;
-    }
-    return true;
-}
-
 } // namespace
 
-std::string composeCommandLine(const app::AppState &st, const RunRequest &req) { return compose(st, req, false); }
-
-std::string displayCommandLine(const app::AppState &st, const RunRequest &req) { return compose(st, req, true); }
+std::string displayCommandLine(const app::AppState &st, const RunRequest &req) { return compose(st, req); }
 
 std::vector<std::string> splitArguments(const std::string &text)
 {
@@ -99,7 +84,7 @@ std::vector<std::string> operandArguments(const app::AppState &st, const std::st
         return {name};
     }
     if (st.typedUserId) {
-        // The command button appends its separating blank to RecipientSpec.
+        // The command button appends its separating blank to the recipient.
         std::string_view text = operand;
         while (!text.empty() && text.back() == ' ')
             text.remove_suffix(1);
@@ -181,7 +166,7 @@ int RunPgp(app::AppState &st, const RunRequest &req)
     }
 
     Invocation inv = buildInvocation(st, req);
-    platform::ProcessSpec job;
+    platform::ProcessJob job;
     job.program = inv.program;
     job.args = std::move(inv.args);
     job.workDir = st.pgpDir;
@@ -224,18 +209,7 @@ void ShowError(app::AppState &st, const std::string &message, std::int32_t code1
 
 std::string toMessageText(const std::string &text)
 {
-    if (validUtf8(text))
-        return text;
-    std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x80) {
-            out += char(c);
-        } else {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return charset::isValidUtf8(text) ? text : charset::latin1ToUtf8(text);
 }
 
 } // namespace pgp

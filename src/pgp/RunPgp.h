@@ -14,7 +14,7 @@ namespace pgp {
 
 struct RunRequest {
     std::string options;          // PGP command and option letters, may be empty
-    std::string operand1;         // file name, key ID or RecipientSpec, may be empty
+    std::string operand1;         // file name, key ID or recipientArg, may be empty
     std::string operand2;         // recipients, file name, or empty
     std::uint8_t captureOutput = 0; // only 1 counts: output into AppDir/out.txt
     std::string outputFile;       // when not empty: output into this file
@@ -27,12 +27,11 @@ struct RunRequest {
 
 inline constexpr const char *kBatchOptions = "+batchmode +CharSet=Latin1 +force";
 
-// The command line as one text, exactly as PGP 2.6 front ends compose it:
-// PgpDir "/pgp ", options, operands and the tail of pass phrase option,
-// ConfigText and batch options. No length limit applies: pgp gets an argument
-// vector, which has no 200-character buffer to overflow.
-std::string composeCommandLine(const app::AppState &st, const RunRequest &req);
-// The same with the pass phrase shown as ***, for messages.
+// The command line as one text, for messages, exactly as PGP 2.6 front ends
+// compose it: PgpDir "/pgp ", options, operands and the tail of pass phrase
+// option (the pass phrase shown as ***), ConfigText and batch options. No
+// length limit applies: pgp gets an argument vector, which has no
+// 200-character buffer to overflow.
 std::string displayCommandLine(const app::AppState &st, const RunRequest &req);
 
 struct Invocation {
@@ -48,7 +47,7 @@ Invocation buildInvocation(const app::AppState &st, const RunRequest &req);
 std::vector<std::string> splitArguments(const std::string &text);
 
 // The arguments an operand stands for. A file is one argument; the
-// chooser's typed user ID (RecipientSpec of st.typedUserId) is one argument
+// chooser's typed user ID (st.typedUserId in double quotes) is one argument
 // whatever it holds; anything else splits as splitArguments does.
 std::vector<std::string> operandArguments(const app::AppState &st, const std::string &operand, bool isFile);
 

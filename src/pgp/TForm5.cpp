@@ -4,6 +4,11 @@
 #include "app/TextCatalog.h"
 #include "ui/ApplyTexts.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QWindow>
+
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -79,3 +84,47 @@ void TForm5::closeEvent(QCloseEvent *e)
 }
 
 void TForm5::reject() {}
+
+namespace {
+
+// The key tree read's wait dialog, in a window of its own so that disabling
+// the main window leaves its cancel button live.
+class WaitDialogProgress : public commands::TreeReadProgress {
+public:
+    explicit WaitDialogProgress(app::AppState &st) : dialog_(std::make_unique<TForm5>(st, nullptr))
+    {
+        dialog_->show();
+        showPainted(dialog_.get());
+    }
+    void show(int keyCount, int barPosition) override
+    {
+        dialog_->Label2->setText(QString::number(keyCount));
+        dialog_->ProgressBar1->setValue(barPosition);
+    }
+    void clearCount() override { dialog_->Label2->clear(); }
+
+private:
+    // Lets window messages through until the dialog is on the screen and
+    // painted, for at most half a second (a server that never exposes it
+    // must not stop the read).
+    static void showPainted(QWidget *w)
+    {
+        QElapsedTimer t;
+        t.start();
+        QCoreApplication::processEvents();
+        while (w->windowHandle() && !w->windowHandle()->isExposed() && t.elapsed() < 500) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(5);
+        }
+        w->repaint();
+        QCoreApplication::processEvents();
+    }
+    std::unique_ptr<TForm5> dialog_;
+};
+
+} // namespace
+
+std::unique_ptr<commands::TreeReadProgress> TForm5::showForTreeRead(app::AppState &st)
+{
+    return std::make_unique<WaitDialogProgress>(st);
+}

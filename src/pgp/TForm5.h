@@ -3,7 +3,10 @@
 // runs 1..100 and starts again, and a cancel button that raises
 // CancelRequested for the reader to act on.
 
+#include "commands/CommandHost.h"
+
 #include <QDialog>
+#include <memory>
 
 class QGroupBox;
 class QLabel;
@@ -18,6 +21,9 @@ class TForm5 : public QDialog {
     Q_OBJECT
 public:
     explicit TForm5(app::AppState &st, QWidget *parent = nullptr);
+    // A new dialog in a window of its own, on the screen and painted, fed by
+    // the read; it goes when the read lets go of it.
+    static std::unique_ptr<commands::TreeReadProgress> showForTreeRead(app::AppState &st);
 
     QGroupBox *GroupBox1 = nullptr;
     QLabel *Label2 = nullptr; // the count label

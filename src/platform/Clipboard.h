@@ -18,26 +18,4 @@ public:
 // to other programs only while this program runs.
 Clipboard &systemClipboard();
 
-// For tests: an in-memory clipboard that counts its changes.
-class FakeClipboard : public Clipboard {
-public:
-    std::string content;
-    bool hasText = false;
-    int changes = 0;
-
-    std::string text() const override { return hasText ? content : std::string(); }
-    void setText(const std::string &utf8) override
-    {
-        content = utf8;
-        hasText = true;
-        ++changes;
-    }
-    void clear() override
-    {
-        content.clear();
-        hasText = false;
-        ++changes;
-    }
-};
-
 } // namespace platform

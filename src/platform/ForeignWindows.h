@@ -36,42 +36,4 @@ public:
 // (through xdotool). Without an X display every search finds nothing.
 std::unique_ptr<ForeignWindows> createSystemForeignWindows();
 
-// For tests: a window tree whose text windows keep a text and a selection
-// and exchange it with a clipboard.
-class FakeWindowTree : public ForeignWindows {
-public:
-    explicit FakeWindowTree(Clipboard *clip = nullptr) : clip_(clip) {}
-
-    struct Node {
-        WindowHandle parent = 0;
-        std::string className;
-        std::string text;
-        bool allSelected = false;
-    };
-    // Adds a window (under parent 0 for a top-level one) and returns it.
-    WindowHandle add(WindowHandle parent, const std::string &className, const std::string &text = {});
-    void setFront(WindowHandle w) { front_ = w; }
-    WindowHandle front() const { return front_; }
-    const Node &node(WindowHandle w) const { return nodes_.at(w); }
-    Node &node(WindowHandle w) { return nodes_.at(w); }
-    void setClipboard(Clipboard *clip) { clip_ = clip; }
-
-    // Every call, in order: "foreground", "find 3 ATH_Body", "front 3",
-    // "selectAll 5", "copy 5", "paste 5".
-    std::vector<std::string> log;
-
-    WindowHandle foreground() override;
-    WindowHandle findChild(WindowHandle parent, const std::string &className) override;
-    void setForeground(WindowHandle w) override;
-    void selectAll(WindowHandle w) override;
-    void copy(WindowHandle w) override;
-    void paste(WindowHandle w) override;
-
-private:
-    Clipboard *clip_;
-    std::map<WindowHandle, Node> nodes_;
-    WindowHandle next_ = 1;
-    WindowHandle front_ = 0;
-};
-
 } // namespace platform

@@ -82,7 +82,7 @@ std::optional<std::uint32_t> keysymForVirtualKey(unsigned vk)
 
 std::string portalTrigger(unsigned modifiers, unsigned vk)
 {
-    // Key names of the XDG shortcuts specification (xkb keysym names).
+    // Key names as the XDG desktop shortcuts portal takes them (xkb keysym names).
     std::string key;
     if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
         key = std::string(1, char(vk));
@@ -495,43 +495,6 @@ std::unique_ptr<GlobalHotkeys> createSystemGlobalHotkeys()
     if (qGuiApp && QGuiApplication::platformName().startsWith("wayland") && PortalGlobalHotkeys::offered())
         return std::make_unique<PortalGlobalHotkeys>();
     return std::make_unique<NoGlobalHotkeys>();
-}
-
-// ---- fake ------------------------------------------------------------------
-
-bool FakeGlobalHotkeys::registerHotkey(int id, unsigned modifiers, unsigned key)
-{
-    const Combo c{modifiers, key};
-    const std::string what = std::to_string(id) + " " + std::to_string(modifiers) + " " + std::to_string(key);
-    if (heldByOthers.count(c) || !keysymForVirtualKey(key)) {
-        log.push_back("refused " + what);
-        return false;
-    }
-    for (auto &[oid, oc] : registered)
-        if (oc == c && oid != id) { // one combination, one owner
-            log.push_back("refused " + what);
-            return false;
-        }
-    registered.emplace(id, c);
-    log.push_back("register " + what);
-    return true;
-}
-
-void FakeGlobalHotkeys::unregisterHotkey(int id)
-{
-    registered.erase(id);
-    log.push_back("unregister " + std::to_string(id));
-}
-
-bool FakeGlobalHotkeys::press(unsigned modifiers, unsigned key)
-{
-    for (auto &[id, c] : registered)
-        if (c == Combo{modifiers, key}) {
-            if (onHotkey)
-                onHotkey(id);
-            return true;
-        }
-    return false;
 }
 
 } // namespace platform

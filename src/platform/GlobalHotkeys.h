@@ -51,24 +51,4 @@ std::string portalTrigger(unsigned modifiers, unsigned virtualKey);
 // implementation that refuses every registration.
 std::unique_ptr<GlobalHotkeys> createSystemGlobalHotkeys();
 
-// For tests: records registrations; combinations in heldByOthers are refused.
-class FakeGlobalHotkeys : public GlobalHotkeys {
-public:
-    struct Combo {
-        unsigned modifiers;
-        unsigned key;
-        bool operator<(const Combo &o) const { return std::pair(modifiers, key) < std::pair(o.modifiers, o.key); }
-        bool operator==(const Combo &o) const = default;
-    };
-    std::multimap<int, Combo> registered;
-    std::set<Combo> heldByOthers;
-    std::vector<std::string> log; // "register 100 2 49", "unregister 100", "refused 200 2 50"
-
-    bool registerHotkey(int id, unsigned modifiers, unsigned virtualKey) override;
-    void unregisterHotkey(int id) override;
-    // Presses a combination: tells onHotkey the identifier it is registered
-    // under, if any. Returns whether one was.
-    bool press(unsigned modifiers, unsigned key);
-};
-
 } // namespace platform

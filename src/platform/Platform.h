@@ -89,7 +89,7 @@ public:
 
 // ---- processes -----------------------------------------------------------
 
-struct ProcessSpec {
+struct ProcessJob {
     std::string program;               // path of the executable
     std::vector<std::string> args;     // arguments, each passed as one argv entry
     std::string workDir;               // working directory
@@ -119,7 +119,7 @@ public:
     virtual ~ProcessRunner() = default;
     // Starts the process and waits for it in a nested event loop, so windows
     // stay live. Returns at once when the start fails.
-    virtual ProcessResult runAndWait(const ProcessSpec &job) = 0;
+    virtual ProcessResult runAndWait(const ProcessJob &job) = 0;
     // Starts a program without waiting (the key-list script).
     virtual DetachedResult startDetached(const std::string &program, const std::vector<std::string> &args,
                                          const std::string &workDir) = 0;

@@ -174,7 +174,7 @@ bool SystemProcessRunner::terminalKeepsDescriptors()
     return base == "xterm" || base == "uxterm";
 }
 
-ProcessResult SystemProcessRunner::runAndWait(const ProcessSpec &job)
+ProcessResult SystemProcessRunner::runAndWait(const ProcessJob &job)
 {
     ProcessResult result;
     Fds fds;

@@ -2,6 +2,8 @@
 #include "platform/RegistryStore.h"
 #include "platform/Platform.h"
 
+#include "Charset.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <pwd.h>
@@ -21,20 +23,6 @@ unsigned char foldLatin1(unsigned char c)
     return c;
 }
 
-std::string latin1ToUtf8(const std::string &s)
-{
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // A file saved by an editor in UTF-8 is taken as such. Returns false when the
 // text is not UTF-8 with at least one multi-byte sequence (then it is Latin-1).
 // Characters beyond Latin-1 become '?' and set *lossy.
@@ -44,32 +32,18 @@ bool utf8ToLatin1(const std::string &in, std::string &out, bool *lossy)
     bool multi = false;
     *lossy = false;
     for (std::size_t i = 0; i < in.size();) {
-        unsigned char c = static_cast<unsigned char>(in[i]);
-        if (c < 0x80) {
-            res += static_cast<char>(c);
-            ++i;
-            continue;
-        }
-        int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        if (len == 0 || i + len > in.size())
+        const std::size_t start = i;
+        unsigned cp;
+        if (!charset::decodeUtf8(in, i, cp))
             return false;
-        unsigned cp = c & (len == 2 ? 0x1F : len == 3 ? 0x0F : 0x07);
-        for (int k = 1; k < len; ++k) {
-            unsigned char d = static_cast<unsigned char>(in[i + k]);
-            if ((d & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000))
-            return false; // overlong: not UTF-8
-        multi = true;
+        if (i - start > 1)
+            multi = true;
         if (cp <= 0xFF) {
             res += static_cast<char>(cp);
         } else {
             res += '?';
             *lossy = true;
         }
-        i += static_cast<std::size_t>(len);
     }
     if (!multi)
         return false;
@@ -215,10 +189,10 @@ bool representable(const std::string &s) { return s.find('\0') == std::string::n
 
 // ---- messages ------------------------------------------------------------
 
-std::string msgInvalidType(const std::string &name) { return "Ungültiger Datentyp für '" + latin1ToUtf8(name) + "'"; }
-std::string msgCreateKeyFailed(const std::string &key) { return "Erzeugung von Schlüssel " + latin1ToUtf8(key) + " misslungen"; }
-std::string msgWriteFailed(const std::string &name) { return "Konnte Daten für '" + latin1ToUtf8(name) + "' nicht setzen"; }
-std::string msgReadFailed(const std::string &name) { return "Konnte Daten für '" + latin1ToUtf8(name) + "' nicht holen"; }
+std::string msgInvalidType(const std::string &name) { return "Ungültiger Datentyp für '" + charset::latin1ToUtf8(name) + "'"; }
+std::string msgCreateKeyFailed(const std::string &key) { return "Erzeugung von Schlüssel " + charset::latin1ToUtf8(key) + " misslungen"; }
+std::string msgWriteFailed(const std::string &name) { return "Konnte Daten für '" + charset::latin1ToUtf8(name) + "' nicht setzen"; }
+std::string msgReadFailed(const std::string &name) { return "Konnte Daten für '" + charset::latin1ToUtf8(name) + "' nicht holen"; }
 
 // ---- RegistryFile --------------------------------------------------------
 
@@ -395,7 +369,7 @@ std::string RegistryFile::serialize() const
     std::string probe;
     bool lossy = false;
     if (utf8ToLatin1(out, probe, &lossy))
-        return "\xEF\xBB\xBF" + latin1ToUtf8(out);
+        return "\xEF\xBB\xBF" + charset::latin1ToUtf8(out);
     return out;
 }
 

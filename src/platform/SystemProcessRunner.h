@@ -11,7 +11,7 @@ namespace platform {
 
 class SystemProcessRunner : public ProcessRunner {
 public:
-    ProcessResult runAndWait(const ProcessSpec &job) override;
+    ProcessResult runAndWait(const ProcessJob &job) override;
     DetachedResult startDetached(const std::string &program, const std::vector<std::string> &args,
                                  const std::string &workDir) override;
 

@@ -14,7 +14,6 @@
 #include <string>
 
 class QWidget;
-class TForm1;
 
 namespace desktop {
 
@@ -30,14 +29,11 @@ struct DesktopServices {
 };
 
 // Replaces the services (members left null are taken from the desktop).
+// Process-wide on purpose: the hotkeys and the clipboard are the desktop's,
+// one for every window.
 void installDesktopServices(const DesktopServices &s);
+
 // The services in effect, completed from the desktop where none were given.
 DesktopServices &desktopServices();
-
-// The main window's hotkey message (identifiers 100, 200, 300); what the
-// global hotkeys deliver, queued. Returns whether a flow ran.
-bool hotkeyMessage(TForm1 &form, int id);
-// Whether a hotkey flow of this window is under way.
-bool hotkeyFlowRunning(TForm1 &form);
 
 } // namespace desktop

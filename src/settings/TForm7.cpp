@@ -97,7 +97,7 @@ TForm7::TForm7(app::AppState &st, SettingsHooks hooks, QWidget *parent)
     setObjectName("Form7");
     const bool english = app::settingsDialogEnglish(st_.language);
     buildControls(english);
-    // 1. Texts: English unless the language is exactly "Deutsch".
+    // English unless the language is exactly "Deutsch".
     ui::applyControlTexts(this, app::germanTexts(app::Window::Settings));
     if (english) {
         ui::applyControlTexts(this, app::englishTexts(app::Window::Settings));
@@ -236,17 +236,14 @@ void TForm7::buildControls(bool english)
 
 void TForm7::fillControls()
 {
-    // 2. Folders and extra parameters.
     edPGPPath->setText(u8(st_.pgpDir));
     edKLoadPath->setText(u8(st_.kLoadPath));
     edKsavePath->setText(u8(st_.kSavePath));
     edConfTXT->setText(QString::fromLatin1(st_.configText.data(), qsizetype(st_.configText.size())));
-    // 3. Text source.
     if (st_.browser == "MIE")
         rbMIE->setChecked(true);
     else
         rbClip->setChecked(true);
-    // 4. Hotkeys.
     hkEncrypt->setValue(settings::shortcutFromHotkey(st_.scEncrypt));
     hkDecrypt->setValue(settings::shortcutFromHotkey(st_.scDecrypt));
     hkSign->setValue(settings::shortcutFromHotkey(st_.scSign));
@@ -273,7 +270,8 @@ void TForm7::chooseFolderFor(QLineEdit *field)
 
 void TForm7::BitBtn1Click()
 {
-    // 1. The PGP folder must hold pgp; the other values are taken all the same.
+    // A folder without pgp is refused and the dialog stays open; the other
+    // values are taken all the same, so nothing typed is lost.
     bool keepOpen = false;
     if (!pgpFound(*st_.sys.fs, edPGPPath->text())) {
         if (hooks_.beep)
@@ -282,7 +280,7 @@ void TForm7::BitBtn1Click()
         keepOpen = true;
         edPGPPath->setText(u8(st_.pgpDir));
     }
-    // 2.-5.
+    // Taken as typed; the shared file dialogs start in the new key folders.
     st_.pgpDir = edPGPPath->text().toStdString();
     st_.kSavePath = edKsavePath->text().toStdString();
     st_.kLoadPath = edKLoadPath->text().toStdString();
@@ -302,16 +300,16 @@ void TForm7::BitBtn1Click()
         edConfTXT->setText(QString::fromLatin1(st_.configText.data(), qsizetype(st_.configText.size())));
         keepOpen = true;
     }
-    // 6. Text source.
     if (rbMIE->isChecked())
         st_.browser = "MIE";
     else if (rbClip->isChecked())
         st_.browser = "Clipboard";
-    // 7. Hotkeys.
+    // Key and modifiers come from the fields; the rest of each stored value stays.
     st_.scEncrypt = settings::hotkeyFromShortcut(hkEncrypt->value(), st_.scEncrypt);
     st_.scDecrypt = settings::hotkeyFromShortcut(hkDecrypt->value(), st_.scDecrypt);
     st_.scSign = settings::hotkeyFromShortcut(hkSign->value(), st_.scSign);
-    // 8.-11. Language.
+    // German texts need a restart: the windows were built in the language
+    // they started with.
     const app::LanguageSwitch sw = app::switchLanguage(st_.language, rbGerman->isChecked());
     if (sw.showRestartNotice)
         st_.dialogs->information(app::fixed::RestartForGerman);
@@ -320,7 +318,8 @@ void TForm7::BitBtn1Click()
         hooks_.applyTexts();
     if (hooks_.reapplyDialogTexts)
         hooks_.reapplyDialogTexts();
-    // 12./13. Hotkeys again, each field that holds one.
+    // The hotkeys as they now stand: all three go, those with a field that
+    // holds one come back.
     if (hooks_.unregisterHotkeys)
         hooks_.unregisterHotkeys();
     if (hooks_.registerHotkey) {

@@ -3,6 +3,7 @@
 // language, file types; the hotkeys' text source and the three hotkeys.
 
 #include "app/SettingsRecords.h"
+#include "settings/SettingsHooks.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -41,18 +42,6 @@ protected:
 private:
     bool english_;
     std::uint16_t value_ = 0;
-};
-
-// What the dialog's "Ok" needs of the main window.
-struct SettingsHooks {
-    std::function<void()> applyTexts;                 // ApplyTexts
-    std::function<void()> reapplyDialogTexts;         // button setup and pass phrase dialogs
-    std::function<void(const std::string &save, const std::string &load)> setDialogFolders;
-    std::function<void()> unregisterHotkeys;          // 100, 200, 300
-    std::function<void(int id, const app::HotkeyValue &)> registerHotkey; // RegisterBrowserHotkey
-    std::function<std::optional<std::string>()> chooseFolder; // DirDialog
-    std::function<void()> registerFileTypes, unregisterFileTypes;
-    std::function<void()> beep;
 };
 
 class TForm7 : public QDialog {

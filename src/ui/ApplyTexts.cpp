@@ -111,11 +111,11 @@ void setHint(QObject *o, const std::string &hint)
 
 } // namespace
 
-void applyControlTexts(QObject *root, const std::vector<app::ControlText> &texts)
+void applyControlTexts(QObject *root, const std::vector<ControlText> &texts)
 {
     if (!root)
         return;
-    for (const app::ControlText &t : texts) {
+    for (const ControlText &t : texts) {
         QObject *o = findControl(root, t.object);
         if (!o)
             continue;
@@ -126,11 +126,11 @@ void applyControlTexts(QObject *root, const std::vector<app::ControlText> &texts
     }
 }
 
-void applyShortcuts(QObject *root, const std::vector<app::ControlShortcut> &keys)
+void applyShortcuts(QObject *root, const std::vector<ControlShortcut> &keys)
 {
     if (!root)
         return;
-    for (const app::ControlShortcut &k : keys) {
+    for (const ControlShortcut &k : keys) {
         QObject *o = findControl(root, k.object);
         if (auto *m = qobject_cast<QMenu *>(o))
             o = m->menuAction();
@@ -139,10 +139,10 @@ void applyShortcuts(QObject *root, const std::vector<app::ControlShortcut> &keys
     }
 }
 
-std::vector<std::string> missingControls(QObject *root, const std::vector<app::ControlText> &texts)
+std::vector<std::string> missingControls(QObject *root, const std::vector<ControlText> &texts)
 {
     std::vector<std::string> missing;
-    for (const app::ControlText &t : texts)
+    for (const ControlText &t : texts)
         if (!root || !findControl(root, t.object))
             missing.emplace_back(t.object ? t.object : "");
     return missing;

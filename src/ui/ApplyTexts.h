@@ -1,7 +1,7 @@
 #pragma once
 // Laying a window's texts over its controls, found by objectName.
 
-#include "app/TextCatalog.h"
+#include "ui/ControlTexts.h"
 
 #include <string>
 #include <vector>
@@ -20,13 +20,13 @@ std::string longHint(const std::string &hint);
 // hint (toolTip = short part, statusTip = long part), and its accessible name
 // from the caption. Null texts are left as they are; names not found under
 // root are skipped.
-void applyControlTexts(QObject *root, const std::vector<app::ControlText> &texts);
+void applyControlTexts(QObject *root, const std::vector<ControlText> &texts);
 
 // Sets the shortcuts of the listed actions.
-void applyShortcuts(QObject *root, const std::vector<app::ControlShortcut> &keys);
+void applyShortcuts(QObject *root, const std::vector<ControlShortcut> &keys);
 
 // Names of the listed controls that do not exist under root (object "" is
 // root itself). For checks that a window and its table agree.
-std::vector<std::string> missingControls(QObject *root, const std::vector<app::ControlText> &texts);
+std::vector<std::string> missingControls(QObject *root, const std::vector<ControlText> &texts);
 
 } // namespace ui

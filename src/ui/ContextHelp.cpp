@@ -11,27 +11,27 @@
 
 namespace ui {
 
-int helpContextOf(const QWidget *control, const QWidget *window, const std::vector<app::ControlHelp> &table)
+int helpContextOf(const QWidget *control, const QWidget *window, const std::vector<ControlHelp> &table)
 {
     for (const QWidget *w = control; w; w = w->parentWidget()) {
         if (w == window)
             break;
         const QString name = w->objectName();
         if (!name.isEmpty())
-            for (const app::ControlHelp &h : table)
+            for (const ControlHelp &h : table)
                 if (*h.object && name == QLatin1String(h.object))
                     return h.context;
         if (w->isWindow())
             break;
     }
-    for (const app::ControlHelp &h : table)
+    for (const ControlHelp &h : table)
         if (!*h.object)
             return h.context;
     return 0;
 }
 
 ContextHelp::ContextHelp(QWidget *window, platform::HelpViewer *viewer, std::function<std::string()> helpFile,
-                         std::vector<app::ControlHelp> table)
+                         std::vector<ControlHelp> table)
     : QObject(window), window_(window), viewer_(viewer), helpFile_(std::move(helpFile)), table_(std::move(table))
 {
     auto *f1 = new QShortcut(QKeySequence(Qt::Key_F1), window);

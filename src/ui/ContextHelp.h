@@ -4,7 +4,7 @@
 // topic as a pop-up. A control without a context of its own takes that of the
 // nearest enclosing control that has one, and finally the window's.
 
-#include "app/TextCatalog.h"
+#include "ui/ControlTexts.h"
 
 #include <QObject>
 #include <functional>
@@ -21,14 +21,14 @@ namespace ui {
 
 // The context of a control by the table (object "" is the window's context;
 // 0 when the table gives none at all).
-int helpContextOf(const QWidget *control, const QWidget *window, const std::vector<app::ControlHelp> &table);
+int helpContextOf(const QWidget *control, const QWidget *window, const std::vector<ControlHelp> &table);
 
 class ContextHelp : public QObject {
 public:
     // Watches window (and is owned by it). helpFile is asked at each request,
     // since the language may change while the window lives.
     ContextHelp(QWidget *window, platform::HelpViewer *viewer, std::function<std::string()> helpFile,
-                std::vector<app::ControlHelp> table);
+                std::vector<ControlHelp> table);
 
     int contextOf(const QWidget *control) const;
     // What F1 does: the focused control's topic in the help window.
@@ -43,7 +43,7 @@ private:
     QWidget *window_;
     platform::HelpViewer *viewer_;
     std::function<std::string()> helpFile_;
-    std::vector<app::ControlHelp> table_;
+    std::vector<ControlHelp> table_;
 };
 
 } // namespace ui

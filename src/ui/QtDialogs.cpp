@@ -1,6 +1,6 @@
 #include "ui/QtDialogs.h"
 
-#include "app/TextCatalog.h"
+#include "ui/ControlTexts.h"
 #include "platform/Platform.h"
 #include "ui/ApplyTexts.h"
 #include "ui/Text.h"
@@ -62,7 +62,7 @@ void QtDialogs::showOk(const char *title, QMessageBox::Icon icon, const std::str
 
 void QtDialogs::plainMessage(const std::string &text)
 {
-    showOk(app::fixed::AppTitle, QMessageBox::NoIcon, text);
+    showOk(kAppTitle, QMessageBox::NoIcon, text);
 }
 
 void QtDialogs::errorBox(const std::string &text) { showOk(boxtext::Error, QMessageBox::Critical, text); }
@@ -76,7 +76,7 @@ void QtDialogs::warning(const std::string &text) { showOk(boxtext::Warning, QMes
 
 void QtDialogs::platformError(const std::string &text)
 {
-    showOk(app::fixed::AppTitle, QMessageBox::Critical, text);
+    showOk(kAppTitle, QMessageBox::Critical, text);
 }
 
 Answer QtDialogs::askYesNoCancel(const std::string &text)

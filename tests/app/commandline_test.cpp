@@ -69,7 +69,7 @@ TEST(CommandLine, DecryptsAndAddsKey)
 {
     {
         CmdFixture fx;
-        fx.proc.onRun = [&](const platform::ProcessSpec &) { fx.fs.addFile("/tmp/QUORBIX", "plain\r\n"); };
+        fx.proc.onRun = [&](const platform::ProcessJob &) { fx.fs.addFile("/tmp/QUORBIX", "plain\r\n"); };
         TForm1 &f = fx.start({"/d", "/home/u/mail/letter.asc", "ignored"});
         ASSERT_EQ(fx.proc.runs.size(), 1u);
         EXPECT_EQ(fx.proc.runs[0].args,
@@ -79,7 +79,7 @@ TEST(CommandLine, DecryptsAndAddsKey)
     }
     {
         CmdFixture fx;
-        fx.proc.onRun = [&](const platform::ProcessSpec &s) { fx.fs.addFile(*s.stdoutFile, "1 new key\r\n"); };
+        fx.proc.onRun = [&](const platform::ProcessJob &s) { fx.fs.addFile(*s.stdoutFile, "1 new key\r\n"); };
         TForm1 &f = fx.start({"/k", "/home/u/mail/letter.asc"});
         ASSERT_EQ(fx.proc.runs.size(), 1u);
         EXPECT_EQ(fx.proc.runs[0].args,

@@ -12,7 +12,7 @@
 #include <QScreen>
 #include <QTest>
 
-TEST(LanguageChooser, LooksAsSpecifiedAndStartsGerman)
+TEST(LanguageChooser, LooksAsDesignedAndStartsGerman)
 {
     TFormLanguage dlg;
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Sprache / Language"));

@@ -109,7 +109,8 @@ TEST(PassPhrase, StatesFromEnvironmentDialogAndClearing)
     pgp::RunRequest list;
     list.options = "-kv ";
     list.captureOutput = 1;
-    EXPECT_NE(pgp::composeCommandLine(fx.st, list).find(" -z \"\" "), std::string::npos);
+    EXPECT_TRUE(pgp::buildInvocation(fx.st, list).sendPassPhrase);
+    EXPECT_NE(pgp::displayCommandLine(fx.st, list).find(" -z \"***\" "), std::string::npos);
 }
 
 TEST(PassPhrase, CheckAbandonsWhenNothingComes)

@@ -105,9 +105,10 @@ TEST(TextCatalog, EveryWindowHasTablesWithoutRepeatsOrEmptyEntries)
         }
         // English texts lie over German ones, so each must name a control the
         // German table knows (windows that have German texts at all).
-        if (!de.empty())
+        if (!de.empty()) {
             for (const auto &t : en)
                 EXPECT_NE(find(de, t.object), nullptr) << "not a German control: " << t.object;
+        }
     }
 }
 

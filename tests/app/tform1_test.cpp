@@ -402,3 +402,39 @@ TEST(MainWindow, BadSettingsAreReportedAndTheWindowStillComes)
     EXPECT_EQ(fx.st.pgpDir, "/pgp"); // values read before the error stay
     EXPECT_EQ(f.bu[0]->text(), "Key &generieren");
 }
+
+// Each control reaches its command: the file and editor commands, the key
+// tree, the pass phrase entries, as the binding table lists them.
+TEST(MainWindow, ControlsReachTheirCommands)
+{
+    FormFixture fx;
+    fx.fs.addFile("/pgp/pgp", "binary");
+    TForm1 &f = fx.create();
+    fx.st.passPhrase = "secret";
+    app::FileDialog::testHook() = [](app::FileDialog &d) {
+        d.fileName = "/data/a.asc";
+        return true;
+    };
+    fx.proc.runs.clear();
+    auto firstArg = [&] { return fx.proc.runs.empty() ? std::string() : fx.proc.runs.back().args.at(0); };
+
+    f.buDecrypt->click();
+    EXPECT_EQ(firstArg(), "/data/a.asc");
+    f.buSign->click();
+    EXPECT_EQ(firstArg(), "-sa");
+    f.RichEdit1->setPlainText("text");
+    f.PmuSig->trigger();
+    EXPECT_EQ(firstArg(), "-sa");
+    f.pmuAdd->trigger();
+    EXPECT_EQ(firstArg(), "-ka");
+    f.buReadTree->click();
+    EXPECT_EQ(firstArg(), "-kvv");
+    EXPECT_EQ(f.Notebook1->currentIndex(), 1);
+    f.UmschaltenzumEditor->trigger();
+    EXPECT_EQ(f.Notebook1->currentIndex(), 0);
+    f.muDelMantra->trigger();
+    EXPECT_TRUE(fx.st.passPhrase.empty());
+    EXPECT_EQ(fx.proc.runs.size(), 5u);
+    EXPECT_FALSE(fx.st.commandBusy);
+    app::FileDialog::testHook() = nullptr;
+}

@@ -1,6 +1,7 @@
 // The hotkey flows against a fake clipboard, a fake window tree and a
 // stand-in for RunPgp that writes PGP's result files.
 #include "app/AppState.h"
+#include "support/FakeDesktop.h"
 #include "browser/BrowserBridge.h"
 #include "crypt/EditorText.h"
 #include "crypt/RecordingDialogs.h"
@@ -19,9 +20,9 @@ struct Flow {
     QTemporaryDir tmp;
     testsupport::RecordingDialogs dialogs;
     app::AppState st;
-    platform::FakeClipboard clip;
-    platform::FakeWindowTree win{&clip};
-    platform::FakeGlobalHotkeys hotkeys;
+    testsupport::FakeClipboard clip;
+    testsupport::FakeWindowTree win{&clip};
+    testsupport::FakeGlobalHotkeys hotkeys;
     QPlainTextEdit editor;
     std::vector<pgp::RunRequest> runs;
     std::vector<std::string> inputs; // QUORBIX.tmp as PGP saw it
@@ -100,7 +101,7 @@ TEST(BrowserBridge, EncryptOnTheClipboardWithInlineKeyId)
     EXPECT_EQ(f.runs[0].windowMode, 0);
     EXPECT_TRUE(f.runs[0].outputFile.empty());
     EXPECT_EQ(f.inputs[0], "Hallo Welt\r\nzweite Zeile\r\n"); // the "//" line is not encrypted
-    EXPECT_EQ(f.st.recipientSpec, "0x12345678");
+    EXPECT_EQ(f.st.recipientArg, "0x12345678");
     EXPECT_FALSE(f.has("chooser"));
     // The armoured text is on the clipboard (cleared, then filled), the editor empty.
     EXPECT_EQ(f.clip.text(), "-----BEGIN PGP MESSAGE-----\n\nhQEMA\n-----END PGP MESSAGE-----");
@@ -120,9 +121,9 @@ TEST(BrowserBridge, EncryptChooserAndItsCancel)
     // A first line of just "//": the chooser opens and the line goes all the same.
     Flow f;
     f.clip.setText("//\nText");
-    f.chooser = [&] { f.st.recipientSpec = "0xAABBCCDD"; };
+    f.chooser = [&] { f.st.recipientArg = "0xAABBCCDD"; };
     f.results["QUORBIX.asc"] = kArmoured;
-    f.st.recipientSpec = "stale";
+    f.st.recipientArg = "stale";
     f.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
     EXPECT_TRUE(f.has("chooser"));
     ASSERT_EQ(f.runs.size(), 1u);
@@ -349,7 +350,7 @@ TEST(BrowserBridge, RegisterHotkeyReportsEachRefusal)
     testsupport::RecordingDialogs dialogs;
     app::AppState st;
     st.dialogs = &dialogs;
-    platform::FakeGlobalHotkeys hk;
+    testsupport::FakeGlobalHotkeys hk;
     hk.heldByOthers.insert({platform::kModControl, '2'});
     app::HotkeyValue enc, dec, sig, odd;
     enc.fillFrom(std::string("\x31\x00\x04\x00", 4));

@@ -3,6 +3,7 @@
 // xdotool. The test starts its own X server and runs the two clients as
 // separate processes of this test program (roles chosen by environment).
 #include "app/TForm1.h"
+#include "support/FakeDesktop.h"
 #include "settings/DesktopServices.h"
 #include "support/FormFixture.h"
 
@@ -73,14 +74,14 @@ TEST(X11Role, Flow)
         GTEST_SKIP() << "runs as a child of X11Hotkeys.RealGrabsUnderXvfb";
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
     auto hk = platform::createSystemGlobalHotkeys();
-    platform::FakeWindowTree windows;
+    testsupport::FakeWindowTree windows;
     desktop::DesktopServices ds;
     ds.hotkeys = hk.get();
     ds.windows = &windows;
     desktop::installDesktopServices(ds);
 
     testsupport::FormFixture fx(settingsWithHotkeys());
-    fx.proc.onRun = [&](const platform::ProcessSpec &s) {
+    fx.proc.onRun = [&](const platform::ProcessJob &s) {
         // The result names a recipient again, so that every flow started runs PGP.
         if (contains(s.args, "-ea"))
             fx.fs.addFile("/tmp/QUORBIX.asc",
@@ -98,7 +99,7 @@ TEST(X11Role, Flow)
     QTest::qWait(200);
 
     QGuiApplication::clipboard()->setText("//0x12345678\nHallo Welt");
-    QTest::qWaitFor([] { return clipboardText() == "//0x12345678\nHallo Welt"; }, 2000);
+    EXPECT_TRUE(QTest::qWaitFor([] { return clipboardText() == "//0x12345678\nHallo Welt"; }, 2000));
     ASSERT_TRUE(xdotool("ctrl+1"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return clipboardText().contains("BEGIN PGP MESSAGE"); }, 10000))
         << clipboardText().toStdString();
@@ -119,7 +120,7 @@ TEST(X11Role, Flow)
     held.start(QStandardPaths::findExecutable("xdotool"),
                {"keydown", "ctrl+1", "sleep", "1.5", "keyup", "ctrl+1"});
     ASSERT_TRUE(held.waitForStarted(5000));
-    QTest::qWaitFor([&] { return held.state() == QProcess::NotRunning; }, 10000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return held.state() == QProcess::NotRunning; }, 10000));
     QTest::qWait(300);
     EXPECT_EQ(fx.proc.runs.size(), 2u);
     fx.proc.runs.pop_back();
@@ -132,7 +133,7 @@ TEST(X11Role, Flow)
     // Ctrl+3 signs what is on the clipboard.
     fx.st.passPhrase = "pw";
     QGuiApplication::clipboard()->setText("Hallo");
-    QTest::qWaitFor([] { return clipboardText() == "Hallo"; }, 2000);
+    EXPECT_TRUE(QTest::qWaitFor([] { return clipboardText() == "Hallo"; }, 2000));
     ASSERT_TRUE(xdotool("ctrl+3"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return clipboardText().contains("SIGNED MESSAGE"); }, 10000))
         << clipboardText().toStdString();

@@ -30,7 +30,7 @@ namespace {
 class RealRunsOnly : public platform::ProcessRunner {
 public:
     int detached = 0;
-    platform::ProcessResult runAndWait(const platform::ProcessSpec &s) override
+    platform::ProcessResult runAndWait(const platform::ProcessJob &s) override
     {
         return platform::systemProcessRunner().runAndWait(s);
     }

@@ -83,7 +83,7 @@ struct DispatchFixture : FormFixture {
     DispatchFixture()
     {
         fs.mkdirs("/home/u");
-        proc.onRun = [this](const platform::ProcessSpec &s) {
+        proc.onRun = [this](const platform::ProcessJob &s) {
             if (s.stdoutFile)
                 fs.addFile(*s.stdoutFile, "PGP said " + (s.args.empty() ? std::string() : s.args[0]));
         };

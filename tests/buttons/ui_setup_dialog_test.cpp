@@ -29,7 +29,7 @@ struct SetupFixture : FormFixture {
     explicit SetupFixture(const std::string &lang = "Deutsch") : FormFixture(testsupport::normalSettings(lang))
     {
         f = &create();
-        d = new TFormButtSetup(*f);
+        d = &f->buttonSetup();
     }
     // Fills for n and shows without a modal loop.
     void open(int n)
@@ -79,8 +79,9 @@ TEST(ButtonSetup, LayoutTextsAndHelp)
     EXPECT_FALSE(d.cbFromRTF->isEnabled());
     EXPECT_TRUE(d.windowFlags() & Qt::WindowContextHelpButtonHint);
     for (QWidget *w : d.findChildren<QWidget *>())
-        if (qobject_cast<QLineEdit *>(w) || qobject_cast<QAbstractButton *>(w))
+        if (qobject_cast<QLineEdit *>(w) || qobject_cast<QAbstractButton *>(w)) {
             EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+        }
 
     // Help button: topic 60; F1 on a control: its context.
     fx.open(3);

@@ -32,7 +32,7 @@ TEST(CryptCore, EditorCommandTable)
     using V = std::vector<std::string>;
     auto temps = [](EditorCommand c) {
         V v;
-        for (const char *n : editorCommandSpec(c).tempFiles)
+        for (const char *n : editorCommandRow(c).tempFiles)
             v.push_back(n);
         return v;
     };
@@ -41,23 +41,23 @@ TEST(CryptCore, EditorCommandTable)
     EXPECT_EQ(temps(EditorCommand::Decrypt), (V{"QUORBIX.tmp", "QUORBIX.asc", "QUORBIX.pgp", "QUORBIX"}));
     EXPECT_EQ(temps(EditorCommand::Sign), (V{"QUORBIX.tmp", "QUORBIX.asc"}));
 
-    EXPECT_EQ(resultFileName(editorCommandSpec(EditorCommand::AddKey).result), "out.txt");
-    EXPECT_EQ(resultFileName(editorCommandSpec(EditorCommand::Encrypt).result), "QUORBIX.asc");
-    EXPECT_EQ(resultFileName(editorCommandSpec(EditorCommand::Decrypt).result), "QUORBIX");
-    EXPECT_EQ(resultFileName(editorCommandSpec(EditorCommand::Sign).result), "QUORBIX.asc");
+    EXPECT_EQ(resultFileName(editorCommandRow(EditorCommand::AddKey).result), "out.txt");
+    EXPECT_EQ(resultFileName(editorCommandRow(EditorCommand::Encrypt).result), "QUORBIX.asc");
+    EXPECT_EQ(resultFileName(editorCommandRow(EditorCommand::Decrypt).result), "QUORBIX");
+    EXPECT_EQ(resultFileName(editorCommandRow(EditorCommand::Sign).result), "QUORBIX.asc");
 
-    EXPECT_EQ(editorCommandSpec(EditorCommand::AddKey).viewer, ViewerPolicy::Never);
-    EXPECT_EQ(editorCommandSpec(EditorCommand::Decrypt).viewer, ViewerPolicy::Always);
-    EXPECT_EQ(editorCommandSpec(EditorCommand::Sign).viewer, ViewerPolicy::WhenResultMissing);
+    EXPECT_EQ(editorCommandRow(EditorCommand::AddKey).viewer, ViewerPolicy::Never);
+    EXPECT_EQ(editorCommandRow(EditorCommand::Decrypt).viewer, ViewerPolicy::Always);
+    EXPECT_EQ(editorCommandRow(EditorCommand::Sign).viewer, ViewerPolicy::WhenResultMissing);
 
     // Only encrypt takes CommandBusy; decrypt and sign need the pass phrase.
     for (auto c : {EditorCommand::AddKey, EditorCommand::Decrypt, EditorCommand::Sign})
-        EXPECT_FALSE(editorCommandSpec(c).takesCommandBusy);
-    EXPECT_TRUE(editorCommandSpec(EditorCommand::Encrypt).takesCommandBusy);
-    EXPECT_FALSE(editorCommandSpec(EditorCommand::Encrypt).needsPassPhrase);
-    EXPECT_TRUE(editorCommandSpec(EditorCommand::Decrypt).needsPassPhrase);
-    EXPECT_TRUE(editorCommandSpec(EditorCommand::Sign).needsPassPhrase);
-    EXPECT_TRUE(editorCommandSpec(EditorCommand::AddKey).refreshUserList);
+        EXPECT_FALSE(editorCommandRow(c).takesCommandBusy);
+    EXPECT_TRUE(editorCommandRow(EditorCommand::Encrypt).takesCommandBusy);
+    EXPECT_FALSE(editorCommandRow(EditorCommand::Encrypt).needsPassPhrase);
+    EXPECT_TRUE(editorCommandRow(EditorCommand::Decrypt).needsPassPhrase);
+    EXPECT_TRUE(editorCommandRow(EditorCommand::Sign).needsPassPhrase);
+    EXPECT_TRUE(editorCommandRow(EditorCommand::AddKey).refreshUserList);
 }
 
 TEST(CryptCore, InlineRecipientsFirstLine)

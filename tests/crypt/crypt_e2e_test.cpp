@@ -125,7 +125,7 @@ TEST(CryptEndToEnd, RealPgpRoundTrips)
         f.buEncryptClick();
         EXPECT_EQ(chooser.answered(), 1);
     }
-    EXPECT_EQ(st.recipientSpec, keyId);
+    EXPECT_EQ(st.recipientArg, keyId);
     const std::string armoured = dir + "/my docs/letter one.asc";
     ASSERT_TRUE(QFile::exists(QString::fromStdString(armoured))) << f.RichEdit1->toPlainText().toStdString();
     QFile::remove(QString::fromStdString(plain));

@@ -1,5 +1,5 @@
 // The editor's document commands on a main window over fakes.
-#include "crypt/DocumentCommands.h"
+#include "crypt/EditorPrinting.h"
 #include "crypt/EditorFont.h"
 #include "support/FormFixture.h"
 

@@ -54,9 +54,9 @@ TEST(Chooser, ListsKeysWithoutHeader)
     FormFixture fx;
     fx.create();
     TForm4 c(fx.st);
-    fx.st.recipientSpec = "old";
+    fx.st.recipientArg = "old";
     c.LoadUserList(kListing);
-    EXPECT_EQ(fx.st.recipientSpec, "");
+    EXPECT_EQ(fx.st.recipientArg, "");
     ASSERT_EQ(c.model->rowCount(), 2);
     EXPECT_EQ(c.model->index(0, 0).data().toString(), "1024");
     EXPECT_EQ(c.model->index(0, 1).data().toString(), "DEADBEEF");
@@ -142,7 +142,7 @@ TEST(Chooser, EventsOfTheList)
         f.ChooseRecipient();
         EXPECT_EQ(answer.answered(), 1);
     }
-    EXPECT_EQ(fx.st.recipientSpec, "0x1A2B3C4D");
+    EXPECT_EQ(fx.st.recipientArg, "0x1A2B3C4D");
 
     // Enter in the list with a row selected.
     {
@@ -152,7 +152,7 @@ TEST(Chooser, EventsOfTheList)
         }));
         f.ChooseRecipient();
     }
-    EXPECT_EQ(fx.st.recipientSpec, "0xDEADBEEF");
+    EXPECT_EQ(fx.st.recipientArg, "0xDEADBEEF");
 
     // Enter with nothing selected, another key, and a double click below the
     // rows: the chooser stays open; closing it leaves no choice.
@@ -171,14 +171,14 @@ TEST(Chooser, EventsOfTheList)
         f.ChooseRecipient();
     }
     EXPECT_TRUE(stayed);
-    EXPECT_EQ(fx.st.recipientSpec, "");
+    EXPECT_EQ(fx.st.recipientArg, "");
 
     // Enter in the empty "UserID :" field: two double quotes count as a choice.
     {
         ModalAnswerer answer(onChooser([](TForm4 &c) { QTest::keyClick(c.Edit1, Qt::Key_Return); }));
         f.ChooseRecipient();
     }
-    EXPECT_EQ(fx.st.recipientSpec, "\"\"");
+    EXPECT_EQ(fx.st.recipientArg, "\"\"");
     {
         ModalAnswerer answer(onChooser([](TForm4 &c) {
             c.Edit1->setText(QString::fromUtf8("Jürgen Müller"));
@@ -186,7 +186,7 @@ TEST(Chooser, EventsOfTheList)
         }));
         f.ChooseRecipient();
     }
-    EXPECT_EQ(fx.st.recipientSpec, "\"J\xFCrgen M\xFCller\"");
+    EXPECT_EQ(fx.st.recipientArg, "\"J\xFCrgen M\xFCller\"");
 }
 
 TEST(Chooser, MissingIdTxt)
@@ -195,12 +195,12 @@ TEST(Chooser, MissingIdTxt)
     TForm1 &f = fx.create();
     fx.fs.remove("/app/ID.txt");
     fx.dialogs.shown.clear();
-    fx.st.recipientSpec = "0x11111111";
+    fx.st.recipientArg = "0x11111111";
     ModalAnswerer answer(ModalAnswerer::reject());
     f.ChooseRecipient();
     QTest::qWait(60);
     EXPECT_EQ(answer.answered() + answer.fallbacks(), 0); // the chooser never showed
-    EXPECT_EQ(fx.st.recipientSpec, "");
+    EXPECT_EQ(fx.st.recipientArg, "");
     ASSERT_EQ(fx.dialogs.shown.size(), 1u);
     EXPECT_EQ(fx.dialogs.shown[0].kind, "platform");
     // Which file is missing is said too.

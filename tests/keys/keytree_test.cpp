@@ -1,5 +1,5 @@
 // The key tree read from PGP's verbose listing and the key commands on it.
-#include "keys/KeyTree.h"
+#include "commands/KeyTreeCommands.h"
 #include "pgp/TForm5.h"
 #include "support/FormFixture.h"
 #include "ui/Cursor.h"
@@ -58,15 +58,15 @@ struct TreeFixture : FormFixture {
     std::string outText = "out";
     TreeFixture()
     {
-        proc.onRun = [this](const platform::ProcessSpec &s) {
+        proc.onRun = [this](const platform::ProcessJob &s) {
             if (s.stdoutFile && *s.stdoutFile == "/app/Tree.txt")
                 fs.addFile(*s.stdoutFile, treeText);
             else if (s.stdoutFile)
                 fs.addFile(*s.stdoutFile, outText);
         };
-        keys::treeReadPumpMs = 0;
+        commands::ReadKeyTree::pumpIntervalMs = 0;
     }
-    ~TreeFixture() { keys::treeReadPumpMs = 10; }
+    ~TreeFixture() { commands::ReadKeyTree::pumpIntervalMs = 10; }
 };
 
 QTreeWidgetItem *top(TForm1 &f, int i) { return f.TreeView1->topLevelItem(i); }
@@ -212,7 +212,7 @@ TEST(KeyTree, EmptyMissingFailedAndBusy)
     EXPECT_EQ(fx.dialogs.shown[0].text.rfind("Fehler bei der Ausführung von ", 0), 0u);
 
     // Tree.txt gone after the run: the file error, an empty tree, all restored.
-    fx.proc.onRun = [&](const platform::ProcessSpec &) { fx.fs.remove("/app/Tree.txt"); };
+    fx.proc.onRun = [&](const platform::ProcessJob &) { fx.fs.remove("/app/Tree.txt"); };
     fx.dialogs.shown.clear();
     f.buReadTreeClick();
     ASSERT_EQ(fx.dialogs.shown.size(), 1u);

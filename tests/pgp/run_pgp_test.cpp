@@ -66,39 +66,36 @@ TEST(RunPgpCommandLine, ComposesLikeTheClassicFrontEnd)
 {
     Fixture f;
     auto &st = f.st;
-    EXPECT_EQ(composeCommandLine(st, captured("-kvc ", "0x1A2B3C4D")),
+    EXPECT_EQ(displayCommandLine(st, captured("-kvc ", "0x1A2B3C4D")),
               "/opt/pgp/pgp -kvc  0x1A2B3C4D    +batchmode +CharSet=Latin1 +force");
     // Empty options still give both blanks; no capture, no batch options.
     RunRequest dec;
     dec.operand1 = "/home/u/docs/a.pgp";
-    EXPECT_EQ(composeCommandLine(st, dec), "/opt/pgp/pgp  /home/u/docs/a.pgp    ");
+    EXPECT_EQ(displayCommandLine(st, dec), "/opt/pgp/pgp  /home/u/docs/a.pgp    ");
     // Only the value 1 counts as capture.
     dec.captureOutput = 2;
-    EXPECT_EQ(composeCommandLine(st, dec), "/opt/pgp/pgp  /home/u/docs/a.pgp    ");
+    EXPECT_EQ(displayCommandLine(st, dec), "/opt/pgp/pgp  /home/u/docs/a.pgp    ");
 
     // PGPPASS taken at start-up is not put on the line until the user touched it.
     st.passPhrase = "from env";
-    EXPECT_EQ(composeCommandLine(st, captured("-kvv ")).find("-z"), std::string::npos);
+    EXPECT_EQ(displayCommandLine(st, captured("-kvv ")).find("-z"), std::string::npos);
     st.sendPassPhrase = true;
     st.passPhrase = "";
-    EXPECT_EQ(composeCommandLine(st, captured("-kvv ")),
-              "/opt/pgp/pgp -kvv    -z \"\"  +batchmode +CharSet=Latin1 +force");
+    EXPECT_EQ(displayCommandLine(st, captured("-kvv ")),
+              "/opt/pgp/pgp -kvv    -z \"***\"  +batchmode +CharSet=Latin1 +force");
     st.passPhrase = "se\"cr et";
     st.configText = "+verbose=0 +armorlines=0";
     RunRequest enc = captured("-eat", "/home/u/docs/my file.txt", "0x11111111 0x22222222");
-    EXPECT_EQ(composeCommandLine(st, enc),
-              "/opt/pgp/pgp -eat /home/u/docs/my file.txt 0x11111111 0x22222222 -z \"se\"cr et\" "
-              "+verbose=0 +armorlines=0 +batchmode +CharSet=Latin1 +force");
     EXPECT_EQ(displayCommandLine(st, enc),
               "/opt/pgp/pgp -eat /home/u/docs/my file.txt 0x11111111 0x22222222 -z \"***\" "
               "+verbose=0 +armorlines=0 +batchmode +CharSet=Latin1 +force");
     // Both outputs at once append the batch options twice, as composed.
     enc.outputFile = "/home/u/docs/out";
-    EXPECT_NE(composeCommandLine(st, enc).find("+force+batchmode +CharSet=Latin1 +force"), std::string::npos);
+    EXPECT_NE(displayCommandLine(st, enc).find("+force+batchmode +CharSet=Latin1 +force"), std::string::npos);
     // No 200-character limit.
     RunRequest longer = captured("-kv ", std::string(300, 'k'));
-    EXPECT_EQ(composeCommandLine(st, longer), "/opt/pgp/pgp -kv  " + std::string(300, 'k') +
-                                                  "  -z \"se\"cr et\" +verbose=0 +armorlines=0 "
+    EXPECT_EQ(displayCommandLine(st, longer), "/opt/pgp/pgp -kv  " + std::string(300, 'k') +
+                                                  "  -z \"***\" +verbose=0 +armorlines=0 "
                                                   "+batchmode +CharSet=Latin1 +force");
 }
 
@@ -125,8 +122,8 @@ TEST(RunPgpCommandLine, ArgumentVector)
     // The blank that separates a file on the composed line is not its name's.
     RunRequest button = captured("-kxa ", "0x11111111 ", "/home/u/key file ");
     button.operand2IsFile = true;
-    EXPECT_NE(composeCommandLine(f.st, button).find("-kxa  0x11111111  /home/u/key file  -z"), std::string::npos)
-        << composeCommandLine(f.st, button);
+    EXPECT_NE(displayCommandLine(f.st, button).find("-kxa  0x11111111  /home/u/key file  -z"), std::string::npos)
+        << displayCommandLine(f.st, button);
     EXPECT_EQ(buildInvocation(f.st, button).args[2], "/home/u/key file");
 
     RunRequest user = captured("-kvc ", "\"John Doe\"");
@@ -152,7 +149,7 @@ TEST(RunPgp, CapturesIntoFreshPrivateOutTxt)
     f.st.sendPassPhrase = true;
     f.st.passPhrase = "geheim";
     bool checked = false;
-    f.proc.onRun = [&](const platform::ProcessSpec &job) {
+    f.proc.onRun = [&](const platform::ProcessJob &job) {
         EXPECT_EQ(f.fs.content("/home/u/quorbix/out.txt"), "");
         checked = true;
     };
@@ -252,19 +249,19 @@ TEST(RunPgp, RecipientsAreNeverOptions)
     // The chooser's typed user ID is one argument, also after the button's
     // separating blank; other recipient text splits as before.
     f.st.typedUserId = "Bob\" -o /home/u/p2.txt \"";
-    const std::string spec = "\"" + *f.st.typedUserId + "\"";
-    EXPECT_EQ(operandArguments(f.st, spec + " ", false), (Args{*f.st.typedUserId}));
+    const std::string quoted = "\"" + *f.st.typedUserId + "\"";
+    EXPECT_EQ(operandArguments(f.st, quoted + " ", false), (Args{*f.st.typedUserId}));
     EXPECT_EQ(operandArguments(f.st, "\"Ann A\" 0x1", false), (Args{"Ann A", "0x1"}));
     f.st.typedUserId = "";
     EXPECT_EQ(operandArguments(f.st, "\"\"", false), (Args{""}));
     f.st.typedUserId.reset();
-    EXPECT_EQ(operandArguments(f.st, spec, false), (Args{"Bob", "-o", "/home/u/p2.txt", ""}));
+    EXPECT_EQ(operandArguments(f.st, quoted, false), (Args{"Bob", "-o", "/home/u/p2.txt", ""}));
 
     // Split that way, the option is refused: nothing runs, the user's output
     // file is left alone, and out.txt holds no earlier report.
     f.fs.addFile("/home/u/quorbix/out.txt", "earlier report");
     f.fs.addFile("/home/u/docs/mine.asc", "keep");
-    RunRequest enc = captured("-ea +batchmode", "/tmp/QUORBIX.tmp", spec);
+    RunRequest enc = captured("-ea +batchmode", "/tmp/QUORBIX.tmp", quoted);
     enc.operand1IsFile = true;
     EXPECT_EQ(RunPgp(f.st, enc), -1);
     RunRequest button;
@@ -282,7 +279,7 @@ TEST(RunPgp, RecipientsAreNeverOptions)
 
     // The typed ID with its quotes and blanks runs as one argument.
     f.st.typedUserId = "Bob\" -o /home/u/p2.txt \"";
-    RunRequest file = captured("-ea", "/home/u/docs/a b", spec);
+    RunRequest file = captured("-ea", "/home/u/docs/a b", quoted);
     file.operand1IsFile = true;
     EXPECT_EQ(RunPgp(f.st, file), 0);
     ASSERT_EQ(f.proc.runs.size(), 1u);

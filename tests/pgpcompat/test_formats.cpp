@@ -150,27 +150,27 @@ TEST(KeySelection, SubstringKeyIdFingerprintAndAmbiguity)
     b.subIds16 = {"1111111122223333"};
     std::vector<KeyInfo> keys{a, b};
 
-    EXPECT_EQ(parseKeySpec("0x89abcdef").kind, KeySpec::KeyId);
-    EXPECT_EQ(parseKeySpec("0x89abcdef").text, "89ABCDEF");
-    EXPECT_EQ(parseKeySpec("\"Other Person\"").text, "Other Person");
-    EXPECT_EQ(parseKeySpec("0xzz").kind, KeySpec::Substring);
-    EXPECT_EQ(parseKeySpec("0x0011 2233 4455 6677 8899 AABB CCDD EEFF 0123 4567").kind,
-              KeySpec::Fingerprint);
+    EXPECT_EQ(parseKeySelector("0x89abcdef").kind, KeySelector::KeyId);
+    EXPECT_EQ(parseKeySelector("0x89abcdef").text, "89ABCDEF");
+    EXPECT_EQ(parseKeySelector("\"Other Person\"").text, "Other Person");
+    EXPECT_EQ(parseKeySelector("0xzz").kind, KeySelector::Substring);
+    EXPECT_EQ(parseKeySelector("0x0011 2233 4455 6677 8899 AABB CCDD EEFF 0123 4567").kind,
+              KeySelector::Fingerprint);
 
     const KeyInfo *out = nullptr;
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("0x89ABCDEF"), out), Resolution::Ambiguous);
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("0xAAAAAAAA89ABCDEF"), out), Resolution::One);
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("0x89ABCDEF"), out), Resolution::Ambiguous);
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("0xAAAAAAAA89ABCDEF"), out), Resolution::One);
     EXPECT_EQ(out->fpr, b.fpr);
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("0x22223333"), out), Resolution::One); // subkey ID
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("0x22223333"), out), Resolution::One); // subkey ID
     EXPECT_EQ(out->fpr, b.fpr);
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("0x00112233445566778899AABBCCDDEEFF01234567"), out),
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("0x00112233445566778899AABBCCDDEEFF01234567"), out),
               Resolution::One);
     EXPECT_EQ(out->fpr, a.fpr);
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("jm@WORK"), out), Resolution::One);
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("jm@WORK"), out), Resolution::One);
     EXPECT_EQ(out->fpr, a.fpr);
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("nobody"), out), Resolution::None);
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("nobody"), out), Resolution::None);
     // A user ID substring fitting several keys takes the first, as PGP did.
-    EXPECT_EQ(resolveKey(keys, parseKeySpec("<"), out), Resolution::One);
+    EXPECT_EQ(resolveKey(keys, parseKeySelector("<"), out), Resolution::One);
     EXPECT_EQ(out->fpr, a.fpr);
     EXPECT_EQ(splitWords("alice \"Bob Demo\",carol"), (std::vector<std::string>{"alice", "Bob Demo", "carol"}));
 }

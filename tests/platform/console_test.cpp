@@ -131,9 +131,9 @@ protected:
         ::unsetenv("TMPDIR");
         ::unsetenv("QUORBIX_TERMINAL");
     }
-    platform::ProcessSpec job(const std::string &title)
+    platform::ProcessJob job(const std::string &title)
     {
-        platform::ProcessSpec s;
+        platform::ProcessJob s;
         s.program = testsupport::fakePgpProgram();
         s.args = {"-kg", "key file.txt"};
         s.workDir = dir;
@@ -281,7 +281,7 @@ TEST(ConsolePassPhrase, OtherTerminalsGetANamedPipeNeverAFile)
     ::setenv("QUORBIX_TERMINAL", term.c_str(), 1);
 
     platform::SystemProcessRunner runner;
-    platform::ProcessSpec s;
+    platform::ProcessJob s;
     s.program = testsupport::fakePgpProgram();
     s.args = {"-kg"};
     s.workDir = dir;

@@ -20,7 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using platform::ProcessSpec;
+using platform::ProcessJob;
 using testsupport::readFakePgpLog;
 
 namespace {
@@ -76,9 +76,9 @@ protected:
         ::unsetenv("QUORBIX_FAKEPGP_LOG");
         ::unsetenv("QUORBIX_FAKEPGP_SCRIPT");
     }
-    ProcessSpec job(std::vector<std::string> args)
+    ProcessJob job(std::vector<std::string> args)
     {
-        ProcessSpec s;
+        ProcessJob s;
         s.program = testsupport::fakePgpProgram();
         s.args = std::move(args);
         s.workDir = dir;
@@ -100,7 +100,7 @@ TEST_F(FakePgpRun, ArgumentsOutputAndExitCodeArriveExactly)
                  "exit 3\n"
                  "stdout never\n");
     platform::systemFileSystem().writePrivateFile(dir + "/out.txt", "");
-    ProcessSpec s = job({"-e", "my file.txt", "\"Some User\"", "+batchmode"});
+    ProcessJob s = job({"-e", "my file.txt", "\"Some User\"", "+batchmode"});
     s.stdoutFile = dir + "/out.txt";
     const int fdsBefore = openFdCount();
     auto r = runner.runAndWait(s);
@@ -132,7 +132,7 @@ TEST_F(FakePgpRun, ArgumentsOutputAndExitCodeArriveExactly)
 TEST_F(FakePgpRun, PassPhraseTravelsThroughPgppassfdOnly)
 {
     ::setenv("PGPPASSFD", "99", 1); // one of ours must not be handed on
-    ProcessSpec s = job({"-sta", "QUORBIX.tmp"});
+    ProcessJob s = job({"-sta", "QUORBIX.tmp"});
     const std::string phrase = "mein \"geheimes\" Mantra \xE4";
     s.passPhrase = phrase;
     auto r = runner.runAndWait(s);
@@ -189,7 +189,7 @@ TEST_F(FakePgpRun, NestedRunInsideAWaitAndLiveEvents)
 
 TEST_F(FakePgpRun, FailedStartsReportWithoutWaiting)
 {
-    ProcessSpec s = job({"-kv"});
+    ProcessJob s = job({"-kv"});
     s.program = dir + "/no/pgp";
     auto r = runner.runAndWait(s);
     EXPECT_FALSE(r.started);

@@ -254,8 +254,9 @@ TEST(Registry, FailedWritesKeepTheOldFileAndDefaultPathFollowsXdg)
     EXPECT_EQ(FileRegistryStore::defaultPath(), dir + "/xdg/Farrowdale Software/QUORBIX.reg");
     ::setenv("XDG_CONFIG_HOME", "relative", 1); // ignored as the XDG rules say
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    if (!home.empty())
+    if (!home.empty()) {
         EXPECT_EQ(FileRegistryStore::defaultPath(), home + "/.config/Farrowdale Software/QUORBIX.reg");
+    }
     if (oldXdg)
         ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     else

@@ -1,5 +1,6 @@
 // The settings command and the hotkeys on the main window, over fakes.
 #include "app/TForm1.h"
+#include "support/FakeDesktop.h"
 #include "browser/TForm2.h"
 #include "settings/DesktopServices.h"
 #include "settings/TForm7.h"
@@ -21,9 +22,9 @@
 namespace {
 
 struct Desktop {
-    platform::FakeGlobalHotkeys hotkeys;
-    platform::FakeClipboard clip;
-    platform::FakeWindowTree windows{&clip};
+    testsupport::FakeGlobalHotkeys hotkeys;
+    testsupport::FakeClipboard clip;
+    testsupport::FakeWindowTree windows{&clip};
     QTemporaryDir dir;
     testsupport::FakeEnvironment env;
     std::unique_ptr<platform::DesktopFileTypes> types;
@@ -92,7 +93,7 @@ TEST(SettingsForm, HotkeyRunsTheFlowThroughTheMainWindow)
 {
     Desktop desk;
     testsupport::FormFixture fx(settingsWith("\"SCEncrypt\"=hex:31,00,04,00\r\n\"Browser\"=\"Clipboard\"\r\n"));
-    fx.proc.onRun = [&](const platform::ProcessSpec &) { fx.fs.addFile("/tmp/QUORBIX.asc", "ARMOUR\r\n"); };
+    fx.proc.onRun = [&](const platform::ProcessJob &) { fx.fs.addFile("/tmp/QUORBIX.asc", "ARMOUR\r\n"); };
     TForm1 &form = fx.create();
     TForm2::sleepHook() = [](int) {};
     desk.clip.setText("//0x12345678\nHallo");
@@ -104,7 +105,7 @@ TEST(SettingsForm, HotkeyRunsTheFlowThroughTheMainWindow)
     EXPECT_EQ(desk.clip.text(), "ARMOUR");
     EXPECT_FALSE(fx.fs.exists("/tmp/QUORBIX.asc"));
     EXPECT_TRUE(form.RichEdit1->toPlainText().isEmpty());
-    EXPECT_FALSE(desktop::hotkeyFlowRunning(form));
+    EXPECT_FALSE(form.hotkeyFlowRunning());
     TForm2::sleepHook() = [](int ms) { QThread::msleep(ms); };
 }
 

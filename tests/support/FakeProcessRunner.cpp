@@ -2,7 +2,7 @@
 
 namespace testsupport {
 
-platform::ProcessResult FakeProcessRunner::runAndWait(const platform::ProcessSpec &job)
+platform::ProcessResult FakeProcessRunner::runAndWait(const platform::ProcessJob &job)
 {
     runs.push_back(job);
     platform::ProcessResult r = defaultResult;

@@ -1,10 +1,10 @@
 #pragma once
-// Records every ProcessSpec and returns scripted results; onRun can act as
+// Records every ProcessJob and returns scripted results; onRun can act as
 // the program (for example write result files into a FakeFileSystem).
 //
 //   FakeProcessRunner proc;
 //   proc.results.push_back({true, 1});            // next run: exit code 1
-//   proc.onRun = [&](const platform::ProcessSpec &s) { fs.addFile(*s.stdoutFile, "listing"); };
+//   proc.onRun = [&](const platform::ProcessJob &s) { fs.addFile(*s.stdoutFile, "listing"); };
 //   ... run the command ...
 //   ASSERT_EQ(proc.runs.size(), 1u);
 //   EXPECT_EQ(proc.runs[0].args, (std::vector<std::string>{"-kvc", "0x12345678"}));
@@ -26,16 +26,16 @@ public:
         std::string workDir;
     };
 
-    std::vector<platform::ProcessSpec> runs;
+    std::vector<platform::ProcessJob> runs;
     std::deque<platform::ProcessResult> results; // taken from the front, one per run
     platform::ProcessResult defaultResult{true, 0, {}, false};
-    std::function<void(const platform::ProcessSpec &)> onRun;
+    std::function<void(const platform::ProcessJob &)> onRun;
 
     std::vector<Detached> detached;
     std::deque<platform::DetachedResult> detachedResults;
     platform::DetachedResult defaultDetached{true, 33, {}};
 
-    platform::ProcessResult runAndWait(const platform::ProcessSpec &job) override;
+    platform::ProcessResult runAndWait(const platform::ProcessJob &job) override;
     platform::DetachedResult startDetached(const std::string &program, const std::vector<std::string> &args,
                                            const std::string &workDir) override;
 };

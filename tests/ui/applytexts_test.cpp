@@ -1,6 +1,7 @@
 // Laying texts over a widget tree by object name; hint splitting; shortcuts;
 // the busy cursor's balance.
 #include "ui/ApplyTexts.h"
+#include "app/TextCatalog.h"
 #include "ui/Cursor.h"
 #include "ui/Text.h"
 

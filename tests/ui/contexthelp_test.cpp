@@ -1,6 +1,7 @@
 // Help for a dialog's controls: the nearest enclosing context, F1 on the
 // focused control, the what's-this click as a pop-up.
 #include "ui/ContextHelp.h"
+#include "app/TextCatalog.h"
 #include "support/FakeHelpViewer.h"
 
 #include <gtest/gtest.h>

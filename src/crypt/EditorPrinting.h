@@ -1,5 +1,5 @@
 #pragma once
-// The editor's document commands: what tests replace, and printing.
+// Printing the editor text, and the font dialog that tests replace.
 
 #include <QFont>
 #include <functional>
