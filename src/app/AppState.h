@@ -2,6 +2,7 @@
 // State shared by several subsystems, owned by the main window.
 
 #include "app/SettingsRecords.h"
+#include "app/SettingsStore.h"
 #include "app/TextCatalog.h"
 #include "buttons/ButtonRecord.h"
 #include "platform/Platform.h"
@@ -41,6 +42,10 @@ struct AppState {
     // is that text in double quotes: it reaches pgp as one argument.
     std::optional<std::string> typedUserId;
     int keyCount = 0;
+
+    // The settings as start-up read them (none on a first start or after a
+    // failed read): the shutdown writes only what changed since.
+    std::optional<SettingsValues> settingsRead;
 
     // Settings that live in process-wide values rather than in controls.
     std::string kLoadPath;

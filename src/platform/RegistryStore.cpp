@@ -515,6 +515,21 @@ FileRegistryStore::FileRegistryStore(std::string path) : path_(std::move(path))
 {
     // A save that was killed before its rename left its temporary file.
     systemFileSystem().removeInterruptedReplacements(path_);
+    load();
+}
+
+void FileRegistryStore::reload()
+{
+    file_ = RegistryFile();
+    dirty_ = damaged_ = false;
+    original_.clear();
+    loadError_.clear();
+    warnings_.clear();
+    load();
+}
+
+void FileRegistryStore::load()
+{
     std::string bytes;
     try {
         bytes = systemFileSystem().readFile(path_);

@@ -75,6 +75,10 @@ public:
     virtual void writeBinary(const std::string &key, const std::string &name, const std::string &bytes) = 0;
     // Writes pending changes to the backing file (atomically). Throws on failure.
     virtual void flush() = 0;
+    // Reads the backing file again, dropping unwritten changes, so that what
+    // is written next goes over what is there now. Stores without a file
+    // keep what they hold.
+    virtual void reload() {}
 };
 
 // The file-backed store. A missing file is an empty registry; a damaged file
@@ -93,6 +97,7 @@ public:
     void writeString(const std::string &key, const std::string &name, const std::string &value) override;
     void writeBinary(const std::string &key, const std::string &name, const std::string &bytes) override;
     void flush() override;
+    void reload() override;
 
     const std::string &path() const { return path_; }
     RegistryFile &file() { return file_; }
@@ -102,6 +107,7 @@ public:
     const std::string &damagedCopy() const { return damagedCopy_; }
 
 private:
+    void load();
     std::string path_;
     RegistryFile file_;
     bool dirty_ = false;
