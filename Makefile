@@ -8,7 +8,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DQUORBIX_WERROR=ON
 endif
 # A sanitizer finding fails the test it happens in.
-SANITIZE_ENV = ASAN_OPTIONS=abort_on_error=0:detect_leaks=1:suppressions=$(CURDIR)/tests/sanitize/asan.supp \
+SANITIZE_ENV = ASAN_OPTIONS=detect_leaks=1 \
                LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp \
                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 

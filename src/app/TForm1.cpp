@@ -1,8 +1,6 @@
 #include "app/TForm1.h"
 
-#include "app/Pictures.h"
 #include "app/SettingsStore.h"
-#include "app/TFormLanguage.h"
 #include "app/MainWindowSettings.h"
 #include "app/TfrmMantra.h"
 #include "browser/TForm2.h"
@@ -35,12 +33,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
-#include <QTreeWidget>
 
 namespace {
 

@@ -2,6 +2,9 @@
 // signals, so windows stay live, nested runs work and no time is lost polling.
 #include "platform/SystemProcessRunner.h"
 
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -332,6 +335,9 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessJob &job)
         // The program ends; PGP is left to finish on its own, as the process
         // object is not destroyed (that would kill it).
         proc->disconnect();
+#ifdef __SANITIZE_ADDRESS__
+        __lsan_ignore_object(proc); // kept on purpose, not lost
+#endif
         result.quitRequested = true;
         return result;
     }

@@ -5,10 +5,12 @@
 #include "commands/FakeHost.h"
 #include "pgp/LaunchFile.h"
 #include "settings/DesktopServices.h"
+#include "support/FakeDesktop.h"
 #include "support/FakePgpLog.h"
 #include "ui/Cursor.h"
 
 #include <QFile>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -411,4 +413,66 @@ TEST(FileCommands, RealStandInReceivesOneArgumentPerFile)
     unsetenv("QUORBIX_FAKEPGP_LOG");
     unsetenv("QUORBIX_FAKEPGP_SCRIPT");
     fs::remove_all(base);
+}
+
+// The hotkeys reach the flows of the window created last, queued through the
+// event loop, and end with it; the settings command wires the dialog's "Ok"
+// to the window and the desktop.
+TEST(DesktopCommands, HotkeysFollowTheLastWindowAndSettingsHooksReachTheHost)
+{
+    testsupport::FakeGlobalHotkeys hotkeys;
+    testsupport::FakeClipboard clip;
+    testsupport::FakeWindowTree windows{&clip};
+    desktop::DesktopServices ds;
+    ds.hotkeys = &hotkeys;
+    ds.clipboard = &clip;
+    ds.windows = &windows;
+    ds.chooseFolder = [](QWidget *, const std::string &title) { return std::optional<std::string>("/chosen/" + title); };
+    desktop::installDesktopServices(ds);
+    {
+        FakeHost first, second;
+        auto older = std::make_unique<commands::CommandSet>(first, desktop::desktopServices());
+        commands::CommandSet newer(second, desktop::desktopServices());
+        second.st.scSign.setKeyCode('S');
+        second.st.scSign.setModifiers(4);
+        newer.runner.run(newer.registerHotkeys);
+        ASSERT_EQ(hotkeys.registered.size(), 1u);
+
+        // The older window going does not take the hotkeys with it.
+        older.reset();
+        EXPECT_EQ(hotkeys.registered.size(), 1u);
+        ASSERT_TRUE(hotkeys.onHotkey);
+
+        // A press runs nothing at once; the flow starts from the event loop.
+        second.st.browser = "Clipboard";
+        second.st.passPhrase = "pw";
+        clip.setText("Hallo");
+        EXPECT_TRUE(hotkeys.press(2, 'S'));
+        EXPECT_TRUE(second.proc.runs.empty());
+        QTest::qWait(20);
+        EXPECT_EQ(second.proc.runs.size(), 1u);
+        EXPECT_FALSE(newer.hotkeyFlows.running());
+        EXPECT_FALSE(newer.hotkeyFlows.hotkeyMessage(400)); // not one of ours
+
+        // The settings dialog's hooks act on this window and the desktop.
+        newer.runner.run(newer.showSettings);
+        ASSERT_TRUE(second.settingsHooks);
+        SettingsHooks &h = *second.settingsHooks;
+        h.setDialogFolders("/save", "/load");
+        EXPECT_EQ(second.save.initialDir, "/save");
+        EXPECT_EQ(second.open.initialDir, "/load");
+        EXPECT_EQ(h.chooseFolder().value_or(""), "/chosen/Folder");
+        h.applyTexts();
+        h.reapplyDialogTexts();
+        EXPECT_EQ(second.textsApplied, 1);
+        EXPECT_EQ(second.dialogTextsReapplied, 1);
+        h.unregisterHotkeys();
+        EXPECT_TRUE(hotkeys.registered.empty());
+        h.registerHotkey(browser::kHotkeyEncrypt, second.st.scSign);
+        EXPECT_EQ(hotkeys.registered.size(), 1u);
+    }
+    // The last window gone: its hotkeys are given back, none is delivered.
+    EXPECT_TRUE(hotkeys.registered.empty());
+    EXPECT_FALSE(hotkeys.onHotkey);
+    desktop::installDesktopServices({});
 }

@@ -143,7 +143,7 @@ TEST(SettingsForm, FirstStartShowsTheDialogAfterTheLanguageChooser)
     EXPECT_EQ(fx.st.language, "English");
     EXPECT_EQ(fx.st.browser, "Clipboard");
     EXPECT_EQ(form.muSetup->text(), "&Setup");
-    // Registered by the dialog, and once more by start-up step 22 under the same
+    // Registered by the dialog, and once more by the start-up hotkeys under the same
     // identifier, which keeps the first (as RegisterHotKey does).
     EXPECT_EQ(desk.hotkeys.log.front(), "unregister 100");
     EXPECT_NE(std::find(desk.hotkeys.log.begin(), desk.hotkeys.log.end(), "register 100 2 49"),
