@@ -44,7 +44,7 @@ done
 
 [ "$(stat -c %s "$WORK/app/Buttons.qxd")" = 7072 ] || fail "Buttons.qxd not 7072 bytes"
 [ "$(stat -c %s "$WORK/pgp/PGP.pif")" = 968 ] || fail "PGP.pif not 968 bytes"
-grep -q "ID.txt -kv +CharSet=Latin1" "$WORK/app/MakeID.bat" || fail "MakeID.bat line"
+grep -q -- "-kv +CharSet=Latin1 >&3" "$WORK/app/MakeID.bat" || fail "MakeID.bat line"
 for _ in $(seq 100); do grep -q "12345678" "$WORK/app/ID.txt" 2>/dev/null && break; sleep 0.05; done
 grep -q "12345678" "$WORK/app/ID.txt" || fail "the key-list script did not run"
 
@@ -59,8 +59,11 @@ QPID=""
 
 REG="$WORK/config/Farrowdale Software/QUORBIX.reg"
 grep -q '"Version"="20"' "$REG" || fail "Version not written"
-grep -q '"Width"=' "$REG" || fail "bounds not written"
-grep -q '"Editor Font"=hex:' "$REG" || fail "font record not written"
+# Only what this run changed is written: the window was not moved or resized,
+# the font not changed, so the file keeps what it had.
+grep -q '"Left"="30"' "$REG" || fail "stored bounds not kept"
+grep -q '"PGPPath"=' "$REG" || fail "PGPPath lost"
+grep -q '"Editor Font"=' "$REG" && fail "an unchanged font record was written"
 for f in app/out.txt app/ID.txt app/Tree.txt app/MakeID.bat tmp/QUORBIX.tmp tmp/QUORBIX.asc tmp/QUORBIX.pgp tmp/QUORBIX; do
   [ -e "$WORK/$f" ] && fail "$f left behind"
 done
