@@ -214,6 +214,28 @@ TEST(EditorCommands, TextOutsideLatin1IsNotWritten)
     ASSERT_EQ(fx.dialogs.shown.size(), 6u);
     EXPECT_EQ(fx.dialogs.shown[5].text, "Kann Datei /tmp/QUORBIX.tmp nicht erstellen. "
                                         "Nicht genügend Speicherplatz auf dem Datenträger.");
+    // The "//" line is not lost with the failed write either.
+    fx.edit.setPlainText("//0xAAAAAAAA\nSecret");
+    fx.run(fx.encryptText);
+    EXPECT_TRUE(fx.proc.runs.empty());
+    EXPECT_EQ(fx.edit.toPlainText(), "//0xAAAAAAAA\nSecret");
+}
+
+TEST(EditorCommands, AFailedRunLoadsNoResult)
+{
+    // pgp fails part-way (a full disk) but leaves a cut-off result file: the
+    // editor keeps its text and the viewer shows pgp's report instead.
+    CryptFixture fx;
+    fx.edit.setPlainText("//0xAAAAAAAA\nplain text");
+    fx.proc.defaultResult.exitCode = 2;
+    fx.proc.onRun = [&](const platform::ProcessJob &) {
+        fx.fs.addFile("/tmp/QUORBIX.asc", "-----BEGIN PGP MESSAGE-----\r\n\r\nhQEM");
+    };
+    fx.run(fx.encryptText);
+    ASSERT_EQ(fx.proc.runs.size(), 1u);
+    EXPECT_EQ(fx.edit.toPlainText(), "plain text");
+    EXPECT_EQ(fx.viewersShown, 1);
+    EXPECT_FALSE(fx.fs.exists("/tmp/QUORBIX.asc"));
 }
 
 TEST(EditorCommands, DecryptSignAndAddKey)
