@@ -106,13 +106,13 @@ void EditorTextCommand::run(CommandHost &host)
 
     bool loaded = false;
     if (row_.result == ResultFile::OutTxt) {
-        loaded = loadEditorFile(st, edit, st.inAppDir("out.txt"));
+        loaded = loadEditorFile(st, edit, st.inAppDir("out.txt"), FileKind::Private);
     } else {
         // A failed run's leftovers are no result: the editor keeps its text
         // and the viewer shows what pgp said.
         const std::string result = st.inTempDir(resultFileName(row_.result));
         if (exitCode == 0 && st.sys.fs->exists(result))
-            loaded = loadEditorFile(st, edit, result);
+            loaded = loadEditorFile(st, edit, result, FileKind::Private);
     }
     temp.removeNow();
     if (row_.viewer == ViewerPolicy::Always || (row_.viewer == ViewerPolicy::WhenResultMissing && !loaded))

@@ -34,11 +34,11 @@ QString displayPath(const std::string &path)
     return QFile::decodeName(QByteArray(path.data(), qsizetype(path.size())));
 }
 
-bool loadEditorFile(app::AppState &st, QPlainTextEdit *edit, const std::string &path)
+bool loadEditorFile(app::AppState &st, QPlainTextEdit *edit, const std::string &path, FileKind kind)
 {
     std::string bytes;
     try {
-        bytes = st.sys.fs->readFile(path);
+        bytes = kind == FileKind::Private ? st.sys.fs->readWorkingFile(path) : st.sys.fs->readFile(path);
     } catch (const platform::PlatformError &) {
         st.dialogs->platformError(openErrorText(path));
         return false;

@@ -154,7 +154,7 @@ void TForm4::LoadUserList()
     const std::string path = st_.inAppDir("ID.txt");
     std::string listing;
     try {
-        listing = st_.sys.fs->readFile(path);
+        listing = st_.sys.fs->readWorkingFile(path);
     } catch (const platform::PlatformError &e) {
         // The plain "Datei nicht gefunden" does not say which file.
         if (e.kind() == platform::PlatformError::Kind::NotFound && e.path() == path

@@ -153,12 +153,20 @@ public:
 
     void remove(const std::string &path) override { ::unlink(path.c_str()); }
 
-    std::string readFile(const std::string &path) const override
+    std::string readFile(const std::string &path) const override { return read(path, false); }
+    std::string readWorkingFile(const std::string &path) const override { return read(path, true); }
+
+    std::string read(const std::string &path, bool working) const
     {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (working ? O_NOFOLLOW | O_NONBLOCK : 0));
         if (fd < 0) {
             int err = errno;
             fail(openKind(err, false), path, err, err == ENOENT);
+        }
+        struct stat st {};
+        if (working && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd);
+            throw PlatformError(PlatformError::Kind::OpenFailed, "Keine gewöhnliche Datei: " + path, path);
         }
         std::string out;
         char buf[65536];

@@ -67,6 +67,9 @@ public:
     virtual void remove(const std::string &path) = 0;
     // Whole file as bytes; throws PlatformError when it cannot be read.
     virtual std::string readFile(const std::string &path) const = 0;
+    // The same for a working file that the program or pgp wrote: a link
+    // planted at the path is never followed, and only a regular file is read.
+    virtual std::string readWorkingFile(const std::string &path) const = 0;
     // Creates or truncates a file readable by its owner only and writes the
     // bytes; a symbolic link at the path is never followed. Throws on failure.
     virtual void writePrivateFile(const std::string &path, const std::string &bytes) = 0;

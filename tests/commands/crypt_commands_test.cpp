@@ -236,6 +236,15 @@ TEST(EditorCommands, AFailedRunLoadsNoResult)
     EXPECT_EQ(fx.edit.toPlainText(), "plain text");
     EXPECT_EQ(fx.viewersShown, 1);
     EXPECT_FALSE(fx.fs.exists("/tmp/QUORBIX.asc"));
+
+    // A link planted at the result's name while pgp ran is not read through.
+    fx.fs.addFile("/home/other.txt", "someone else's text");
+    fx.proc.defaultResult.exitCode = 0;
+    fx.proc.onRun = [&](const platform::ProcessJob &) { fx.fs.addSymlink("/tmp/QUORBIX.asc", "/home/other.txt"); };
+    fx.edit.setPlainText("//0xAAAAAAAA\nplain text");
+    fx.run(fx.encryptText);
+    EXPECT_EQ(fx.edit.toPlainText(), "plain text");
+    EXPECT_EQ(fx.viewersShown, 2);
 }
 
 TEST(EditorCommands, DecryptSignAndAddKey)

@@ -19,6 +19,7 @@ public:
     bool isDirectory(const std::string &) const override { return false; }
     void remove(const std::string &) override {}
     std::string readFile(const std::string &) const override { return bytes; }
+    std::string readWorkingFile(const std::string &) const override { return bytes; }
     void writePrivateFile(const std::string &, const std::string &) override {}
     void writeFile(const std::string &, const std::string &) override {}
     void replaceAtomically(const std::string &, const std::string &, unsigned) override {}

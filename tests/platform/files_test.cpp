@@ -108,6 +108,14 @@ TEST(FileSystem, PrivateFilesAreOwnerOnlyAndNeverFollowALink)
     EXPECT_THROW(fs.patchFile(dir + "/QUORBIX.tmp", 0, "x"), PlatformError);
     EXPECT_EQ(slurp(dir + "/target"), "untouched");
 
+    // A working file is read only as the regular file at its name.
+    EXPECT_THROW(fs.readWorkingFile(dir + "/QUORBIX.tmp"), PlatformError);
+    EXPECT_EQ(fs.readFile(dir + "/QUORBIX.tmp"), "untouched"); // a document may be a link
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    EXPECT_THROW(fs.readWorkingFile(dir + "/fifo"), PlatformError); // and never blocks
+    fs.writePrivateFile(dir + "/out.txt", "report");
+    EXPECT_EQ(fs.readWorkingFile(dir + "/out.txt"), "report");
+
     // A dangling link (target not yet there) is refused as well and creates nothing.
     ASSERT_EQ(::symlink((dir + "/later").c_str(), (dir + "/Tree.txt").c_str()), 0);
     EXPECT_THROW(fs.writePrivateFile(dir + "/Tree.txt", "x"), PlatformError);

@@ -101,6 +101,13 @@ std::string FakeFileSystem::readFile(const std::string &path) const
     return e->bytes;
 }
 
+std::string FakeFileSystem::readWorkingFile(const std::string &path) const
+{
+    if (isSymlink(path))
+        fail(PlatformError::Kind::OpenFailed, path, ELOOP);
+    return readFile(path);
+}
+
 void FakeFileSystem::checkWritable(const std::string &path) const
 {
     std::string dir = parentOf(path);

@@ -50,6 +50,7 @@ public:
     bool isDirectory(const std::string &path) const override;
     void remove(const std::string &path) override;
     std::string readFile(const std::string &path) const override;
+    std::string readWorkingFile(const std::string &path) const override;
     void writePrivateFile(const std::string &path, const std::string &bytes) override;
     void writeFile(const std::string &path, const std::string &bytes) override;
     void replaceAtomically(const std::string &path, const std::string &bytes, unsigned mode = 0600) override;
