@@ -1,4 +1,4 @@
-# Quorbix: make run | make test | make test-sanitize
+# Quorbix: make run | make test | make test-sanitize | make fuzz
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
@@ -13,8 +13,10 @@ SANITIZE_ENV = ASAN_OPTIONS=detect_leaks=1 \
                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 PREFIX ?= /usr/local
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test test-sanitize bench clean install deb deb-check
+.PHONY: all deps build run test test-sanitize bench fuzz clean install deb deb-check
 
 all: build
 
@@ -52,5 +54,12 @@ deb-check: deb
 bench: build
 	./bench/run-all.sh $(BUILD)
 
+# Each parser's fuzz target for FUZZ_SECONDS, in a clang build of its own.
+fuzz:
+	@./scripts/install-deps.sh fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DQUORBIX_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+	./tests/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

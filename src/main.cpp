@@ -3,7 +3,9 @@
 // window's destruction runs the shutdown.
 #include "app/AppState.h"
 #include "app/TForm1.h"
+#include "platform/InstanceChannel.h"
 #include "platform/Platform.h"
+#include "platform/RegistryStore.h"
 #include "ui/ProgramIcon.h"
 #include "ui/QtDialogs.h"
 
@@ -18,15 +20,21 @@ int main(int argc, char **argv)
     QApplication::setOrganizationName("Farrowdale Software");
     QApplication::setWindowIcon(ui::programIcon());
 
+    CommandLineArgs cmd;
+    for (int i = 1; i < argc; ++i)
+        cmd.args.emplace_back(argv[i]);
+    // A running window takes this start's command line; before anything of
+    // its working files or settings is touched.
+    platform::InstanceChannel instance(platform::InstanceChannel::defaultDir(),
+                                       platform::FileRegistryStore::defaultPath());
+    if (instance.handOffOrListen(cmd.args))
+        return 0;
+
     app::AppState st;
     st.sys = platform::systemServices();
     ui::QtDialogs dialogs(st.sys.help);
     st.dialogs = &dialogs;
     st.processEvents = [] { QCoreApplication::processEvents(); };
-
-    CommandLineArgs cmd;
-    for (int i = 1; i < argc; ++i)
-        cmd.args.emplace_back(argv[i]);
 
     auto form = std::make_unique<TForm1>(st, cmd);
     // The button setup dialog lives as long as the main window.
@@ -37,6 +45,10 @@ int main(int argc, char **argv)
         std::_Exit(code);
     };
     form->show();
+    instance.setReceiver([&form](const std::vector<std::string> &args) {
+        if (form)
+            form->acceptCommandLine(args);
+    });
     const int rc = app.exec();
     form.reset();
     return rc;

@@ -2,12 +2,14 @@
 // State shared by several subsystems, owned by the main window.
 
 #include "app/SettingsRecords.h"
+#include "app/SettingsStore.h"
 #include "app/TextCatalog.h"
 #include "buttons/ButtonRecord.h"
 #include "platform/Platform.h"
 #include "ui/Dialogs.h"
 
 #include <functional>
+#include <optional>
 
 #include <string>
 
@@ -43,7 +45,14 @@ struct AppState {
     bool commandBusy = false;
     bool cancelRequested = false;
     std::string recipientArg;
+    // The text typed into the chooser's "UserID :" field when the recipient argument
+    // is that text in double quotes: it reaches pgp as one argument.
+    std::optional<std::string> typedUserId;
     int keyCount = 0;
+
+    // The settings as start-up read them (none on a first start or after a
+    // failed read): the shutdown writes only what changed since.
+    std::optional<SettingsValues> settingsRead;
 
     // Settings that live in process-wide values rather than in controls.
     std::string kLoadPath;

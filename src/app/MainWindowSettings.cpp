@@ -38,6 +38,8 @@ std::optional<QRect> loadWindowSettings(QMainWindow &w, MainWindowControls &c, a
     else
         r.firstStart = true;
 
+    if (r.ok && !r.firstStart)
+        st.settingsRead = v;
     if (r.firstStart) {
         st.firstStart = true;
         v = app::firstStartValues(creation);

@@ -45,13 +45,31 @@ private:
     std::string key_;
 };
 
+// Writes a value only when it is to be written: always without a record of
+// what was read, otherwise only when this run changed it.
 class Writer {
 public:
     Writer(platform::RegistryStore &store, std::string key) : store_(store), key_(std::move(key)) {}
-    void integer(const char *name, int v) { store_.writeString(key_, name, std::to_string(v)); }
-    void boolean(const char *name, bool v) { store_.writeString(key_, name, v ? "1" : "0"); }
-    void text(const char *name, const std::string &v) { store_.writeString(key_, name, v); }
-    void binary(const char *name, const std::string &bytes) { store_.writeBinary(key_, name, bytes); }
+    void integer(const char *name, int v, bool write = true)
+    {
+        if (write)
+            store_.writeString(key_, name, std::to_string(v));
+    }
+    void boolean(const char *name, bool v, bool write = true)
+    {
+        if (write)
+            store_.writeString(key_, name, v ? "1" : "0");
+    }
+    void text(const char *name, const std::string &v, bool write = true)
+    {
+        if (write)
+            store_.writeString(key_, name, v);
+    }
+    void binary(const char *name, const std::string &bytes, bool write = true)
+    {
+        if (write)
+            store_.writeBinary(key_, name, bytes);
+    }
 
 private:
     platform::RegistryStore &store_;
@@ -144,40 +162,48 @@ LoadResult loadSettings(platform::RegistryStore &store, SettingsValues &v)
     return result;
 }
 
-void saveSettings(platform::RegistryStore &store, const SettingsValues &v)
+void saveSettings(platform::RegistryStore &store, const SettingsValues &v, const SettingsValues *read)
 {
+    // Another instance may have saved since start-up: its values stay unless
+    // this one changed them too.
+    if (read)
+        store.reload();
+    auto changed = [&](auto member) { return !read || v.*member != read->*member; };
     store.createKey(platform::kQuorbixKey);
     Writer mw(store, mainWindowKey());
     if (v.maximized) {
         // The bounds of the last normal-state shutdown stay stored.
-        mw.boolean("Maximized", true);
+        mw.boolean("Maximized", true, changed(&SettingsValues::maximized));
     } else {
-        mw.integer("Left", v.left);
-        mw.integer("Top", v.top);
-        mw.integer("Height", v.height);
-        mw.integer("Width", v.width);
-        mw.boolean("Maximized", false);
+        const bool moved = changed(&SettingsValues::left) || changed(&SettingsValues::top)
+            || changed(&SettingsValues::height) || changed(&SettingsValues::width);
+        mw.integer("Left", v.left, moved);
+        mw.integer("Top", v.top, moved);
+        mw.integer("Height", v.height, moved);
+        mw.integer("Width", v.width, moved);
+        mw.boolean("Maximized", false, changed(&SettingsValues::maximized));
     }
-    mw.boolean("BreakSig", v.breakSig);
-    mw.boolean("RADIX-64", v.radix64);
-    mw.boolean("TextMode", v.textMode);
+    mw.boolean("BreakSig", v.breakSig, changed(&SettingsValues::breakSig));
+    mw.boolean("RADIX-64", v.radix64, changed(&SettingsValues::radix64));
+    mw.boolean("TextMode", v.textMode, changed(&SettingsValues::textMode));
 
     Writer setup(store, setupKey());
-    setup.text("PGPPath", v.pgpPath);
-    setup.text("KSavePath", v.kSavePath);
-    setup.text("KLoadPath", v.kLoadPath);
-    setup.text("ConfigText", v.configText);
-    setup.text("Language", v.language);
-    setup.boolean("UBPanel", v.ubPanel);
-    setup.boolean("Wordwrap", v.wordwrap);
-    setup.text("Browser", v.browser);
+    setup.text("PGPPath", v.pgpPath, changed(&SettingsValues::pgpPath));
+    setup.text("KSavePath", v.kSavePath, changed(&SettingsValues::kSavePath));
+    setup.text("KLoadPath", v.kLoadPath, changed(&SettingsValues::kLoadPath));
+    setup.text("ConfigText", v.configText, changed(&SettingsValues::configText));
+    setup.text("Language", v.language, changed(&SettingsValues::language));
+    setup.boolean("UBPanel", v.ubPanel, changed(&SettingsValues::ubPanel));
+    setup.boolean("Wordwrap", v.wordwrap, changed(&SettingsValues::wordwrap));
+    setup.text("Browser", v.browser, changed(&SettingsValues::browser));
     setup.integer("Version", 20);
 
     store.createKey(setupKey());
-    setup.binary("Editor Font", v.editorFont.toBytes());
-    setup.binary("SCEncrypt", v.scEncrypt.toBytes());
-    setup.binary("SCDecrypt", v.scDecrypt.toBytes());
-    setup.binary("SCSign", v.scSign.toBytes());
+    auto bytesChanged = [&](auto member) { return !read || (v.*member).bytes != (read->*member).bytes; };
+    setup.binary("Editor Font", v.editorFont.toBytes(), bytesChanged(&SettingsValues::editorFont));
+    setup.binary("SCEncrypt", v.scEncrypt.toBytes(), bytesChanged(&SettingsValues::scEncrypt));
+    setup.binary("SCDecrypt", v.scDecrypt.toBytes(), bytesChanged(&SettingsValues::scDecrypt));
+    setup.binary("SCSign", v.scSign.toBytes(), bytesChanged(&SettingsValues::scSign));
     store.flush();
 }
 

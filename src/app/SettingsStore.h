@@ -54,8 +54,12 @@ std::string setupKey();
 // inout and the rest keep their defaults.
 LoadResult loadSettings(platform::RegistryStore &store, SettingsValues &inout);
 
-// Writes everything and flushes the store. Throws platform::PlatformError.
-void saveSettings(platform::RegistryStore &store, const SettingsValues &values);
+// Writes the values and flushes the store. Throws platform::PlatformError.
+// With what start-up read, the store is read afresh first and only the
+// values this run changed are written, so a setting that another instance
+// saved in between survives; without it everything is written.
+void saveSettings(platform::RegistryStore &store, const SettingsValues &values,
+                  const SettingsValues *read = nullptr);
 
 // What a first start runs with: "-b" and "-t" off, "-a" on, load/save paths and extra
 // parameters empty, PgpDir and bounds from creation time, word wrap on, the

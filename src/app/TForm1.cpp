@@ -170,6 +170,21 @@ bool TForm1::GetCommandLine(const std::string &first, const std::string &second,
     return cmds_->commandLine.loaded();
 }
 
+void TForm1::acceptCommandLine(const std::vector<std::string> &args)
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+    // Never nested inside a running command or an open dialog.
+    if (st_.commandBusy || QApplication::activeModalWidget()) {
+        QTimer::singleShot(300, this, [this, args] { acceptCommandLine(args); });
+        return;
+    }
+    const CommandLineArgs cmd{args};
+    GetCommandLine(cmd.arg(0), cmd.arg(1), cmd.count());
+}
+
 // ---- what the commands use of the window -------------------------------------
 
 commands::OptionBoxes TForm1::optionBoxes() const
@@ -454,7 +469,7 @@ void TForm1::saveSettings()
     if (!st_.sys.registry)
         return;
     try {
-        app::saveSettings(*st_.sys.registry, currentSettings());
+        app::saveSettings(*st_.sys.registry, currentSettings(), st_.settingsRead ? &*st_.settingsRead : nullptr);
     } catch (const platform::PlatformError &e) {
         st_.dialogs->platformError(e.what());
     }

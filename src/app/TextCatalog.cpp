@@ -19,6 +19,8 @@ const char *const kGermanMsgs[] = {
     "Internet Explorer nicht gefunden !",
     "Konnte die Userliste nicht erstellen !",
     "Sind Sie sicher ?",
+    "Der Empfänger \"%s\" beginnt mit \"-\" oder \"+\" und würde von PGP als Option gelesen. "
+    "PGP wurde nicht gestartet.",
 };
 
 const char *const kEnglishMsgs[] = {
@@ -32,11 +34,13 @@ const char *const kEnglishMsgs[] = {
     "Internet Explorer not found !",
     "Couldn't generate userlist !",
     "Are you sure ?",
+    "The recipient \"%s\" starts with \"-\" or \"+\" and would be read by PGP as an option. "
+    "PGP was not started.",
 };
 
 constexpr std::size_t kMsgCount = sizeof(kGermanMsgs) / sizeof(kGermanMsgs[0]);
 static_assert(kMsgCount == sizeof(kEnglishMsgs) / sizeof(kEnglishMsgs[0]));
-static_assert(kMsgCount == std::size_t(Msg::AreYouSure) + 1);
+static_assert(kMsgCount == std::size_t(Msg::RecipientIsOption) + 1);
 
 void fill(std::vector<std::string> &texts, const char *const (&src)[kMsgCount])
 {

@@ -25,6 +25,7 @@ enum class Msg {
     BrowserNotFound,
     UserListFailed,
     AreYouSure,
+    RecipientIsOption, // %s: the refused recipient
 };
 
 
@@ -53,7 +54,7 @@ class TextCatalog {
 public:
     TextCatalog();               // German shared messages, as the program starts
     void setGerman();
-    void setEnglish();           // the ten English shared messages
+    void setEnglish();           // the English shared messages
     bool isEnglish() const { return english_; }
     const std::string &msg(Msg m) const;
 

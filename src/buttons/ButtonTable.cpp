@@ -142,6 +142,8 @@ TableLoadResult loadButtonTable(platform::FileSystem &fs, const std::string &app
     res.fileName = buttonFileName(language);
     const bool german = language == "Deutsch";
     const std::string path = appDir + "/" + res.fileName;
+    // A save that was killed before its rename left its temporary file.
+    fs.removeInterruptedReplacements(path);
 
     if (!fs.exists(path)) {
         std::string initial;

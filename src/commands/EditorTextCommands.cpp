@@ -69,12 +69,17 @@ void EditorTextCommand::run(CommandHost &host)
     if (cmd_ == EditorCommand::Encrypt)
         st.recipientArg.clear();
     TempFiles temp(st, row_);
+    // The text as it was, for a write that fails after the "//" line went.
+    const QString before = editorText(edit);
     if (cmd_ == EditorCommand::Encrypt)
         st.recipientArg = InlineRecipients(edit);
 
     const std::string input = st.inTempDir(kTempInput);
-    if (!writeEditorFile(st, edit, input, FileKind::Private))
+    if (!writeEditorFile(st, edit, input, FileKind::Private)) {
+        if (editorText(edit) != before)
+            setEditorText(edit, before);
         return;
+    }
     if (cmd_ == EditorCommand::Decrypt)
         st.processEvents();
 
@@ -96,16 +101,18 @@ void EditorTextCommand::run(CommandHost &host)
         req.operand2 = st.recipientArg;
     req.captureOutput = 1;
     req.windowMode = 0;
-    pgp::RunPgp(st, req);
+    const int exitCode = pgp::RunPgp(st, req);
     ranPgp_ = true;
 
     bool loaded = false;
     if (row_.result == ResultFile::OutTxt) {
-        loaded = loadEditorFile(st, edit, st.inAppDir("out.txt"));
+        loaded = loadEditorFile(st, edit, st.inAppDir("out.txt"), FileKind::Private);
     } else {
+        // A failed run's leftovers are no result: the editor keeps its text
+        // and the viewer shows what pgp said.
         const std::string result = st.inTempDir(resultFileName(row_.result));
-        if (st.sys.fs->exists(result))
-            loaded = loadEditorFile(st, edit, result);
+        if (exitCode == 0 && st.sys.fs->exists(result))
+            loaded = loadEditorFile(st, edit, result, FileKind::Private);
     }
     temp.removeNow();
     if (row_.viewer == ViewerPolicy::Always || (row_.viewer == ViewerPolicy::WhenResultMissing && !loaded))

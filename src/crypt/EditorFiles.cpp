@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QPlainTextEdit>
 
+#include <cerrno>
+
 namespace cryptcmd {
 
 std::string openErrorText(const std::string &path)
@@ -14,9 +16,12 @@ std::string openErrorText(const std::string &path)
     return "Kann Datei " + pgp::toMessageText(path) + " nicht öffnen.";
 }
 
-std::string createErrorText(const std::string &path)
+std::string createErrorText(const std::string &path, int sysError)
 {
-    return "Kann Datei " + pgp::toMessageText(path) + " nicht erstellen.";
+    std::string text = "Kann Datei " + pgp::toMessageText(path) + " nicht erstellen.";
+    if (sysError == ENOSPC || sysError == EDQUOT)
+        text += " " + platform::systemErrorText(sysError) + ".";
+    return text;
 }
 
 std::string pathBytes(const QString &path)
@@ -29,11 +34,11 @@ QString displayPath(const std::string &path)
     return QFile::decodeName(QByteArray(path.data(), qsizetype(path.size())));
 }
 
-bool loadEditorFile(app::AppState &st, QPlainTextEdit *edit, const std::string &path)
+bool loadEditorFile(app::AppState &st, QPlainTextEdit *edit, const std::string &path, FileKind kind)
 {
     std::string bytes;
     try {
-        bytes = st.sys.fs->readFile(path);
+        bytes = kind == FileKind::Private ? st.sys.fs->readWorkingFile(path) : st.sys.fs->readFile(path);
     } catch (const platform::PlatformError &) {
         st.dialogs->platformError(openErrorText(path));
         return false;
@@ -62,8 +67,8 @@ bool writeEditorFile(app::AppState &st, const QPlainTextEdit *edit, const std::s
             st.sys.fs->writePrivateFile(path, text.bytes);
         else
             st.sys.fs->writeFile(path, text.bytes);
-    } catch (const platform::PlatformError &) {
-        st.dialogs->platformError(createErrorText(path));
+    } catch (const platform::PlatformError &e) {
+        st.dialogs->platformError(createErrorText(path, e.sysError()));
         return false;
     }
     return true;

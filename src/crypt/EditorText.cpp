@@ -1,6 +1,7 @@
 #include "crypt/EditorText.h"
 
 #include "crypt/CryptCore.h"
+#include "pgp/RunPgp.h"
 
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -96,6 +97,9 @@ std::string InlineRecipients(QPlainTextEdit *edit)
     const InlineSplit split = splitInlineRecipients(first.text().toLatin1().toStdString());
     if (!split.found)
         return {};
+    // pgp refuses such a line without running; the text keeps it then.
+    if (pgp::optionLikeArgument(pgp::splitArguments(split.recipients)))
+        return split.recipients;
     QTextCursor c(doc);
     c.setPosition(first.position());
     const QTextBlock second = first.next();

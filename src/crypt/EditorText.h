@@ -34,7 +34,8 @@ void setEditorText(QPlainTextEdit *edit, const QString &text);
 
 // The recipients named on the editor's first line ("//" and the rest of the
 // line), Latin-1; the line is removed from the editor when it starts with
-// "//". Empty when there is no such line.
+// "//". Empty when there is no such line. A line naming an option ("-o
+// file") stays in the editor; its text is returned for RunPgp to refuse.
 std::string InlineRecipients(QPlainTextEdit *edit);
 
 } // namespace cryptcmd

@@ -81,8 +81,8 @@ void TfrmDebug::Button1Click()
     const std::string path = st_.inUserDir("Debug.log");
     try {
         st_.sys.fs->writePrivateFile(path, diag::debugLogBytes(report_.lines));
-    } catch (const platform::PlatformError &) {
-        st_.dialogs->platformError(cryptcmd::createErrorText(path));
+    } catch (const platform::PlatformError &e) {
+        st_.dialogs->platformError(cryptcmd::createErrorText(path, e.sysError()));
         return;
     }
     st_.dialogs->plainMessage(std::string(app::fixed::DebugSaved) + cryptcmd::displayPath(path).toStdString());

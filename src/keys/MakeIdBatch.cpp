@@ -27,7 +27,13 @@ std::string shellWord(const std::string &s)
 
 std::string makeIdBatchLine(const std::string &pgpDir, const std::string &appDir)
 {
-    return shellWord(pgpDir + "/pgp") + " >" + shellWord(appDir + "/ID.txt") + " -kv +CharSet=Latin1\n";
+    // The listing goes to a fresh owner-only name, opened exclusively (set
+    // -C: a link or file planted there is refused, never followed), and is
+    // renamed over ID.txt, which replaces a link planted at ID.txt instead of
+    // writing through it. A failed open ends the shell before pgp runs.
+    const std::string id = shellWord(appDir + "/ID.txt");
+    return "set -C; umask 077; t=$(mktemp -u " + shellWord(appDir + "/ID.txt.XXXXXX") + ") && exec 3>\"$t\" && { "
+           + shellWord(pgpDir + "/pgp") + " -kv +CharSet=Latin1 >&3; exec 3>&-; mv -fT \"$t\" " + id + " || rm -f \"$t\"; }\n";
 }
 
 void WriteMakeIdBatch(app::AppState &st)

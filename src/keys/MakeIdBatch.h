@@ -10,8 +10,9 @@ struct AppState;
 
 namespace keys {
 
-// The script's line, LF-ended. Paths that a shell would split or interpret
-// are single-quoted.
+// The script's line, LF-ended: pgp's -kv listing into a fresh private file
+// that then replaces ID.txt. Paths that a shell would split or interpret are
+// single-quoted.
 std::string makeIdBatchLine(const std::string &pgpDir, const std::string &appDir);
 
 // Writes AppDir/MakeID.bat anew. Throws platform::PlatformError.

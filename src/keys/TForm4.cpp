@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/TextCatalog.h"
+#include "pgp/RunPgp.h"
 #include "ui/ApplyTexts.h"
 
 #include <QFontMetrics>
@@ -149,12 +150,25 @@ void TForm4::LoadUserList()
 {
     st_.recipientArg.clear();
     model->clear();
-    LoadUserList(st_.sys.fs->readFile(st_.inAppDir("ID.txt")));
+    const std::string path = st_.inAppDir("ID.txt");
+    std::string listing;
+    try {
+        listing = st_.sys.fs->readWorkingFile(path);
+    } catch (const platform::PlatformError &e) {
+        // The plain "Datei nicht gefunden" does not say which file.
+        if (e.kind() == platform::PlatformError::Kind::NotFound && e.path() == path
+            && std::string(e.what()).find(path) == std::string::npos)
+            throw platform::PlatformError(e.kind(), std::string(e.what()) + ": " + pgp::toMessageText(path), path,
+                                          e.sysError());
+        throw;
+    }
+    LoadUserList(listing);
 }
 
 void TForm4::LoadUserList(const std::string &listing)
 {
     st_.recipientArg.clear();
+    st_.typedUserId.reset();
     model->setRows(keys::userRows(listing));
     StatusPanel->setText(QString::fromStdString(st_.texts.msg(app::Msg::KeyCount))
                          + QString::number(model->rowCount()));
@@ -186,6 +200,7 @@ void TForm4::ListView1DblClick()
     if (row < 0)
         return;
     st_.recipientArg = "0x" + model->keyId(row);
+    st_.typedUserId.reset();
     accept();
 }
 
@@ -201,7 +216,16 @@ void TForm4::Edit1Enter()
                                                     : "Die User-ID enthält Zeichen außerhalb von Latin-1.");
             return;
         }
-    st_.recipientArg = "\"" + text.toLatin1().toStdString() + "\"";
+    // One argument for pgp whatever it holds, but never an option: the
+    // field stays open for a correction.
+    const std::string typed = text.toLatin1().toStdString();
+    if (pgp::optionLikeArgument({typed})) {
+        if (st_.dialogs)
+            st_.dialogs->errorBox(pgp::recipientRefusalText(st_, typed));
+        return;
+    }
+    st_.recipientArg = "\"" + typed + "\"";
+    st_.typedUserId = typed;
     accept();
 }
 

@@ -7,6 +7,8 @@
 #include "platform/Platform.h"
 
 #include <optional>
+#include <string_view>
+#include <utility>
 
 namespace pgp {
 
@@ -36,14 +38,10 @@ void appendSplit(std::vector<std::string> &args, const std::string &text)
         args.push_back(std::move(a));
 }
 
-void appendOperand(std::vector<std::string> &args, const std::string &operand, bool isFile)
+void appendOperand(std::vector<std::string> &args, const app::AppState &st, const std::string &operand, bool isFile)
 {
-    if (!isFile) {
-        appendSplit(args, operand);
-        return;
-    }
-    if (!operand.empty())
-        args.push_back(operand);
+    for (auto &a : operandArguments(st, operand, isFile))
+        args.push_back(std::move(a));
 }
 
 } // namespace
@@ -74,13 +72,49 @@ std::vector<std::string> splitArguments(const std::string &text)
     return out;
 }
 
+std::vector<std::string> operandArguments(const app::AppState &st, const std::string &operand, bool isFile)
+{
+    if (isFile) {
+        // A file operand reaches pgp exactly as chosen, trailing blanks included.
+        if (operand.empty())
+            return {};
+        return {operand};
+    }
+    if (st.typedUserId) {
+        // The command button appends its separating blank to the recipient.
+        std::string_view text = operand;
+        while (!text.empty() && text.back() == ' ')
+            text.remove_suffix(1);
+        if (text == "\"" + *st.typedUserId + "\"")
+            return {*st.typedUserId};
+    }
+    return splitArguments(operand);
+}
+
+const std::string *optionLikeArgument(const std::vector<std::string> &args)
+{
+    for (const auto &a : args)
+        if (!a.empty() && (a[0] == '-' || a[0] == '+'))
+            return &a;
+    return nullptr;
+}
+
+std::string recipientRefusalText(const app::AppState &st, const std::string &recipient)
+{
+    std::string text = st.texts.msg(app::Msg::RecipientIsOption);
+    const auto at = text.find("%s");
+    if (at != std::string::npos)
+        text.replace(at, 2, toMessageText(recipient));
+    return text;
+}
+
 Invocation buildInvocation(const app::AppState &st, const RunRequest &req)
 {
     Invocation inv;
     inv.program = st.pgpDir + "/pgp";
     appendSplit(inv.args, req.options);
-    appendOperand(inv.args, req.operand1, req.operand1IsFile);
-    appendOperand(inv.args, req.operand2, req.operand2IsFile);
+    appendOperand(inv.args, st, req.operand1, req.operand1IsFile);
+    appendOperand(inv.args, st, req.operand2, req.operand2IsFile);
     // The pass phrase travels through PGPPASSFD, never in the arguments.
     inv.sendPassPhrase = st.sendPassPhrase;
     appendSplit(inv.args, st.configText);
@@ -92,6 +126,25 @@ Invocation buildInvocation(const app::AppState &st, const RunRequest &req)
 int RunPgp(app::AppState &st, const RunRequest &req)
 {
     auto &fs = *st.sys.fs;
+    // Text from the editor's first line or another program's window must
+    // not reach pgp as "-o file": a recipient or key is never an option.
+    for (const auto &[operand, isFile] : {std::pair{&req.operand1, req.operand1IsFile},
+                                          std::pair{&req.operand2, req.operand2IsFile}}) {
+        if (isFile)
+            continue;
+        const std::vector<std::string> args = operandArguments(st, *operand, false);
+        if (const std::string *bad = optionLikeArgument(args)) {
+            // No earlier run's report may pass for this one's.
+            if (req.captureOutput == 1) {
+                try {
+                    fs.writePrivateFile(st.inAppDir("out.txt"), "");
+                } catch (const platform::PlatformError &) {
+                }
+            }
+            st.dialogs->errorBox(recipientRefusalText(st, *bad));
+            return -1;
+        }
+    }
     std::optional<std::string> target;
     try {
         // PGP's output may hold decrypted text: owner-readable only.

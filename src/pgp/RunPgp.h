@@ -50,9 +50,22 @@ Invocation buildInvocation(const app::AppState &st, const RunRequest &req);
 // quotes ("\"John Doe\"" gives John Doe).
 std::vector<std::string> splitArguments(const std::string &text);
 
-// Runs pgp and returns its exit code; -1 when it could not be started or its
-// output file could not be created (then it is not started). Shows the start
-// failure and "Output wrote to " as plain messages.
+// The arguments an operand stands for. A file is one argument; the
+// chooser's typed user ID (st.typedUserId in double quotes) is one argument
+// whatever it holds; anything else splits as splitArguments does.
+std::vector<std::string> operandArguments(const app::AppState &st, const std::string &operand, bool isFile);
+
+// The first argument that pgp would read as an option ("-" or "+" at its
+// start), nullptr when there is none. Recipients and key IDs never are.
+const std::string *optionLikeArgument(const std::vector<std::string> &args);
+
+// The refusal of such a recipient, in the catalogue's language (UTF-8).
+std::string recipientRefusalText(const app::AppState &st, const std::string &recipient);
+
+// Runs pgp and returns its exit code; -1 when it could not be started, its
+// output file could not be created or an operand holds an option (then it is
+// not started, and says so). Shows the start failure and "Output wrote to "
+// as plain messages.
 int RunPgp(app::AppState &st, const RunRequest &req);
 
 // The message, two CRs, "Code:  ", c1, ",", c2.

@@ -3,8 +3,10 @@
 // name planted in a shared directory cannot redirect plain text.
 #include "platform/Platform.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -32,6 +34,19 @@ std::string systemErrorText(int err)
 }
 
 namespace {
+
+// mkostemp's template: six characters of [A-Za-z0-9] replace the X's.
+constexpr const char *kReplaceSuffix = ".tmpXXXXXX";
+
+bool isReplacementName(const std::string &name, const std::string &stem)
+{
+    if (name.size() != stem.size() + 6 || name.compare(0, stem.size(), stem) != 0)
+        return false;
+    for (std::size_t i = stem.size(); i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
+}
 
 std::string dirOf(const std::string &path)
 {
@@ -138,12 +153,20 @@ public:
 
     void remove(const std::string &path) override { ::unlink(path.c_str()); }
 
-    std::string readFile(const std::string &path) const override
+    std::string readFile(const std::string &path) const override { return read(path, false); }
+    std::string readWorkingFile(const std::string &path) const override { return read(path, true); }
+
+    std::string read(const std::string &path, bool working) const
     {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (working ? O_NOFOLLOW | O_NONBLOCK : 0));
         if (fd < 0) {
             int err = errno;
             fail(openKind(err, false), path, err, err == ENOENT);
+        }
+        struct stat st {};
+        if (working && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd);
+            throw PlatformError(PlatformError::Kind::OpenFailed, "Keine gewöhnliche Datei: " + path, path);
         }
         std::string out;
         char buf[65536];
@@ -180,7 +203,7 @@ public:
 
     void replaceAtomically(const std::string &path, const std::string &bytes, unsigned mode) override
     {
-        std::string tmpl = path + ".tmpXXXXXX";
+        std::string tmpl = path + kReplaceSuffix;
         int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
         if (fd < 0) {
             int err = errno;
@@ -223,6 +246,27 @@ public:
             ::fsync(dfd);
             ::close(dfd);
         }
+    }
+
+    void removeInterruptedReplacements(const std::string &path) override
+    {
+        const std::string dir = dirOf(path);
+        const auto slash = path.rfind('/');
+        const std::string stem = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp";
+        DIR *d = ::opendir(dir.c_str());
+        if (!d)
+            return;
+        const int dfd = ::dirfd(d);
+        while (const dirent *e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (!isReplacementName(name, stem))
+                continue;
+            struct stat st {};
+            if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)
+                && st.st_uid == ::geteuid())
+                ::unlinkat(dfd, e->d_name, 0);
+        }
+        ::closedir(d);
     }
 
     void patchFile(const std::string &path, std::uint64_t offset, const std::string &bytes) override

@@ -67,6 +67,9 @@ public:
     virtual void remove(const std::string &path) = 0;
     // Whole file as bytes; throws PlatformError when it cannot be read.
     virtual std::string readFile(const std::string &path) const = 0;
+    // The same for a working file that the program or pgp wrote: a link
+    // planted at the path is never followed, and only a regular file is read.
+    virtual std::string readWorkingFile(const std::string &path) const = 0;
     // Creates or truncates a file readable by its owner only and writes the
     // bytes; a symbolic link at the path is never followed. Throws on failure.
     virtual void writePrivateFile(const std::string &path, const std::string &bytes) = 0;
@@ -77,6 +80,10 @@ public:
     // target, so a crash leaves either the old or the new content.
     virtual void replaceAtomically(const std::string &path, const std::string &bytes,
                                    unsigned mode = 0600) = 0;
+    // Removes what replaceAtomically leaves beside the target when the
+    // process dies between writing and renaming: that target's temporary
+    // files, only regular files of this user, never through a link.
+    virtual void removeInterruptedReplacements(const std::string &path) = 0;
     // Overwrites bytes at an offset of an existing file without truncating it.
     virtual void patchFile(const std::string &path, std::uint64_t offset, const std::string &bytes) = 0;
     // Free bytes on the file system holding the path; nullopt when unknown.

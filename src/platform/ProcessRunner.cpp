@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstdlib>
@@ -31,6 +32,60 @@ std::string tempDirectory()
         return t;
     return "/tmp";
 }
+
+// The pass phrase for a terminal that does not hand on descriptors: a named
+// pipe in a fresh 0700 folder, so it lives in the kernel's pipe buffer and
+// never in a file. The runner holds it open read-write (on Linux that opens
+// without a reader and keeps the buffered line), and lets go once the
+// wrapper has opened it and removed the name; the reader then sees the line
+// and end of file.
+struct PassFifo {
+    std::string dir, path;
+    int fd = -1;
+    ~PassFifo() { release(); }
+    void closeWriter()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    void release()
+    {
+        closeWriter();
+        if (!path.empty())
+            ::unlink(path.c_str());
+        if (!dir.empty())
+            ::rmdir(dir.c_str());
+        path.clear();
+        dir.clear();
+    }
+    bool create(const std::string &line)
+    {
+        std::string tmpl = tempDirectory() + "/quorbix-pass.XXXXXX";
+        if (!::mkdtemp(tmpl.data()))
+            return false;
+        dir = tmpl;
+        path = dir + "/pass";
+        if (::mkfifo(path.c_str(), 0600) != 0) {
+            path.clear();
+            return false;
+        }
+        fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            return false;
+        ssize_t n;
+        do
+            n = ::write(fd, line.data(), line.size());
+        while (n < 0 && errno == EINTR);
+        return n == static_cast<ssize_t>(line.size());
+    }
+    // The wrapper removes the name right after opening it.
+    bool taken() const
+    {
+        struct stat st {};
+        return !path.empty() && ::lstat(path.c_str(), &st) != 0;
+    }
+};
 
 // A private temporary file; returns its path, or empty on failure.
 std::string makeTempFile(const std::string &prefix, const std::string &content)
@@ -152,14 +207,15 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessJob &job)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("PGPPASSFD"); // never hand on a descriptor number meant for us
     std::string passFile;
+    PassFifo fifo;
     if (job.passPhrase) {
         const std::string line = *job.passPhrase + "\n";
         if (console && !terminalKeepsDescriptors()) {
-            passFile = makeTempFile("quorbix-pass.", line);
-            if (passFile.empty()) {
+            if (!fifo.create(line)) {
                 result.error = "Konnte die Mantra-Übergabe nicht anlegen";
                 return result;
             }
+            passFile = fifo.path;
         } else {
             int p[2];
             if (::pipe2(p, O_CLOEXEC) != 0) {
@@ -193,8 +249,6 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessJob &job)
         statusFile = makeTempFile("quorbix-status.", "");
         if (statusFile.empty()) {
             delete proc;
-            if (!passFile.empty())
-                ::unlink(passFile.c_str());
             result.error = "Konnte keine temporäre Datei anlegen";
             return result;
         }
@@ -246,9 +300,23 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessJob &job)
             loop.quit();
         });
 
+    QTimer fifoWatch;
+    if (fifo.fd >= 0) {
+        QObject::connect(&fifoWatch, &QTimer::timeout, &loop, [&] {
+            if (fifo.taken()) {
+                fifo.closeWriter();
+                fifoWatch.stop();
+            }
+        });
+        fifoWatch.start(10);
+    }
+
     proc->start();
     if (!failed && proc->state() != QProcess::NotRunning)
         loop.exec();
+    fifoWatch.stop();
+    // A wrapper that has not opened the pipe yet finds no name and ends.
+    fifo.release();
     // The read end now lives in the child (or the start failed).
     if (fds.passRead >= 0) {
         ::close(fds.passRead);
@@ -258,8 +326,6 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessJob &job)
     if (failed || (proc->state() == QProcess::NotRunning && proc->error() == QProcess::FailedToStart)) {
         result.error = proc->errorString().toStdString();
         delete proc;
-        if (!passFile.empty())
-            ::unlink(passFile.c_str());
         if (!statusFile.empty())
             ::unlink(statusFile.c_str());
         return result;
@@ -292,8 +358,6 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessJob &job)
             result.error = "Das Konsolenfenster wurde vor dem Ende des Programms geschlossen";
         }
         ::unlink(statusFile.c_str());
-        if (!passFile.empty())
-            ::unlink(passFile.c_str()); // the wrapper never got to it
     } else {
         result.exitCode = proc->exitStatus() == QProcess::NormalExit ? proc->exitCode() : -1;
         if (proc->exitStatus() == QProcess::CrashExit)

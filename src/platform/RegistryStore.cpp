@@ -243,16 +243,29 @@ RegistryFile RegistryFile::parse(const std::string &input, std::vector<std::stri
     }
 
     bool headerSeen = false;
-    Key *current = nullptr;
+    // Position of the section being read, not a pointer: later sections grow
+    // the vector.
+    constexpr std::size_t kNone = std::size_t(-1);
+    std::size_t current = kNone;
     bool inUnknownSection = false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string line = trim(lines[i]);
         std::size_t lineNo = i + 1;
-        // Long hex lists continue on the next line after a trailing backslash.
-        while (!line.empty() && line.back() == '\\' && line.find('=') != std::string::npos &&
-               line.find("=\"") == std::string::npos && i + 1 < lines.size()) {
+        // Long hex lists continue on the next line after a trailing
+        // backslash; at the end of the file it continues onto nothing, as it
+        // does onto an empty last line. Only the appended part is searched,
+        // so a long list stays linear.
+        bool hasEq = line.find('=') != std::string::npos;
+        bool isText = line.find("=\"") != std::string::npos;
+        while (!line.empty() && line.back() == '\\' && hasEq && !isText) {
             line.pop_back();
-            line += trim(lines[++i]);
+            if (i + 1 == lines.size())
+                break;
+            const std::string part = trim(lines[++i]);
+            hasEq = true;
+            isText = part.find("=\"") != std::string::npos
+                || (!line.empty() && line.back() == '=' && !part.empty() && part[0] == '"');
+            line += part;
         }
         if (line.empty() || line[0] == ';')
             continue;
@@ -265,17 +278,15 @@ RegistryFile RegistryFile::parse(const std::string &input, std::vector<std::stri
         if (line[0] == '[') {
             if (line.back() != ']' || line.size() < 3) {
                 warn("Zeile " + std::to_string(lineNo) + ": unvollständiger Schlüssel");
-                current = nullptr;
+                current = kNone;
                 inUnknownSection = true;
                 continue;
             }
-            std::string key = line.substr(1, line.size() - 2);
             inUnknownSection = false;
-            f.createKey(key);
-            current = f.find(key);
+            current = f.ensure(line.substr(1, line.size() - 2));
             continue;
         }
-        if (!current) {
+        if (current == kNone) {
             if (!inUnknownSection)
                 warn("Zeile " + std::to_string(lineNo) + ": Wert außerhalb eines Schlüssels");
             continue;
@@ -284,7 +295,7 @@ RegistryFile RegistryFile::parse(const std::string &input, std::vector<std::stri
         std::size_t pos = 0;
         if (line[0] == '@') {
             pos = 1;
-        } else if (!readQuoted(line, pos, name)) {
+        } else if (!readQuoted(line, pos, name) || !representable(name)) {
             warn("Zeile " + std::to_string(lineNo) + ": unlesbarer Wertname");
             continue;
         }
@@ -301,6 +312,11 @@ RegistryFile RegistryFile::parse(const std::string &input, std::vector<std::stri
             std::string data;
             if (!readQuoted(rest, p, data) || !trim(rest.substr(p)).empty()) {
                 warn("Zeile " + std::to_string(lineNo) + ": unvollständiger Text");
+                continue;
+            }
+            // A text holds no NUL (nor could the store write it back).
+            if (!representable(data)) {
+                warn("Zeile " + std::to_string(lineNo) + ": Nullzeichen im Text");
                 continue;
             }
             v.type = RegType::String;
@@ -321,7 +337,12 @@ RegistryFile RegistryFile::parse(const std::string &input, std::vector<std::stri
             warn("Zeile " + std::to_string(lineNo) + ": Wert fehlt");
             continue;
         }
-        f.setValue(current->name, name, v);
+        Key &k = f.keys_[current];
+        auto [it, added] = k.index.emplace(foldName(name), k.values.size());
+        if (added)
+            k.values.emplace_back(std::move(name), std::move(v));
+        else
+            k.values[it->second].second = std::move(v);
     }
     return f;
 }
@@ -343,23 +364,41 @@ std::string RegistryFile::serialize() const
         }
         out += "\r\n";
     }
+    // Latin-1 that happens to be well-formed UTF-8 ("Ã¶") would be read back
+    // as UTF-8: such a file is written as UTF-8, marked by its BOM.
+    std::string probe;
+    bool lossy = false;
+    if (utf8ToLatin1(out, probe, &lossy))
+        return "\xEF\xBB\xBF" + charset::latin1ToUtf8(out);
+    return out;
+}
+
+std::string RegistryFile::foldName(const std::string &name)
+{
+    std::string out = name;
+    for (char &c : out)
+        c = static_cast<char>(foldLatin1(static_cast<unsigned char>(c)));
     return out;
 }
 
 RegistryFile::Key *RegistryFile::find(const std::string &key)
 {
-    for (Key &k : keys_)
-        if (sameName(k.name, key))
-            return &k;
-    return nullptr;
+    auto it = keyIndex_.find(foldName(key));
+    return it == keyIndex_.end() ? nullptr : &keys_[it->second];
 }
 
 const RegistryFile::Key *RegistryFile::find(const std::string &key) const
 {
-    for (const Key &k : keys_)
-        if (sameName(k.name, key))
-            return &k;
-    return nullptr;
+    auto it = keyIndex_.find(foldName(key));
+    return it == keyIndex_.end() ? nullptr : &keys_[it->second];
+}
+
+std::size_t RegistryFile::ensure(const std::string &key)
+{
+    auto [it, added] = keyIndex_.emplace(foldName(key), keys_.size());
+    if (added)
+        keys_.push_back(Key{key, {}, {}});
+    return it->second;
 }
 
 bool RegistryFile::keyExists(const std::string &key) const
@@ -374,34 +413,25 @@ bool RegistryFile::keyExists(const std::string &key) const
     return false;
 }
 
-void RegistryFile::createKey(const std::string &key)
-{
-    if (!find(key))
-        keys_.push_back(Key{key, {}});
-}
+void RegistryFile::createKey(const std::string &key) { ensure(key); }
 
 const RegValue *RegistryFile::value(const std::string &key, const std::string &name) const
 {
     const Key *k = find(key);
     if (!k)
         return nullptr;
-    for (const auto &[n, v] : k->values)
-        if (sameName(n, name))
-            return &v;
-    return nullptr;
+    auto it = k->index.find(foldName(name));
+    return it == k->index.end() ? nullptr : &k->values[it->second].second;
 }
 
 void RegistryFile::setValue(const std::string &key, const std::string &name, const RegValue &v)
 {
-    createKey(key);
-    Key *k = find(key);
-    for (auto &[n, old] : k->values) {
-        if (sameName(n, name)) {
-            old = v;
-            return;
-        }
-    }
-    k->values.emplace_back(name, v);
+    Key &k = keys_[ensure(key)];
+    auto [it, added] = k.index.emplace(foldName(name), k.values.size());
+    if (added)
+        k.values.emplace_back(name, v);
+    else
+        k.values[it->second].second = v;
 }
 
 std::vector<std::string> RegistryFile::keys() const
@@ -482,6 +512,23 @@ void registryWriteBinary(RegistryFile &f, const std::string &key, const std::str
 // ---- FileRegistryStore ---------------------------------------------------
 
 FileRegistryStore::FileRegistryStore(std::string path) : path_(std::move(path))
+{
+    // A save that was killed before its rename left its temporary file.
+    systemFileSystem().removeInterruptedReplacements(path_);
+    load();
+}
+
+void FileRegistryStore::reload()
+{
+    file_ = RegistryFile();
+    dirty_ = damaged_ = false;
+    original_.clear();
+    loadError_.clear();
+    warnings_.clear();
+    load();
+}
+
+void FileRegistryStore::load()
 {
     std::string bytes;
     try {

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -39,13 +40,21 @@ public:
     static bool sameName(const std::string &a, const std::string &b);
 
 private:
+    // A name folded for comparison: the index key of keys and values.
+    static std::string foldName(const std::string &name);
+
     struct Key {
         std::string name; // as first spelled
         std::vector<std::pair<std::string, RegValue>> values;
+        std::unordered_map<std::string, std::size_t> index; // folded value name -> position
     };
+    // In file order; the indexes keep reading and writing linear in the
+    // file's size, however many keys and values it holds.
     std::vector<Key> keys_;
+    std::unordered_map<std::string, std::size_t> keyIndex_; // folded key name -> position
     Key *find(const std::string &key);
     const Key *find(const std::string &key) const;
+    std::size_t ensure(const std::string &key); // the key's position, added when missing
 };
 
 // The store the settings code uses. Reads raise PlatformError with
@@ -66,6 +75,10 @@ public:
     virtual void writeBinary(const std::string &key, const std::string &name, const std::string &bytes) = 0;
     // Writes pending changes to the backing file (atomically). Throws on failure.
     virtual void flush() = 0;
+    // Reads the backing file again, dropping unwritten changes, so that what
+    // is written next goes over what is there now. Stores without a file
+    // keep what they hold.
+    virtual void reload() {}
 };
 
 // The file-backed store. A missing file is an empty registry; a damaged file
@@ -84,6 +97,7 @@ public:
     void writeString(const std::string &key, const std::string &name, const std::string &value) override;
     void writeBinary(const std::string &key, const std::string &name, const std::string &bytes) override;
     void flush() override;
+    void reload() override;
 
     const std::string &path() const { return path_; }
     RegistryFile &file() { return file_; }
@@ -93,6 +107,7 @@ public:
     const std::string &damagedCopy() const { return damagedCopy_; }
 
 private:
+    void load();
     std::string path_;
     RegistryFile file_;
     bool dirty_ = false;

@@ -21,7 +21,7 @@ public:
     static std::vector<std::string> terminalCommand(const std::string &title);
     // True when the terminal is xterm itself, which hands its inherited file
     // descriptors to the command; others get the pass phrase through a
-    // private file that the wrapper removes at once.
+    // named pipe in a private folder, which the wrapper removes at once.
     static bool terminalKeepsDescriptors();
 };
 

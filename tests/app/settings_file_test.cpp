@@ -94,3 +94,48 @@ TEST(SettingsFile, RegistryFailuresStopLoadAndSave)
     }
     EXPECT_EQ(reg3.flushCount, 0);
 }
+
+// Two windows that ran at the same time: the later exit keeps what the
+// earlier one saved, except the values it changed itself.
+TEST(SettingsFile, LaterExitWritesOnlyWhatItChanged)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("quorbix merge " + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "QUORBIX.reg").string();
+    {
+        platform::FileRegistryStore first(path);
+        SettingsValues v;
+        v.configText = "+verbose=0";
+        v.language = "Deutsch";
+        saveSettings(first, v);
+    }
+    platform::FileRegistryStore a(path), b(path);
+    SettingsValues va, vb;
+    ASSERT_TRUE(loadSettings(a, va).ok);
+    ASSERT_TRUE(loadSettings(b, vb).ok);
+    const SettingsValues readA = va, readB = vb;
+
+    vb.language = "English";
+    vb.breakSig = true;
+    saveSettings(b, vb, &readB);
+    va.configText = "+armorlines=0";
+    va.breakSig = true; // the same change in both
+    saveSettings(a, va, &readA);
+
+    platform::FileRegistryStore after(path);
+    SettingsValues v;
+    ASSERT_TRUE(loadSettings(after, v).ok);
+    EXPECT_EQ(v.language, "English");      // B's change survives A's exit
+    EXPECT_EQ(v.configText, "+armorlines=0"); // A's own change
+    EXPECT_TRUE(v.breakSig);
+    EXPECT_EQ(v.browser, "Clipboard");
+
+    // Without what was read, everything is written, as on a first start.
+    SettingsValues fresh;
+    saveSettings(a, fresh);
+    platform::FileRegistryStore last(path);
+    ASSERT_TRUE(loadSettings(last, v).ok);
+    EXPECT_EQ(v.language, "Deutsch");
+    fs::remove_all(dir);
+}

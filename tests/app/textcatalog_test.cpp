@@ -67,6 +67,10 @@ TEST(TextCatalog, SharedMessagesInBothLanguages)
         {Msg::BrowserNotFound, "Internet Explorer nicht gefunden !", "Internet Explorer not found !"},
         {Msg::UserListFailed, "Konnte die Userliste nicht erstellen !", "Couldn't generate userlist !"},
         {Msg::AreYouSure, "Sind Sie sicher ?", "Are you sure ?"},
+        {Msg::RecipientIsOption,
+         "Der Empf\xC3\xA4nger \"%s\" beginnt mit \"-\" oder \"+\" und w\xC3\xBCrde von PGP als Option gelesen. "
+         "PGP wurde nicht gestartet.",
+         "The recipient \"%s\" starts with \"-\" or \"+\" and would be read by PGP as an option. PGP was not started."},
     };
 
     TextCatalog cat;

@@ -205,11 +205,16 @@ TEST(ButtonTable, LoadCreatesMissingFileAndReadsExisting)
     custom[16].title = "Mine";
     custom[16].command = "-kv";
     fs.addFile("/app/Buttons.qxe", encodeTable(custom) + "trailing junk");
+    // The temporary file of a save that was killed goes; the other table's stays.
+    fs.addFile("/app/Buttons.qxe.tmpx1Y2z3", "half a table");
+    fs.addFile("/app/Buttons.qxd.tmpx1Y2z3", "half a table");
     fs.log.clear();
     r = loadButtonTable(fs, "/app", "English", t);
     EXPECT_TRUE(r.ok);
     EXPECT_FALSE(r.created);
     EXPECT_TRUE(fs.log.empty());
+    EXPECT_FALSE(fs.exists("/app/Buttons.qxe.tmpx1Y2z3"));
+    EXPECT_TRUE(fs.exists("/app/Buttons.qxd.tmpx1Y2z3"));
     EXPECT_EQ(r.fileName, "Buttons.qxe");
     EXPECT_EQ(t[16].title, "Mine");
     EXPECT_EQ(t[16].command, "-kv");

@@ -304,4 +304,78 @@ TEST(ButtonDispatchPgp, OpenDialogKeepsTypedNamesWhole)
         ASSERT_TRUE(f.OpenDialog1.execute(&f));
         EXPECT_EQ(f.OpenDialog1.fileName.toStdString(), (docs / "in \"q\"" / "x.pgp").string());
     }
+
+// Text from the editor's first line or the chooser's field never reaches pgp
+// as an option: "-o file" would make pgp overwrite that file.
+TEST(ButtonDispatchPgp, RecipientTextNeverBecomesOptions)
+{
+    ASSERT_TRUE(fs::exists(testsupport::fakePgpProgram())) << "stand-in for PGP not built";
+    PgpFixture p;
+    // A stand-in that obeys "-o": the file is overwritten if the option gets through.
+    std::ofstream(p.script) << "when -o write ${3} overwritten\nstdout listed ${1}\n";
+    TForm1 &f = p.start();
+    const std::string precious = (p.base / "precious.txt").string();
+    std::ofstream(precious) << "mine";
+    auto pgpRuns = [&] { return testsupport::readFakePgpLog(p.log); };
+
+    // The "//" line: refused, nothing runs, the text keeps its first line.
+    const QString text = QString::fromStdString("//Bob -o " + precious + "\nDear Bob");
+    f.RichEdit1->setPlainText(text);
+    f.PmuEncryptClick();
+    EXPECT_TRUE(pgpRuns().empty());
+    EXPECT_EQ(f.RichEdit1->toPlainText().toStdString(), text.toStdString());
+    ASSERT_FALSE(p.fx->dialogs.shown.empty());
+    EXPECT_EQ(p.fx->dialogs.shown.back().kind, "error");
+    EXPECT_EQ(p.fx->dialogs.shown.back().text,
+              "Der Empfänger \"-o\" beginnt mit \"-\" oder \"+\" und würde von PGP als Option gelesen. "
+              "PGP wurde nicht gestartet.");
+    EXPECT_FALSE(f.state().commandBusy);
+    // A "+" option in the middle of several recipients, in English.
+    f.state().texts.setEnglish();
+    f.RichEdit1->setPlainText("//0xDEADBEEF +force Bob\nx");
+    f.PmuEncryptClick();
+    EXPECT_TRUE(pgpRuns().empty());
+    EXPECT_EQ(p.fx->dialogs.shown.back().text,
+              "The recipient \"+force\" starts with \"-\" or \"+\" and would be read by PGP as an option. "
+              "PGP was not started.");
+    f.state().texts.setGerman();
+
+    // The chooser's field: quotes and blanks stay inside one argument.
+    const std::string typed = "Bob\" -o " + precious + " \"";
+    int refusedInChooser = 0;
+    ModalAnswerer answer(
+        [&](QWidget *w) {
+            auto *c = qobject_cast<TForm4 *>(w);
+            if (!c)
+                return false;
+            // First an option, which the chooser refuses and stays open for.
+            c->Edit1->setText("-o x");
+            c->Edit1Enter();
+            if (c->isVisible() && p.fx->dialogs.last().find("\"-o x\"") != std::string::npos)
+                ++refusedInChooser;
+            c->Edit1->setText(QString::fromStdString(typed));
+            c->Edit1Enter();
+            return true;
+        },
+        0);
+    f.RichEdit1->setPlainText("Dear Bob");
+    f.PmuEncryptClick();
+    // Button 6 puts the recipient first, before its save dialog's file.
+    const std::string keyFile = (p.base / "my keys" / "k.asc").string();
+    app::FileDialog::testHook() = [&](app::FileDialog &d) {
+        d.fileName = QString::fromStdString(keyFile);
+        return true;
+    };
+    release(f, 6);
+
+    const auto runs = pgpRuns();
+    ASSERT_EQ(runs.size(), 2u);
+    const std::string input = p.base.string() + "/QUORBIX.tmp";
+    EXPECT_EQ(runs[0].args(), (std::vector<std::string>{"-ea", "+batchmode", input, typed, "+batchmode",
+                                                        "+CharSet=Latin1", "+force"}));
+    EXPECT_EQ(runs[1].args(), (std::vector<std::string>{"-kxa", typed, keyFile, "+batchmode", "+CharSet=Latin1",
+                                                        "+force"}));
+    EXPECT_EQ(refusedInChooser, 2);
+    std::ifstream in(precious);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "mine");
 }

@@ -203,6 +203,48 @@ TEST(EditorCommands, TextOutsideLatin1IsNotWritten)
     EXPECT_NE(fx.dialogs.shown[0].text.find("Latin-1"), std::string::npos);
     EXPECT_NE(fx.dialogs.shown[0].text.find("Zeile 2"), std::string::npos);
     EXPECT_FALSE(fx.st.commandBusy);
+
+    // A full TempDir: the message says so, nothing runs, the text stays.
+    fx.edit.setPlainText("Secret");
+    fx.fs.fullDirs.insert("/tmp");
+    fx.run(fx.signText);
+    fx.run(fx.decryptText);
+    EXPECT_TRUE(fx.proc.runs.empty());
+    EXPECT_EQ(fx.edit.toPlainText(), "Secret");
+    ASSERT_EQ(fx.dialogs.shown.size(), 6u);
+    EXPECT_EQ(fx.dialogs.shown[5].text, "Kann Datei /tmp/QUORBIX.tmp nicht erstellen. "
+                                        "Nicht genügend Speicherplatz auf dem Datenträger.");
+    // The "//" line is not lost with the failed write either.
+    fx.edit.setPlainText("//0xAAAAAAAA\nSecret");
+    fx.run(fx.encryptText);
+    EXPECT_TRUE(fx.proc.runs.empty());
+    EXPECT_EQ(fx.edit.toPlainText(), "//0xAAAAAAAA\nSecret");
+}
+
+TEST(EditorCommands, AFailedRunLoadsNoResult)
+{
+    // pgp fails part-way (a full disk) but leaves a cut-off result file: the
+    // editor keeps its text and the viewer shows pgp's report instead.
+    CryptFixture fx;
+    fx.edit.setPlainText("//0xAAAAAAAA\nplain text");
+    fx.proc.defaultResult.exitCode = 2;
+    fx.proc.onRun = [&](const platform::ProcessJob &) {
+        fx.fs.addFile("/tmp/QUORBIX.asc", "-----BEGIN PGP MESSAGE-----\r\n\r\nhQEM");
+    };
+    fx.run(fx.encryptText);
+    ASSERT_EQ(fx.proc.runs.size(), 1u);
+    EXPECT_EQ(fx.edit.toPlainText(), "plain text");
+    EXPECT_EQ(fx.viewersShown, 1);
+    EXPECT_FALSE(fx.fs.exists("/tmp/QUORBIX.asc"));
+
+    // A link planted at the result's name while pgp ran is not read through.
+    fx.fs.addFile("/home/other.txt", "someone else's text");
+    fx.proc.defaultResult.exitCode = 0;
+    fx.proc.onRun = [&](const platform::ProcessJob &) { fx.fs.addSymlink("/tmp/QUORBIX.asc", "/home/other.txt"); };
+    fx.edit.setPlainText("//0xAAAAAAAA\nplain text");
+    fx.run(fx.encryptText);
+    EXPECT_EQ(fx.edit.toPlainText(), "plain text");
+    EXPECT_EQ(fx.viewersShown, 2);
 }
 
 TEST(EditorCommands, DecryptSignAndAddKey)

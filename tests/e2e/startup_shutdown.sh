@@ -48,7 +48,8 @@ done
 
 [ "$(stat -c %s "$DATA/Buttons.qxd")" = 7072 ] || fail "Buttons.qxd not 7072 bytes"
 [ "$(stat -c %s "$WORK/pgp/PGP.pif")" = 968 ] || fail "PGP.pif not 968 bytes"
-grep -q "^$RUN/ID.txt -kv +CharSet=Latin1" <(cut -d'>' -f2 "$RUN/MakeID.bat") || fail "MakeID.bat line"
+grep -q -- "-kv +CharSet=Latin1 >&3" "$RUN/MakeID.bat" || fail "MakeID.bat line"
+grep -qF "$RUN/ID.txt" "$RUN/MakeID.bat" || fail "MakeID.bat does not write the working folder's ID.txt"
 for _ in $(seq 100); do grep -q "12345678" "$RUN/ID.txt" 2>/dev/null && break; sleep 0.05; done
 grep -q "12345678" "$RUN/ID.txt" || fail "the key-list script did not run"
 [ "$(stat -c %a "$RUN")" = 700 ] || fail "working folder not 0700"
@@ -67,8 +68,11 @@ QPID=""
 
 REG="$WORK/config/Farrowdale Software/QUORBIX.reg"
 grep -q '"Version"="20"' "$REG" || fail "Version not written"
-grep -q '"Width"=' "$REG" || fail "bounds not written"
-grep -q '"Editor Font"=hex:' "$REG" || fail "font record not written"
+# Only what this run changed is written: the window was not moved or resized,
+# the font not changed, so the file keeps what it had.
+grep -q '"Left"="30"' "$REG" || fail "stored bounds not kept"
+grep -q '"PGPPath"=' "$REG" || fail "PGPPath lost"
+grep -q '"Editor Font"=' "$REG" && fail "an unchanged font record was written"
 for f in run/quorbix/out.txt run/quorbix/ID.txt run/quorbix/Tree.txt run/quorbix/MakeID.bat tmp/QUORBIX.tmp tmp/QUORBIX.asc tmp/QUORBIX.pgp tmp/QUORBIX; do
   [ -e "$WORK/$f" ] && fail "$f left behind"
 done

@@ -203,5 +203,6 @@ TEST(Chooser, MissingIdTxt)
     EXPECT_EQ(fx.st.recipientArg, "");
     ASSERT_EQ(fx.dialogs.shown.size(), 1u);
     EXPECT_EQ(fx.dialogs.shown[0].kind, "platform");
-    EXPECT_NE(fx.dialogs.shown[0].text.find("Datei nicht gefunden"), std::string::npos);
+    // Which file is missing is said too.
+    EXPECT_EQ(fx.dialogs.shown[0].text, "Datei nicht gefunden: /app/ID.txt");
 }

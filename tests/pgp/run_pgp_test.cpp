@@ -252,6 +252,49 @@ TEST(RunPgp, OutputFileMessagesAndStartFailure)
     EXPECT_EQ(f.dialogs.shown[0].rfind("platform:", 0), 0u);
 }
 
+TEST(RunPgp, RecipientsAreNeverOptions)
+{
+    Fixture f;
+    // The chooser's typed user ID is one argument, also after the button's
+    // separating blank; other recipient text splits as before.
+    f.st.typedUserId = "Bob\" -o /home/u/p2.txt \"";
+    const std::string quoted = "\"" + *f.st.typedUserId + "\"";
+    EXPECT_EQ(operandArguments(f.st, quoted + " ", false), (Args{*f.st.typedUserId}));
+    EXPECT_EQ(operandArguments(f.st, "\"Ann A\" 0x1", false), (Args{"Ann A", "0x1"}));
+    f.st.typedUserId = "";
+    EXPECT_EQ(operandArguments(f.st, "\"\"", false), (Args{""}));
+    f.st.typedUserId.reset();
+    EXPECT_EQ(operandArguments(f.st, quoted, false), (Args{"Bob", "-o", "/home/u/p2.txt", ""}));
+
+    // Split that way, the option is refused: nothing runs, the user's output
+    // file is left alone, and out.txt holds no earlier report.
+    f.fs.addFile("/home/u/quorbix/out.txt", "earlier report");
+    f.fs.addFile("/home/u/docs/mine.asc", "keep");
+    RunRequest enc = captured("-ea +batchmode", "/tmp/QUORBIX.tmp", quoted);
+    enc.operand1IsFile = true;
+    EXPECT_EQ(RunPgp(f.st, enc), -1);
+    RunRequest button;
+    button.options = "-kxa ";
+    button.operand1 = "0xDEADBEEF +force ";
+    button.outputFile = "/home/u/docs/mine.asc";
+    EXPECT_EQ(RunPgp(f.st, button), -1);
+    EXPECT_TRUE(f.proc.runs.empty());
+    EXPECT_EQ(f.fs.content("/home/u/quorbix/out.txt"), "");
+    EXPECT_EQ(f.fs.content("/home/u/docs/mine.asc"), "keep");
+    ASSERT_EQ(f.dialogs.shown.size(), 2u);
+    EXPECT_EQ(f.dialogs.shown[0], "error:Der Empfänger \"-o\" beginnt mit \"-\" oder \"+\" und würde von PGP als "
+                                  "Option gelesen. PGP wurde nicht gestartet.");
+    EXPECT_NE(f.dialogs.shown[1].find("\"+force\""), std::string::npos);
+
+    // The typed ID with its quotes and blanks runs as one argument.
+    f.st.typedUserId = "Bob\" -o /home/u/p2.txt \"";
+    RunRequest file = captured("-ea", "/home/u/docs/a b", quoted);
+    file.operand1IsFile = true;
+    EXPECT_EQ(RunPgp(f.st, file), 0);
+    ASSERT_EQ(f.proc.runs.size(), 1u);
+    EXPECT_EQ(f.proc.runs[0].args, (Args{"-ea", "/home/u/docs/a b", *f.st.typedUserId, "+batchmode", "+CharSet=Latin1", "+force"}));
+}
+
 TEST(RunPgp, ConsoleCloseFlagAndQuitRequest)
 {
     Fixture f;
@@ -286,14 +329,18 @@ TEST(ShowError, TextAndBox)
 
 TEST(MakeIdBatch, LineWriteAndStart)
 {
-    EXPECT_EQ(keys::makeIdBatchLine("/opt/pgp", "/home/u/quorbix"),
-              "/opt/pgp/pgp >/home/u/quorbix/ID.txt -kv +CharSet=Latin1\n");
+    const std::string line = "set -C; umask 077; t=$(mktemp -u /home/u/quorbix/ID.txt.XXXXXX) && exec 3>\"$t\" && "
+                             "{ /opt/pgp/pgp -kv +CharSet=Latin1 >&3; exec 3>&-; "
+                             "mv -fT \"$t\" /home/u/quorbix/ID.txt || rm -f \"$t\"; }\n";
+    EXPECT_EQ(keys::makeIdBatchLine("/opt/pgp", "/home/u/quorbix"), line);
     EXPECT_EQ(keys::makeIdBatchLine("/my pgp", "/it's here"),
-              "'/my pgp/pgp' >'/it'\\''s here/ID.txt' -kv +CharSet=Latin1\n");
+              "set -C; umask 077; t=$(mktemp -u '/it'\\''s here/ID.txt.XXXXXX') && exec 3>\"$t\" && "
+              "{ '/my pgp/pgp' -kv +CharSet=Latin1 >&3; exec 3>&-; "
+              "mv -fT \"$t\" '/it'\\''s here/ID.txt' || rm -f \"$t\"; }\n");
 
     Fixture f;
     keys::WriteMakeIdBatch(f.st);
-    EXPECT_EQ(f.fs.content("/home/u/quorbix/MakeID.bat"), "/opt/pgp/pgp >/home/u/quorbix/ID.txt -kv +CharSet=Latin1\n");
+    EXPECT_EQ(f.fs.content("/home/u/quorbix/MakeID.bat"), line);
     keys::RunMakeIdBatch(f.st);
     ASSERT_EQ(f.proc.detached.size(), 1u);
     EXPECT_EQ(f.proc.detached[0].program, "/bin/sh");
@@ -334,11 +381,25 @@ TEST(MakeIdBatch, ShellRunsTheLineWithBlanksInPaths)
         std::ofstream bat(appDir / "MakeID.bat");
         bat << keys::makeIdBatchLine(pgpDir.string(), appDir.string());
     }
-    std::string cmd = "cd '" + pgpDir.string() + "' && sh '" + (appDir / "MakeID.bat").string() + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    std::ifstream id(appDir / "ID.txt");
-    std::stringstream ss;
-    ss << id.rdbuf();
-    EXPECT_EQ(ss.str(), "listed -kv +CharSet=Latin1\n");
+    // A link planted at ID.txt is replaced, not written through.
+    const fs::path victim = base / "victim";
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, appDir / "ID.txt");
+    const std::string cmd = "cd '" + pgpDir.string() + "' && sh '" + (appDir / "MakeID.bat").string() + "'";
+    auto slurp = [](const fs::path &p) {
+        std::ifstream in(p);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    };
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_FALSE(fs::is_symlink(appDir / "ID.txt"));
+        EXPECT_EQ(slurp(appDir / "ID.txt"), "listed -kv +CharSet=Latin1\n");
+        EXPECT_EQ(fs::status(appDir / "ID.txt").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+        // Nothing but the script and the listing is left behind.
+        EXPECT_EQ(std::distance(fs::directory_iterator(appDir), fs::directory_iterator()), 2);
+    }
+    EXPECT_EQ(slurp(victim), "precious");
     fs::remove_all(base);
 }

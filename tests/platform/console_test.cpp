@@ -5,6 +5,7 @@
 
 #include "support/FakePgpLog.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -17,6 +18,7 @@
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using testsupport::readFakePgpLog;
@@ -198,8 +200,8 @@ TEST_F(ConsoleRun, ClosingWindowReturnsTheExitCodeAndThePassPhrase)
         EXPECT_EQ(c.find("secret"), std::string::npos);
     EXPECT_TRUE(leftovers().empty());
 
-    // A terminal other than xterm gets the pass phrase through a private
-    // file that the wrapper removes before PGP runs.
+    // A terminal other than xterm gets the pass phrase through a named pipe
+    // that the wrapper removes before PGP runs.
     ::setenv("QUORBIX_TERMINAL", "env xterm", 1);
     spit(script, "exit 4\n");
     r = runner.runAndWait(s);
@@ -252,4 +254,54 @@ TEST_F(ConsoleRun, WindowThatStaysOpenWaitsForEnter)
     EXPECT_TRUE(windowFound);
     ASSERT_TRUE(r.started) << r.error;
     EXPECT_EQ(r.exitCode, 5);
+}
+
+// A terminal that is not xterm gets the pass phrase through a named pipe in
+// a private folder: no file ever holds it. The stand-in terminal needs no X
+// server; it looks at what it was handed before it runs the command.
+TEST(ConsolePassPhrase, OtherTerminalsGetANamedPipeNeverAFile)
+{
+    QTemporaryDir tmp, logDir;
+    const std::string dir = tmp.path().toStdString();
+    const std::string log = logDir.path().toStdString() + "/fakepgp.log";
+    const std::string seen = logDir.path().toStdString() + "/seen";
+    const std::string term = logDir.path().toStdString() + "/term";
+    // Its arguments: -e /bin/sh -c WRAPPER NAME STATUS CLOSE PASS ...
+    spit(term, "#!/bin/sh\n"
+               "shift\n"
+               "p=\"$7\"\n"
+               "{ stat -c '%F %a' \"$p\"; stat -c '%a' \"$(dirname \"$p\")\";\n"
+               "  find \"$TMPDIR\" -type f -exec grep -l 'pipe secret' {} +; } >'" + seen + "' 2>&1\n"
+               "exec \"$@\" >/dev/null\n");
+    ::chmod(term.c_str(), 0700);
+    spit(logDir.path().toStdString() + "/script", "exit 5\n");
+    ::setenv("QUORBIX_FAKEPGP_LOG", log.c_str(), 1);
+    ::setenv("QUORBIX_FAKEPGP_SCRIPT", (logDir.path().toStdString() + "/script").c_str(), 1);
+    ::setenv("TMPDIR", dir.c_str(), 1);
+    ::setenv("QUORBIX_TERMINAL", term.c_str(), 1);
+
+    platform::SystemProcessRunner runner;
+    platform::ProcessJob s;
+    s.program = testsupport::fakePgpProgram();
+    s.args = {"-kg"};
+    s.workDir = dir;
+    s.showState = 5;
+    s.passPhrase = "pipe secret";
+    for (int round = 0; round < 2; ++round) {
+        const auto r = runner.runAndWait(s);
+        ASSERT_TRUE(r.started) << r.error;
+        EXPECT_EQ(r.exitCode, 5);
+        std::ifstream in(seen);
+        std::string what((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(what, "fifo 600\n700\n"); // no file found holding it
+        const auto runs = readFakePgpLog(log);
+        ASSERT_EQ(runs.size(), std::size_t(round + 1));
+        EXPECT_EQ(runs.back().passData, std::string("pipe secret\n"));
+        // Pipe and folder are gone afterwards.
+        EXPECT_TRUE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).isEmpty());
+    }
+    ::unsetenv("QUORBIX_FAKEPGP_LOG");
+    ::unsetenv("QUORBIX_FAKEPGP_SCRIPT");
+    ::unsetenv("TMPDIR");
+    ::unsetenv("QUORBIX_TERMINAL");
 }

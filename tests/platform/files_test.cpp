@@ -1,5 +1,6 @@
 // Environment values and the file operations of the real system.
 #include "platform/Platform.h"
+#include "platform/RegistryStore.h"
 
 #include "support/FakeEnvironment.h"
 #include "support/FakeFileSystem.h"
@@ -7,6 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <dirent.h>
 #include <fstream>
@@ -105,6 +107,14 @@ TEST(FileSystem, PrivateFilesAreOwnerOnlyAndNeverFollowALink)
     }
     EXPECT_THROW(fs.patchFile(dir + "/QUORBIX.tmp", 0, "x"), PlatformError);
     EXPECT_EQ(slurp(dir + "/target"), "untouched");
+
+    // A working file is read only as the regular file at its name.
+    EXPECT_THROW(fs.readWorkingFile(dir + "/QUORBIX.tmp"), PlatformError);
+    EXPECT_EQ(fs.readFile(dir + "/QUORBIX.tmp"), "untouched"); // a document may be a link
+    ASSERT_EQ(::mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    EXPECT_THROW(fs.readWorkingFile(dir + "/fifo"), PlatformError); // and never blocks
+    fs.writePrivateFile(dir + "/out.txt", "report");
+    EXPECT_EQ(fs.readWorkingFile(dir + "/out.txt"), "report");
 
     // A dangling link (target not yet there) is refused as well and creates nothing.
     ASSERT_EQ(::symlink((dir + "/later").c_str(), (dir + "/Tree.txt").c_str()), 0);
@@ -242,6 +252,51 @@ TEST(FileSystem, PrivateFoldersAreTheUsersOwnAndNoLink)
         EXPECT_THROW(fs.makeFolder(dir + "/ro/quorbix", true), PlatformError);
         ::chmod((dir + "/ro").c_str(), 0755);
     }
+
+// What a save killed between writing and renaming leaves, and nothing else,
+// is removed at the next start: the settings store does so when it opens.
+TEST(FileSystem, InterruptedReplacementsAreRemoved)
+{
+    QTemporaryDir tmp;
+    const std::string dir = tmp.path().toStdString();
+    const std::string reg = dir + "/QUORBIX.reg";
+    spit(reg, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"V\"=\"1\"\r\n");
+    for (const char *n : {"QUORBIX.reg.tmpAb12Cd", "QUORBIX.reg.tmp0000zz", "Buttons.qxe.tmpQ1w2E3"})
+        spit(dir + "/" + n, "half a file");
+    // Not ours to remove: other names, a link, another user's file.
+    for (const char *n : {"QUORBIX.reg.tmpAb12C", "QUORBIX.reg.tmpAb12Cde", "QUORBIX.reg.tmp-b12Cd", "Other.reg.tmpAb12Cd",
+                          "QUORBIX.reg.damaged"})
+        spit(dir + "/" + n, "keep");
+    spit(dir + "/target", "keep");
+    ASSERT_EQ(::symlink((dir + "/target").c_str(), (dir + "/QUORBIX.reg.tmpLINK00").c_str()), 0);
+    if (::geteuid() == 0) {
+        spit(dir + "/QUORBIX.reg.tmpNOBODY", "theirs");
+        ASSERT_EQ(::chown((dir + "/QUORBIX.reg.tmpNOBODY").c_str(), 65534, 65534), 0);
+    }
+
+    platform::FileRegistryStore store(reg);
+    EXPECT_EQ(store.readString("HKEY_CURRENT_USER\\A", "V"), "1");
+    platform::systemFileSystem().removeInterruptedReplacements(dir + "/Buttons.qxe");
+    auto names = entries(dir);
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected{"Other.reg.tmpAb12Cd", "QUORBIX.reg", "QUORBIX.reg.damaged",
+                                      "QUORBIX.reg.tmp-b12Cd", "QUORBIX.reg.tmpAb12C", "QUORBIX.reg.tmpAb12Cde",
+                                      "QUORBIX.reg.tmpLINK00", "target"};
+    if (::geteuid() == 0)
+        expected.insert(expected.begin() + 7, "QUORBIX.reg.tmpNOBODY");
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(slurp(dir + "/target"), "keep");
+
+    // The fake removes the same names.
+    testsupport::FakeFileSystem fake;
+    fake.mkdirs("/app");
+    fake.addFile("/app/Buttons.qxd.tmpAAAAAA", "half");
+    fake.addFile("/app/Buttons.qxd.tmpAAAAA", "keep");
+    fake.addFile("/app/Buttons.qxd", "table");
+    fake.removeInterruptedReplacements("/app/Buttons.qxd");
+    EXPECT_FALSE(fake.exists("/app/Buttons.qxd.tmpAAAAAA"));
+    EXPECT_TRUE(fake.exists("/app/Buttons.qxd.tmpAAAAA"));
+    EXPECT_EQ(fake.content("/app/Buttons.qxd"), "table");
 }
 
 TEST(FakeFileSystem, KeepsTheRulesOfTheRealOne)

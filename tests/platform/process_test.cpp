@@ -1,23 +1,28 @@
 // Starting and waiting for PGP with the recording stand-in.
+#include "platform/InstanceChannel.h"
 #include "platform/Platform.h"
 #include "platform/SystemProcessRunner.h"
 
 #include "support/FakePgpLog.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using platform::ProcessJob;
@@ -281,4 +286,48 @@ TEST_F(FakePgpRun, DetachedStartsAndTheirFailureCodes)
     r = runner.startDetached(dir + "/MakeID.bat", {}, dir); // not executable
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.code, 5);
+}
+
+// A second start hands its command line to the first and ends; the first
+// gets it with relative names made absolute. The folder is private.
+TEST(InstanceChannel, SecondStartHandsOverItsCommandLine)
+{
+    QTemporaryDir tmp;
+    const std::string dir = tmp.path().toStdString() + "/quorbix";
+    platform::InstanceChannel first(dir);
+    ASSERT_FALSE(first.handOffOrListen({}));
+    ASSERT_TRUE(first.listening());
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    std::vector<std::vector<std::string>> got;
+    first.setReceiver([&](const std::vector<std::string> &a) { got.push_back(a); });
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"/d", "/home/u/msg 1.asc"}, std::vector<std::string>{"letter.txt"}}) {
+        std::atomic<int> handed{-1};
+        std::thread second([&] {
+            platform::InstanceChannel other(dir);
+            handed = other.handOffOrListen(args) ? 1 : 0;
+        });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return handed != -1; }, 5000));
+        second.join();
+        EXPECT_EQ(handed, 1);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got.size() == 2; }, 2000));
+    EXPECT_EQ(got[0], (std::vector<std::string>{"/d", "/home/u/msg 1.asc"}));
+    EXPECT_EQ(got[1], (std::vector<std::string>{QDir::currentPath().toStdString() + "/letter.txt"}));
+
+    // Another key (other settings) is another instance.
+    platform::InstanceChannel otherSettings(dir, "/elsewhere/QUORBIX.reg");
+    EXPECT_FALSE(otherSettings.handOffOrListen({"y"}));
+    EXPECT_TRUE(otherSettings.listening());
+    EXPECT_EQ(got.size(), 2u);
+
+    // A folder open to others is not used at all: that start runs alone.
+    ::chmod(dir.c_str(), 0755);
+    platform::InstanceChannel shared(dir);
+    EXPECT_FALSE(shared.handOffOrListen({"x"}));
+    EXPECT_FALSE(shared.listening());
+    ::chmod(dir.c_str(), 0700);
 }

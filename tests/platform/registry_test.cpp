@@ -199,6 +199,29 @@ TEST(Registry, Utf8InputIsAcceptedAndLatin1Written)
     EXPECT_NE(slurp(path).find("\"KLoadPath\"=\"/home/j\xF6rg\""), std::string::npos);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(path + ".damaged")));
 
+    // Latin-1 text that is also well-formed UTF-8 ("Ã¶" is how "ö" looks in
+    // UTF-8) is written so that it reads back as it was, not as "ö".
+    spit(path, "REGEDIT4\n; \xAE\n[" + kSetup + "]\n\"KLoadPath\"=\"/home/j\xC3\xB6rg \xE2\x82\xAC\"\n");
+    {
+        FileRegistryStore latin1(path);
+        EXPECT_EQ(latin1.readString(kSetup, "KLoadPath"), "/home/j\xC3\xB6rg \xE2\x82\xAC");
+        latin1.writeString(kSetup, "Version", "20");
+        latin1.flush();
+        FileRegistryStore back(path);
+        EXPECT_TRUE(back.warnings().empty());
+        EXPECT_EQ(back.readString(kSetup, "KLoadPath"), "/home/j\xC3\xB6rg \xE2\x82\xAC");
+    }
+
+    // A NUL inside a text could never be written back, so every later save
+    // would fail: that line is damaged.
+    spit(path, "REGEDIT4\n\n[" + kSetup + "]\n\"KLoadPath\"=\"a" + std::string(1, '\0') + "b\"\n\"Browser\"=\"MIE\"\n");
+    {
+        FileRegistryStore nul(path);
+        EXPECT_EQ(nul.warnings().size(), 1u);
+        EXPECT_EQ(nul.readString(kSetup, "KLoadPath"), std::nullopt);
+        EXPECT_EQ(nul.readString(kSetup, "Browser"), "MIE");
+    }
+
     // Characters beyond Latin-1 cannot be kept: the original is preserved.
     spit(path, "REGEDIT4\n\n[" + kSetup + "]\n\"ConfigText\"=\"\xE2\x82\xAC\"\n");
     FileRegistryStore euro(path);
@@ -246,4 +269,46 @@ TEST(Registry, FailedWritesKeepTheOldFileAndDefaultPathFollowsXdg)
     ASSERT_EQ(::stat((dir + "/xdg/Farrowdale Software").c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_TRUE(FileRegistryStore(dir + "/xdg/Farrowdale Software/QUORBIX.reg").keyExists(kSetup));
+}
+
+TEST(Registry, ContinuedHexAtTheEndAndManyKeysKeepTheirOrder)
+{
+    // A continued list cut off by the end of the file reads as it does when
+    // an empty last line follows: not damaged either way.
+    for (const char *end : {"", "\r\n"}) {
+        std::vector<std::string> warnings;
+        const auto f = platform::RegistryFile::parse(
+            "REGEDIT4\r\n\r\n[" + kSetup + "]\r\n\"SCSign\"=hex:41,00,03,00\\" + end, &warnings);
+        EXPECT_TRUE(warnings.empty()) << warnings.front();
+        ASSERT_NE(f.value(kSetup, "scsign"), nullptr);
+        EXPECT_EQ(f.value(kSetup, "scsign")->data, std::string("\x41\x00\x03\x00", 4));
+    }
+    // A text value ending in a backslash is not a continuation.
+    const auto text = platform::RegistryFile::parse("REGEDIT4\r\n\r\n[" + kSetup + "]\r\n\"PGPPath\"=\"C:\\\\\"\r\n"
+                                                    "\"Browser\"=\"MIE\"");
+    ASSERT_NE(text.value(kSetup, "Browser"), nullptr);
+    EXPECT_EQ(text.value(kSetup, "PGPPath")->data, "C:\\");
+
+    // Many keys and values: file order kept, names still without case, a
+    // repeated name (in another spelling) replaces the value in its place.
+    std::string big = "REGEDIT4\r\n\r\n";
+    for (int i = 0; i < 3000; ++i)
+        big += "[" + kSetup + "\\K" + std::to_string(i) + "]\r\n\"V\"=\"" + std::to_string(i) + "\"\r\n";
+    big += "[" + kSetup + "\\k7]\r\n\"v\"=\"seven\"\r\n\"W\"=hex:01\r\n";
+    std::vector<std::string> warnings;
+    auto f = platform::RegistryFile::parse(big, &warnings);
+    EXPECT_TRUE(warnings.empty());
+    const auto keys = f.keys();
+    ASSERT_EQ(keys.size(), 3000u);
+    EXPECT_EQ(keys[7], kSetup + "\\K7");
+    EXPECT_EQ(keys[2999], kSetup + "\\K2999");
+    EXPECT_EQ(f.value(kSetup + "\\K7", "V")->data, "seven");
+    EXPECT_EQ(f.valueNames(kSetup + "\\K7"), (std::vector<std::string>{"V", "W"}));
+    EXPECT_EQ(f.value(kSetup + "\\k2999", "v")->data, "2999");
+    f.setValue(kSetup + "\\K2999", "new", {platform::RegType::String, "n"});
+    f.setValue(kSetup + "\\NEW", "x", {platform::RegType::String, "y"});
+    EXPECT_EQ(f.keys().back(), kSetup + "\\NEW");
+    const auto again = platform::RegistryFile::parse(f.serialize());
+    EXPECT_EQ(again.keys(), f.keys());
+    EXPECT_EQ(again.value(kSetup + "\\k2999", "NEW")->data, "n");
 }

@@ -101,6 +101,13 @@ std::string FakeFileSystem::readFile(const std::string &path) const
     return e->bytes;
 }
 
+std::string FakeFileSystem::readWorkingFile(const std::string &path) const
+{
+    if (isSymlink(path))
+        fail(PlatformError::Kind::OpenFailed, path, ELOOP);
+    return readFile(path);
+}
+
 void FakeFileSystem::checkWritable(const std::string &path) const
 {
     std::string dir = parentOf(path);
@@ -112,6 +119,8 @@ void FakeFileSystem::checkWritable(const std::string &path) const
         fail(PlatformError::Kind::OpenFailed, path, EISDIR);
     if (failWrites.count(path))
         fail(PlatformError::Kind::Io, path, EIO);
+    if (fullDirs.count(clean(dir)))
+        fail(PlatformError::Kind::Io, path, ENOSPC);
 }
 
 void FakeFileSystem::writePrivateFile(const std::string &path, const std::string &bytes)
@@ -140,6 +149,23 @@ void FakeFileSystem::replaceAtomically(const std::string &path, const std::strin
     // The rename replaces a link itself, never its target.
     files[path] = Entry{bytes, mode & 07777, false, {}};
     ++writeCount;
+}
+
+void FakeFileSystem::removeInterruptedReplacements(const std::string &path)
+{
+    // The same names the real one removes: path + ".tmp" + six characters.
+    const std::string stem = path + ".tmp";
+    for (auto it = files.begin(); it != files.end();) {
+        const std::string &name = it->first;
+        const bool match = name.size() == stem.size() + 6 && name.compare(0, stem.size(), stem) == 0
+            && !it->second.symlink;
+        if (match) {
+            removed.push_back(name);
+            it = files.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void FakeFileSystem::patchFile(const std::string &path, std::uint64_t offset, const std::string &bytes)

@@ -9,6 +9,7 @@
 //   fs.addFile("/app/Buttons.qxd", bytes);
 //   fs.readOnlyDirs.insert("/app");        // later writes there fail
 //   fs.failWrites.insert("/app/out.txt");  // this one fails with an I/O error
+//   fs.fullDirs.insert("/tmp");            // writes there find the disk full
 //   EXPECT_EQ(fs.content("/app/out.txt"), "...");
 
 #include "platform/Platform.h"
@@ -32,6 +33,7 @@ public:
     std::set<std::string> dirs{"/", "."};
     std::set<std::string> readOnlyDirs;
     std::set<std::string> failWrites;
+    std::set<std::string> fullDirs;   // writes there fail as on a full disk
     std::optional<std::uint64_t> free = std::uint64_t(1) << 30;
     std::vector<std::string> removed; // every remove() asked for, in order
     int writeCount = 0;                 // successful writes, replaces and patches
@@ -48,9 +50,11 @@ public:
     bool isDirectory(const std::string &path) const override;
     void remove(const std::string &path) override;
     std::string readFile(const std::string &path) const override;
+    std::string readWorkingFile(const std::string &path) const override;
     void writePrivateFile(const std::string &path, const std::string &bytes) override;
     void writeFile(const std::string &path, const std::string &bytes) override;
     void replaceAtomically(const std::string &path, const std::string &bytes, unsigned mode = 0600) override;
+    void removeInterruptedReplacements(const std::string &path) override;
     void patchFile(const std::string &path, std::uint64_t offset, const std::string &bytes) override;
     std::optional<std::uint64_t> freeSpace(const std::string &path) const override;
     bool isWritable(const std::string &path) const override;
