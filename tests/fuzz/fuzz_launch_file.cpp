@@ -26,6 +26,8 @@ public:
     void removeInterruptedReplacements(const std::string &) override {}
     void patchFile(const std::string &, std::uint64_t, const std::string &) override {}
     std::optional<std::uint64_t> freeSpace(const std::string &) const override { return std::nullopt; }
+    bool isWritable(const std::string &) const override { return false; }
+    void makeFolder(const std::string &, bool) override {}
 };
 
 } // namespace
