@@ -2,6 +2,7 @@
 // the start-up sequence), the button setup dialog, the message loop; the main
 // window's destruction runs the shutdown.
 #include "app/AppState.h"
+#include "app/MainWindowHandoff.h"
 #include "app/TForm1.h"
 #include "platform/InstanceChannel.h"
 #include "platform/Platform.h"
@@ -47,7 +48,7 @@ int main(int argc, char **argv)
     form->show();
     instance.setReceiver([&form](const std::vector<std::string> &args) {
         if (form)
-            form->acceptCommandLine(args);
+            acceptHandedCommandLine(*form, args);
     });
     const int rc = app.exec();
     form.reset();

@@ -170,21 +170,6 @@ bool TForm1::GetCommandLine(const std::string &first, const std::string &second,
     return cmds_->commandLine.loaded();
 }
 
-void TForm1::acceptCommandLine(const std::vector<std::string> &args)
-{
-    if (isMinimized())
-        showNormal();
-    raise();
-    activateWindow();
-    // Never nested inside a running command or an open dialog.
-    if (st_.commandBusy || QApplication::activeModalWidget()) {
-        QTimer::singleShot(300, this, [this, args] { acceptCommandLine(args); });
-        return;
-    }
-    const CommandLineArgs cmd{args};
-    GetCommandLine(cmd.arg(0), cmd.arg(1), cmd.count());
-}
-
 // ---- what the commands use of the window -------------------------------------
 
 commands::OptionBoxes TForm1::optionBoxes() const

@@ -76,9 +76,6 @@ public:
     // when that load failed: the command it named did not run. The start-up
     // goes on either way.
     bool GetCommandLine(const std::string &first, const std::string &second, int count);
-    // The command line of a later start, handed over by it: acted on as this
-    // start's own, once no command or dialog is running.
-    void acceptCommandLine(const std::vector<std::string> &args);
     // Whether a hotkey flow of this window is under way.
     bool hotkeyFlowRunning() const;
 
