@@ -304,6 +304,7 @@ TEST(ButtonDispatchPgp, OpenDialogKeepsTypedNamesWhole)
         ASSERT_TRUE(f.OpenDialog1.execute(&f));
         EXPECT_EQ(f.OpenDialog1.fileName.toStdString(), (docs / "in \"q\"" / "x.pgp").string());
     }
+}
 
 // Text from the editor's first line or the chooser's field never reaches pgp
 // as an option: "-o file" would make pgp overwrite that file.

@@ -252,6 +252,7 @@ TEST(FileSystem, PrivateFoldersAreTheUsersOwnAndNoLink)
         EXPECT_THROW(fs.makeFolder(dir + "/ro/quorbix", true), PlatformError);
         ::chmod((dir + "/ro").c_str(), 0755);
     }
+}
 
 // What a save killed between writing and renaming leaves, and nothing else,
 // is removed at the next start: the settings store does so when it opens.
