@@ -158,9 +158,10 @@ TEST(SettingsDialog, FilesPageSaysWhereEachFileIs)
         EXPECT_EQ(folderAfter(german ? "Button-Dateien" : "Button files"), QString::fromStdString(s.st.userDir));
         EXPECT_EQ(folderAfter(german ? "Arbeitsdateien" : "Working files"), "/run/user/1000/quorbix");
         EXPECT_EQ(folderAfter(german ? "Temporäre" : "Temporary"), "/tmp");
-        if (::geteuid() != 0) // root writes everywhere
+        if (::geteuid() != 0) { // root writes everywhere
             EXPECT_EQ(folderAfter(german ? "Startdatei" : "Launch file"),
                       QString::fromStdString(s.st.userDir + "/PGP.pif"));
+        }
         QFile::setPermissions(QString::fromStdString(s.goodPgp),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
