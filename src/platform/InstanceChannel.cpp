@@ -82,9 +82,11 @@ InstanceChannel::~InstanceChannel() = default;
 std::string InstanceChannel::defaultDir()
 {
     const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    // Beside the working folder, not in it: the socket and its lock are no
+    // working files, and the working folder is left empty at exit.
     if (runtime && runtime[0] == '/')
-        return std::string(runtime) + "/quorbix";
-    return "/tmp/quorbix-" + std::to_string(::geteuid());
+        return std::string(runtime) + "/quorbix-instance";
+    return "/tmp/quorbix-instance-" + std::to_string(::geteuid());
 }
 
 bool InstanceChannel::listening() const { return server_ && server_->isListening(); }

@@ -161,7 +161,7 @@ TEST(AppPaths, WindowPutsEachFileInItsFolder)
     EXPECT_EQ(fx.fs.content("/home/ann/.local/share/quorbix/Buttons.qxd"), buttons::encodeTable(seeded));
     EXPECT_EQ(fx.st.buttons[3].title, "&Liste");
     EXPECT_EQ(fx.fs.mode("/run/user/1000/quorbix/MakeID.bat"), 0600u);
-    EXPECT_NE(fx.fs.content("/run/user/1000/quorbix/MakeID.bat").find(">/run/user/1000/quorbix/ID.txt "),
+    EXPECT_NE(fx.fs.content("/run/user/1000/quorbix/MakeID.bat").find("/run/user/1000/quorbix/ID.txt"),
               std::string::npos);
     // The launch file: the user's copy of the installed one, flags and all.
     EXPECT_EQ(pgp::launchFilePath(fx.st), "/home/ann/.local/share/quorbix/PGP.pif");

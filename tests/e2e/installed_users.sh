@@ -121,7 +121,7 @@ check "the key list in the user's runtime folder" waitfor grep -q Bob "$WA/ID.tx
 check "which only that user may enter" mode_is "700 $UA" "$WA"
 check "the key list 0600" mode_is "600 $UA" "$WA/ID.txt"
 check "the key-list script 0600" mode_is "600 $UA" "$WA/MakeID.bat"
-check "the PGP folder is the installed pgp's" grep -q "^$P/lib/quorbix/pgp >" "$WA/MakeID.bat"
+check "the PGP folder is the installed pgp's" grep -qF "$P/lib/quorbix/pgp -kv" "$WA/MakeID.bat"
 check "the button file in the user's data folder" test "$(stat -c '%s %U' "$DA/Buttons.qxd" 2>/dev/null)" = "7072 $UA"
 check "the user's own launch file, from the installed one" cmp -s "$DA/PGP.pif" "$P/lib/quorbix/PGP.pif"
 
@@ -200,7 +200,9 @@ click "$MAIN" 300 250 && xdotool key ctrl+b
 check "Ctrl+B ends the program" waitfor ended "$PA"
 check "and leaves the working folder empty" test -z "$(ls -A "$WA")"
 check "the button file stays" test -s "$DA/Buttons.qxd"
-check "the settings name the installed PGP folder" \
-  grep -q "\"PGPPath\"=\"$P/lib/quorbix\"" "$WORK/$UA/.config/Farrowdale Software/QUORBIX.reg"
+# Only values a run changed are written, and the default PGP folder was never
+# changed: the settings must not name another one.
+check "the settings name no other PGP folder" \
+  sh -c "! grep '\"PGPPath\"=' '$WORK/$UA/.config/Farrowdale Software/QUORBIX.reg' | grep -vqF '\"PGPPath\"=\"$P/lib/quorbix\"'"
 echo "$PASS passed, $FAIL failed"
 [ "$FAIL" = 0 ]
