@@ -22,6 +22,7 @@
 #include "settings/TForm7.h"
 #include "ui/ApplyTexts.h"
 #include "ui/ContextHelp.h"
+#include "ui/FocusHandoff.h"
 #include "ui/ProgramIcon.h"
 
 #include <QAction>
@@ -270,13 +271,7 @@ void TForm1::bringToFront()
     activateWindow();
 }
 
-void TForm1::bringOutputViewerToFront()
-{
-    if (lastViewer) {
-        lastViewer->raise();
-        lastViewer->activateWindow();
-    }
-}
+void TForm1::bringOutputViewerToFront() { ui::activateOver(lastViewer, this); }
 
 void TForm1::minimise()
 {
