@@ -33,7 +33,7 @@ printf '"Browser"="MIE"\r\n"SCEncrypt"=hex:31,00,04,00\r\n"SCDecrypt"=hex:32,00,
 export PGPPASS=alice
 
 openbox --sm-disable > "$WORK/openbox.log" 2>&1 & WMPID=$!
-waitfor test -n "$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -o '0x[0-9a-f]*')" || die "no window manager"
+waitfor bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || die "no window manager"
 "$WORK/app/quorbix" > "$WORK/log" 2>&1 & QPID=$!
 waitfor visible "$MAIN" || { cat "$WORK/log"; die "no main window"; }
 waitfor grep -q Bob "$WORK/app/ID.txt" || die "no key list"
@@ -117,7 +117,7 @@ kill "$XTPID" 2>/dev/null
 
 # Twenty presses, held 50 to 300 ms, each on a window's own text.
 HOLDS=(0.05 0.3 0.15 0.1 0.25 0.2 0.07 0.3 0.12 0.18 0.05 0.28 0.15 0.22 0.09 0.3 0.16 0.06 0.24 0.13)
-OK_ENC=0 OK_DEC=0 OK_SIG=0
+OK_ENC=0 OK_DEC=0 OK_SIG=0 MISSES=0
 for i in $(seq 0 19); do
   hold=${HOLDS[$i]}
   order=$([ $((i % 2)) = 0 ] && echo ctrl || echo key)
@@ -132,7 +132,7 @@ for i in $(seq 0 19); do
        waitfor clip_is "Ablage $i"; then
       OK_ENC=$((OK_ENC + 1))
     else
-      echo "press $i (encrypt, held $hold): mail now: $(mail_text | head -3)"
+      echo "press $i (encrypt, held $hold): mail now: $(mail_text | head -3)"; MISSES=$((MISSES + 1))
     fi
     ;;
   1)
@@ -142,7 +142,7 @@ for i in $(seq 0 19); do
     if waitfor clip_is "Antwort $word" && viewer_closed_by_key && [ "$(mail_text)" = "$BEFORE" ]; then
       OK_DEC=$((OK_DEC + 1))
     else
-      echo "press $i (decrypt, held $hold): clipboard: $(clip | head -3)"
+      echo "press $i (decrypt, held $hold): clipboard: $(clip | head -3)"; MISSES=$((MISSES + 1))
     fi
     ;;
   2)
@@ -155,10 +155,12 @@ for i in $(seq 0 19); do
        waitfor clip_is "Ablage $i"; then
       OK_SIG=$((OK_SIG + 1))
     else
-      echo "press $i (sign, held $hold): mail now: $(mail_text | head -3)"
+      echo "press $i (sign, held $hold): mail now: $(mail_text | head -3)"; MISSES=$((MISSES + 1))
     fi
     ;;
   esac
+  # Each miss waits out its timeouts: three tell enough.
+  [ "$MISSES" -ge 3 ] && break
 done
 check "every encrypt press encrypted its own mail, the clipboard came back ($OK_ENC/7)" test "$OK_ENC" = 7
 check "every decrypt press decrypted its own mail ($OK_DEC/7)" test "$OK_DEC" = 7
