@@ -22,7 +22,6 @@
 #include "settings/TForm7.h"
 #include "ui/ApplyTexts.h"
 #include "ui/ContextHelp.h"
-#include "ui/FocusHandoff.h"
 #include "ui/ProgramIcon.h"
 
 #include <QAction>
@@ -271,7 +270,13 @@ void TForm1::bringToFront()
     activateWindow();
 }
 
-void TForm1::bringOutputViewerToFront() { ui::activateOver(lastViewer, this); }
+void TForm1::bringOutputViewerToFront()
+{
+    if (lastViewer) {
+        lastViewer->raise();
+        lastViewer->activateWindow();
+    }
+}
 
 void TForm1::minimise()
 {
