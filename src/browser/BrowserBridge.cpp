@@ -87,6 +87,8 @@ bool BrowserBridge::opening(int id)
             return false;
         h_.windows->selectAll(textWindow_);
         h_.windows->copy(textWindow_);
+    } else if (h_.clipboardReadable && !h_.clipboardReadable()) {
+        return false;
     }
     h_.editor->clear();
     cryptcmd::setEditorText(h_.editor, clipboardLines(h_.clipboard->text()));

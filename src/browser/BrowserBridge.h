@@ -47,6 +47,10 @@ struct BridgeHost {
     std::function<void()> restore;                             // if minimised
     std::function<void()> readyNotice;                         // TForm2 for half a second
     std::function<void(const std::string &)> loadEditor;       // replaces the editor text; throws PlatformError
+    // Before the clipboard route reads the clipboard, where reading needs
+    // something first (the keyboard focus on Wayland); false ends the flow,
+    // the reason told already.
+    std::function<bool()> clipboardReadable;
 };
 
 class BrowserBridge {
