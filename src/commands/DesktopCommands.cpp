@@ -136,6 +136,8 @@ HotkeyFlows::HotkeyFlows(CommandHost &host, CommandRunner &runner, desktop::Desk
     // event loop for the same reason.
     app::AppState *st = &host.state();
     services_.hotkeys->onRegistrationFailed = [guard, st] {
+        if (!guard)
+            return;
         QTimer::singleShot(0, guard.data(), [guard, st] {
             if (guard && st->dialogs)
                 st->dialogs->plainMessage(app::fixed::HotkeyFailed);
