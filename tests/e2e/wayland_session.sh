@@ -5,8 +5,9 @@
 # through the real pgp. With a stand-in for the shortcuts portal on the
 # test's session bus, start-up binds the three stored keys in one session,
 # the desktop's Activated for encrypt runs the encryption flow on the
-# clipboard with the exact PGP command line, the mail-window route says why
-# it cannot work here, and a refusing portal gives its message once.
+# clipboard with the exact PGP command line (and, without the keyboard focus,
+# says why it cannot read the clipboard), the mail-window route says why it
+# cannot work here, and a refusing portal gives its message once.
 # usage: wayland_session.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
 BUILD="$(cd "$1" && pwd)"
@@ -264,7 +265,21 @@ check "through pgp -ea +batchmode on QUORBIX.tmp for the key ID, with the fixed 
 check "what pgp got is the clipboard's text without the // line" \
   test "$(tr -d '\r' < "$FAKE/encrypted-input" 2>/dev/null)" = "$(printf 'Hallo Welt\nZweite Zeile')"
 check "the main window stays up (a minimised client loses the clipboard)" visible "$MAIN"
+
+# Another workspace in front and no activation token from the desktop: the
+# window cannot take the keyboard, so the clipboard is not read at all.
+swaymsg workspace 2 >/dev/null
+unfocused() { ! focused "$1"; }
+waitfor unfocused "$MAIN" || die "the main window kept the keyboard"
+printf 'Noch ein Text' | wl-copy
+runs() { grep -cx "arg -ea" "$QUORBIX_FAKEPGP_LOG"; }
+BEFORE=$(runs)
+activate 100
+check "without the keyboard the flow says why" waitfor "$PY" "$WORK/a11y.py" reads "Tastaturfokus nicht bekommen"
+check "and runs no pgp" test "$(runs)" = "$BEFORE"
+check "the clipboard keeps its text" test "$(t wl-paste -n 2>/dev/null)" = "Noch ein Text"
 stop
+swaymsg workspace 1 >/dev/null
 
 # The mail-window route cannot work here: choosing a hotkey on it says why.
 settings "$FAKE" "$FAKE/pgp" MIE "$HOTKEYS"
