@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/MainWindowHandoff.h"
 #include "app/TForm1.h"
+#include "platform/GlobalHotkeys.h"
 #include "platform/InstanceChannel.h"
 #include "platform/Platform.h"
 #include "platform/RegistryStore.h"
@@ -16,6 +17,7 @@
 
 int main(int argc, char **argv)
 {
+    platform::chooseDisplayPlatform();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Quorbix");
     QApplication::setOrganizationName("Farrowdale Software");

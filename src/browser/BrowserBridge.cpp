@@ -98,6 +98,8 @@ bool BrowserBridge::opening(int id)
         textWindow_ = id == kHotkeyDecrypt ? FindMailEditor() : FindComposeEditor();
         if (!textWindow_ || !copyMailText())
             return false;
+    } else if (h_.clipboardReadable && !h_.clipboardReadable()) {
+        return false;
     }
     h_.editor->clear();
     cryptcmd::setEditorText(h_.editor, clipboardLines(h_.clipboard->text()));

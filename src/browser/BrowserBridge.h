@@ -46,6 +46,10 @@ struct BridgeHost {
     std::function<void()> minimise;                            // unless minimised already
     std::function<void()> restore;                             // if minimised
     std::function<void()> readyNotice;                         // TForm2 for half a second
+    // Before the clipboard route reads the clipboard, where reading needs
+    // something first (the keyboard focus on Wayland); false ends the flow,
+    // the reason told already.
+    std::function<bool()> clipboardReadable;
 };
 
 class BrowserBridge {

@@ -10,14 +10,61 @@
 #include "settings/SettingsHooks.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
+#include <QWindow>
 
 namespace commands {
 
 namespace {
 
 constexpr int kHotkeyIds[] = {browser::kHotkeyEncrypt, browser::kHotkeyDecrypt, browser::kHotkeySign};
+
+// On Wayland a client sees the clipboard only while one of its windows has
+// the keyboard: the clipboard route brings the main window forward (with the
+// activation the shortcut brought along) and waits for the focus to arrive.
+bool waylandClipboardRoute(const app::AppState &st) { return platform::nativeWayland() && st.browser != "MIE"; }
+
+bool takeKeyboardFocus(CommandHost &host)
+{
+    host.bringToFront();
+    if (!QGuiApplication::focusWindow()) {
+        QEventLoop loop;
+        QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, &loop, [&loop](QWindow *w) {
+            if (w)
+                loop.quit();
+        });
+        // A desktop that keeps the focus from us does so for good.
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (QGuiApplication::focusWindow())
+        return true;
+    app::AppState &st = host.state();
+    st.dialogs->information(
+        st.english() ? "Quorbix did not receive the keyboard focus, and without it the desktop does not hand "
+                       "out the clipboard. Please click into the Quorbix window and press the hotkey again."
+                     : "Quorbix hat den Tastaturfokus nicht bekommen; ohne ihn gibt die Arbeitsoberfläche "
+                       "die Zwischenablage nicht heraus. Bitte in das Quorbix-Fenster klicken und den Hotkey "
+                       "noch einmal drücken.");
+    return false;
+}
+
+std::string shortcutDescription(const app::AppState &st, int id)
+{
+    const bool en = st.english();
+    switch (id) {
+    case browser::kHotkeyEncrypt:
+        return en ? "Quorbix: encrypt the text on the clipboard" : "Quorbix: Text der Zwischenablage verschlüsseln";
+    case browser::kHotkeyDecrypt:
+        return en ? "Quorbix: decrypt or verify the text on the clipboard"
+                  : "Quorbix: Text der Zwischenablage entschlüsseln oder prüfen";
+    case browser::kHotkeySign:
+        return en ? "Quorbix: sign the text on the clipboard" : "Quorbix: Text der Zwischenablage signieren";
+    }
+    return {};
+}
 
 browser::BridgeHost bridgeHost(CommandHost &host, desktop::DesktopServices &ds)
 {
@@ -31,7 +78,12 @@ browser::BridgeHost bridgeHost(CommandHost &host, desktop::DesktopServices &ds)
     h.askPassPhrase = [&host] { AskPassPhrase().start(host); };
     h.showOutputViewer = [&host] { host.showOutputViewer(); };
     h.frontToOutputViewer = [&host] { host.bringOutputViewerToFront(); };
-    h.minimise = [&host] { host.minimise(); };
+    h.minimise = [&host] {
+        // Minimised, a Wayland client could neither read nor fill the clipboard.
+        if (!waylandClipboardRoute(host.state()))
+            host.minimise();
+    };
+    h.clipboardReadable = [&host] { return !waylandClipboardRoute(host.state()) || takeKeyboardFocus(host); };
     h.restore = [&host] { host.restoreFromMinimised(); };
     h.readyNotice = [&host] { host.showReadyNotice(); };
     return h;
@@ -39,7 +91,24 @@ browser::BridgeHost bridgeHost(CommandHost &host, desktop::DesktopServices &ds)
 
 } // namespace
 
-void RunHotkeyFlow::start(CommandHost &) { ran_ = flows_.bridge().hotkeyMessage(id_); }
+void RunHotkeyFlow::start(CommandHost &host)
+{
+    app::AppState &st = host.state();
+    if (platform::nativeWayland() && st.browser == "MIE") {
+        // Wayland gives no program another program's windows nor its keys.
+        st.dialogs->information(
+            st.english() ? "The mail-window route is not available on Wayland: it needs other programs' windows "
+                           "and synthetic keys, which Wayland does not allow. Choose \"Manuel\" on the "
+                           "\"Browser\" page of the settings and copy the text to the clipboard before the hotkey."
+                         : "Der Weg über das Mailfenster steht unter Wayland nicht zur Verfügung: er braucht die "
+                           "Fenster anderer Programme und künstliche Tastendrücke, die Wayland nicht erlaubt. "
+                           "Bitte in den Einstellungen auf der Seite \"Browser\" \"Manuell\" wählen und den Text "
+                           "vor dem Hotkey in die Zwischenablage kopieren.");
+        ran_ = true;
+        return;
+    }
+    ran_ = flows_.bridge().hotkeyMessage(id_);
+}
 
 HotkeyFlows *HotkeyFlows::receiver_ = nullptr;
 
@@ -60,6 +129,19 @@ HotkeyFlows::HotkeyFlows(CommandHost &host, CommandRunner &runner, desktop::Desk
                 guard->hotkeyMessage(id);
         });
     };
+    // A desktop that answers later (the shortcuts portal) tells a refusal
+    // once for the whole round, from its answer; the message waits for the
+    // event loop for the same reason.
+    app::AppState *st = &host.state();
+    services_.hotkeys->onRegistrationFailed = [guard, st] {
+        if (!guard)
+            return;
+        QTimer::singleShot(0, guard.data(), [guard, st] {
+            if (guard && st->dialogs)
+                st->dialogs->plainMessage(app::fixed::HotkeyFailed);
+        });
+    };
+    services_.hotkeys->description = [st](int id) { return shortcutDescription(*st, id); };
 }
 
 HotkeyFlows::~HotkeyFlows()
@@ -70,6 +152,8 @@ HotkeyFlows::~HotkeyFlows()
         for (int id : kHotkeyIds)
             hk->unregisterHotkey(id);
         hk->onHotkey = nullptr;
+        hk->onRegistrationFailed = nullptr;
+        hk->description = nullptr;
     }
     receiver_ = nullptr;
 }
@@ -127,6 +211,7 @@ void ShowSettings::start(CommandHost &host)
     hooks.registerFileTypes = [&st, &ds, program] { settings::RegisterFileTypes(st, *ds.fileTypes, program); };
     hooks.unregisterFileTypes = [&ds] { settings::UnregisterFileTypes(*ds.fileTypes); };
     hooks.beep = [] { QApplication::beep(); };
+    hooks.mailRouteUnavailable = [] { return platform::nativeWayland(); };
     hooks.chooseFolder = [&host, &ds] { return ds.chooseFolder(host.dialogParent(), host.folderDialogTitle().toStdString()); };
     host.runSettingsDialog(std::move(hooks));
 }

@@ -7,13 +7,11 @@
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusReply>
-#include <QDBusVariant>
-#include <QEventLoop>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 #include <QRandomGenerator>
@@ -336,25 +334,36 @@ namespace {
 const char *kPortalService = "org.freedesktop.portal.Desktop";
 const char *kPortalPath = "/org/freedesktop/portal/desktop";
 const char *kShortcutsIface = "org.freedesktop.portal.GlobalShortcuts";
+const char *kRequestIface = "org.freedesktop.portal.Request";
 
+QString objectPathText(const QVariant &v)
+{
+    if (v.metaType() == QMetaType::fromType<QDBusObjectPath>())
+        return v.value<QDBusObjectPath>().path();
+    return v.toString();
+}
+
+// One session for the program's life; the shortcuts asked for are bound
+// together, after the registrations of one round (start-up, the settings
+// dialog's "Ok") have all come in. Nothing waits: the desktop may first ask
+// the user, and its answer arrives as a signal.
 class PortalGlobalHotkeys : public QObject, public GlobalHotkeys {
     Q_OBJECT
 public:
-    PortalGlobalHotkeys() : bus_(QDBusConnection::sessionBus())
+    explicit PortalGlobalHotkeys(QDBusConnection bus) : bus_(std::move(bus))
     {
         qDBusRegisterMetaType<PortalShortcut>();
         qDBusRegisterMetaType<QList<PortalShortcut>>();
+        // The slot's types are looked up by name: make them known first.
+        qRegisterMetaType<QDBusObjectPath>();
         bus_.connect(kPortalService, kPortalPath, kShortcutsIface, "Activated", this,
                      SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
     }
-
-    static bool offered()
+    ~PortalGlobalHotkeys() override
     {
-        QDBusMessage m = QDBusMessage::createMethodCall(kPortalService, kPortalPath,
-                                                        "org.freedesktop.DBus.Properties", "Get");
-        m << QString(kShortcutsIface) << QString("version");
-        QDBusMessage r = QDBusConnection::sessionBus().call(m, QDBus::Block, 3000);
-        return r.type() == QDBusMessage::ReplyMessage;
+        if (!session_.isEmpty())
+            bus_.asyncCall(QDBusMessage::createMethodCall(kPortalService, session_, "org.freedesktop.portal.Session",
+                                                          "Close"));
     }
 
     bool registerHotkey(int id, unsigned modifiers, unsigned vk) override
@@ -362,128 +371,215 @@ public:
         const std::string trigger = portalTrigger(modifiers, vk);
         if (trigger.empty())
             return false;
-        auto wanted = triggers_;
-        wanted.emplace(id, trigger);
-        if (!bind(wanted))
-            return false;
-        triggers_ = wanted;
+        wanted_[id] = trigger;
+        schedule();
         return true;
     }
 
     void unregisterHotkey(int id) override
     {
-        if (!triggers_.erase(id))
-            return;
-        bind(triggers_); // a session's bindings are replaced as a whole
+        if (wanted_.erase(id))
+            schedule();
     }
 
 public slots:
-    void activated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong, const QVariantMap &)
+    void activated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong,
+                   const QVariantMap &options)
     {
         if (session.path() != session_ || !onHotkey)
             return;
         bool ok = false;
         const int id = shortcutId.toInt(&ok);
-        if (ok)
-            onHotkey(id);
+        // Before the answer to a binding has come in, the desktop already
+        // sends what it has bound.
+        if (!ok || !(bound_.count(id) || (inFlight_ && round_.count(id))))
+            return;
+        // The desktop's permission to raise a window of ours: Qt's Wayland
+        // client spends it on the next window that asks for activation.
+        const QString token = options.value("activation_token").toString();
+        if (!token.isEmpty())
+            qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+        onHotkey(id);
     }
     void response(uint code, const QVariantMap &results)
     {
-        responseCode_ = code;
-        results_ = results;
-        if (loop_)
-            loop_->quit();
+        if (!pending_)
+            return;
+        auto done = std::move(pending_);
+        pending_ = nullptr;
+        stopListening();
+        done(code, results);
     }
 
 private:
-    QString token()
+    void schedule()
     {
-        return QStringLiteral("quorbix%1").arg(QRandomGenerator::global()->generate());
-    }
-    QString requestPath(const QString &tok)
-    {
-        QString sender = bus_.baseService().mid(1).replace('.', '_');
-        return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, tok);
-    }
-    // Calls a portal method that answers through a Request object and waits
-    // for that answer; false when the call fails or the user refused.
-    bool request(const QString &method, QList<QVariant> args, const QString &tok)
-    {
-        const QString path = requestPath(tok);
-        bus_.connect(kPortalService, path, "org.freedesktop.portal.Request", "Response", this,
-                     SLOT(response(uint, QVariantMap)));
-        responseCode_ = 2;
-        results_.clear();
-        QDBusMessage m = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kShortcutsIface, method);
-        m.setArguments(args);
-        QDBusMessage r = bus_.call(m, QDBus::Block, 5000);
-        bool ok = r.type() == QDBusMessage::ReplyMessage;
-        if (ok) {
-            QEventLoop loop;
-            loop_ = &loop;
-            QTimer::singleShot(60000, &loop, &QEventLoop::quit); // the desktop may ask the user
-            loop.exec();
-            loop_ = nullptr;
-            ok = responseCode_ == 0;
-        }
-        bus_.disconnect(kPortalService, path, "org.freedesktop.portal.Request", "Response", this,
-                        SLOT(response(uint, QVariantMap)));
-        return ok;
+        if (scheduled_)
+            return;
+        scheduled_ = true;
+        QTimer::singleShot(0, this, [this] {
+            scheduled_ = false;
+            sync();
+        });
     }
 
-    bool bind(const std::map<int, std::string> &wanted)
+    void sync()
     {
-        if (!session_.isEmpty()) {
-            QDBusMessage close = QDBusMessage::createMethodCall(kPortalService, session_,
-                                                                "org.freedesktop.portal.Session", "Close");
-            bus_.call(close, QDBus::Block, 3000);
-            session_.clear();
+        if (inFlight_) {
+            again_ = true; // after the answer to the round under way
+            return;
         }
-        if (wanted.empty())
-            return true;
-        const QString tok = token();
-        QVariantMap opts{{"handle_token", tok}, {"session_handle_token", token()}};
-        if (!request("CreateSession", {opts}, tok))
-            return false;
-        session_ = results_.value("session_handle").toString();
+        if (wanted_ == bound_ && !session_.isEmpty())
+            return;
+        if (wanted_.empty()) {
+            bound_.clear();
+            return;
+        }
+        inFlight_ = true;
+        round_ = wanted_;
+        granted_.clear();
+        if (!bus_.isConnected()) {
+            finish(false);
+            return;
+        }
         if (session_.isEmpty())
-            return false;
-        QList<PortalShortcut> list;
-        for (auto &[id, trig] : wanted)
-            list.push_back({QString::number(id),
-                            {{"description", QStringLiteral("Quorbix %1").arg(id)},
-                             {"preferred_trigger", QString::fromStdString(trig)}}});
-        const QString tok2 = token();
-        QVariantMap opts2{{"handle_token", tok2}};
-        if (!request("BindShortcuts",
-                     {QVariant::fromValue(QDBusObjectPath(session_)), QVariant::fromValue(list), QString(), opts2},
-                     tok2))
-            return false;
-        // The desktop answers with the shortcuts it bound; every one we asked
-        // for must be among them.
-        QList<PortalShortcut> bound;
-        const QVariant v = results_.value("shortcuts");
-        if (v.canConvert<QDBusArgument>())
-            v.value<QDBusArgument>() >> bound;
-        for (auto &[id, trig] : wanted) {
-            bool found = false;
-            for (const PortalShortcut &s : bound)
-                found = found || s.id == QString::number(id);
-            if (!found)
-                return false;
+            createSession();
+        else
+            bindShortcuts();
+    }
+
+    // ok: everything asked for is bound; otherwise granted_ holds what is.
+    void finish(bool ok)
+    {
+        inFlight_ = false;
+        bound_ = ok ? round_ : granted_;
+        if (!ok && onRegistrationFailed)
+            onRegistrationFailed();
+        if (again_) {
+            again_ = false;
+            if (wanted_ != round_)
+                schedule();
         }
-        return true;
+    }
+
+    void createSession()
+    {
+        const QString tok = token();
+        const QVariantMap opts{{"handle_token", tok}, {"session_handle_token", token()}};
+        request("CreateSession", {opts}, tok, [this](uint code, const QVariantMap &results) {
+            session_ = code == 0 ? objectPathText(results.value("session_handle")) : QString();
+            if (session_.isEmpty())
+                finish(false);
+            else
+                bindShortcuts();
+        });
+    }
+
+    void bindShortcuts()
+    {
+        QList<PortalShortcut> list;
+        for (auto &[id, trig] : round_) {
+            const std::string text = description ? description(id) : std::string();
+            list.push_back({QString::number(id),
+                            {{"description", text.empty() ? QStringLiteral("Quorbix %1").arg(id)
+                                                          : QString::fromStdString(text)},
+                             {"preferred_trigger", QString::fromStdString(trig)}}});
+        }
+        const QString tok = token();
+        const QVariantMap opts{{"handle_token", tok}};
+        request("BindShortcuts",
+                {QVariant::fromValue(QDBusObjectPath(session_)), QVariant::fromValue(list), QString(), opts}, tok,
+                [this](uint code, const QVariantMap &results) {
+                    if (code != 0) {
+                        finish(false);
+                        return;
+                    }
+                    // The desktop answers with what it bound; every shortcut
+                    // asked for must be among them.
+                    QList<PortalShortcut> bound;
+                    const QVariant v = results.value("shortcuts");
+                    if (v.canConvert<QDBusArgument>())
+                        v.value<QDBusArgument>() >> bound;
+                    for (auto &[id, trig] : round_)
+                        for (const PortalShortcut &s : bound)
+                            if (s.id == QString::number(id))
+                                granted_[id] = trig;
+                    finish(granted_.size() == round_.size());
+                });
+    }
+
+    QString token() { return QStringLiteral("quorbix%1").arg(QRandomGenerator::global()->generate()); }
+    QString requestPath(const QString &tok)
+    {
+        const QString sender = bus_.baseService().mid(1).replace('.', '_');
+        return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, tok);
+    }
+    void listen(const QString &path)
+    {
+        listening_ = path;
+        bus_.connect(kPortalService, path, kRequestIface, "Response", this, SLOT(response(uint, QVariantMap)));
+    }
+    void stopListening()
+    {
+        if (listening_.isEmpty())
+            return;
+        bus_.disconnect(kPortalService, listening_, kRequestIface, "Response", this, SLOT(response(uint, QVariantMap)));
+        listening_.clear();
+    }
+
+    // A portal method that answers through a Request object: the answer goes
+    // to done; a call the bus refuses (no portal, no such interface) fails
+    // the round.
+    void request(const char *method, const QList<QVariant> &args, const QString &tok,
+                 std::function<void(uint, const QVariantMap &)> done)
+    {
+        pending_ = std::move(done);
+        listen(requestPath(tok)); // before the call: the answer may come at once
+        QDBusMessage m = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kShortcutsIface, method);
+        m.setArguments(args);
+        auto *w = new QDBusPendingCallWatcher(bus_.asyncCall(m), this);
+        connect(w, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+            call->deleteLater();
+            QDBusPendingReply<QDBusObjectPath> r = *call;
+            if (r.isError()) {
+                pending_ = nullptr;
+                stopListening();
+                finish(false);
+                return;
+            }
+            // Portals older than the handle_token option answer elsewhere.
+            if (pending_ && r.value().path() != listening_) {
+                stopListening();
+                listen(r.value().path());
+            }
+        });
     }
 
     QDBusConnection bus_;
     QString session_;
-    std::map<int, std::string> triggers_;
-    QEventLoop *loop_ = nullptr;
-    uint responseCode_ = 2;
-    QVariantMap results_;
+    std::map<int, std::string> wanted_, round_, granted_, bound_;
+    bool scheduled_ = false, inFlight_ = false, again_ = false;
+    std::function<void(uint, const QVariantMap &)> pending_;
+    QString listening_;
 };
 
 } // namespace
+
+bool nativeWayland()
+{
+    return qGuiApp && QGuiApplication::platformName().startsWith("wayland");
+}
+
+void chooseDisplayPlatform()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return;
+    // X11 stays the fallback: a Wayland display that cannot be reached, or
+    // a session that says it is an X11 one.
+    if (qEnvironmentVariable("XDG_SESSION_TYPE") == "x11" && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        return;
+    qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+}
 
 std::unique_ptr<GlobalHotkeys> createSystemGlobalHotkeys()
 {
@@ -492,9 +588,19 @@ std::unique_ptr<GlobalHotkeys> createSystemGlobalHotkeys()
         if (xcb_connection_t *c = x11->connection())
             return std::make_unique<X11GlobalHotkeys>(c);
     }
-    if (qGuiApp && QGuiApplication::platformName().startsWith("wayland") && PortalGlobalHotkeys::offered())
-        return std::make_unique<PortalGlobalHotkeys>();
+    // A missing or refusing portal shows when the first round is answered.
+    if (nativeWayland())
+        return createPortalGlobalHotkeys();
     return std::make_unique<NoGlobalHotkeys>();
+}
+
+std::unique_ptr<GlobalHotkeys> createPortalGlobalHotkeys(const std::string &busAddress)
+{
+    if (busAddress.empty())
+        return std::make_unique<PortalGlobalHotkeys>(QDBusConnection::sessionBus());
+    static int n = 0;
+    return std::make_unique<PortalGlobalHotkeys>(
+        QDBusConnection::connectToBus(QString::fromStdString(busAddress), QStringLiteral("quorbix-portal-%1").arg(++n)));
 }
 
 } // namespace platform

@@ -35,7 +35,24 @@ public:
     // whichever program is in front. Called while events are processed; the
     // receiver should queue its work rather than run nested loops from here.
     std::function<void(int)> onHotkey;
+
+    // Where the desktop answers later (the shortcuts portal, which may first
+    // ask the user), registerHotkey only accepts the combination; a binding
+    // the desktop then refuses or leaves incomplete is told here, once for
+    // all the combinations asked for together.
+    std::function<void()> onRegistrationFailed;
+    // The text the desktop shows for an identifier (in its shortcut
+    // settings, in its confirmation dialog), UTF-8.
+    std::function<std::string(int)> description;
 };
+
+// Whether the program runs as a native Wayland client: no global grabs, no
+// other programs' windows, the clipboard readable only with the keyboard.
+bool nativeWayland();
+
+// Before the application object exists: the Wayland platform when a Wayland
+// display is named (and no platform was asked for), X11 otherwise.
+void chooseDisplayPlatform();
 
 // The X keysym of a Windows virtual-key code: letters, digits, F1 to F24,
 // the keypad, navigation and editing keys, the punctuation keys of a US
@@ -50,5 +67,9 @@ std::string portalTrigger(unsigned modifiers, unsigned virtualKey);
 // portal on Wayland when the desktop provides it, otherwise an
 // implementation that refuses every registration.
 std::unique_ptr<GlobalHotkeys> createSystemGlobalHotkeys();
+
+// The shortcuts portal's implementation on the session bus, or on the bus
+// at that address.
+std::unique_ptr<GlobalHotkeys> createPortalGlobalHotkeys(const std::string &busAddress = {});
 
 } // namespace platform

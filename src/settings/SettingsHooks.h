@@ -18,4 +18,6 @@ struct SettingsHooks {
     std::function<std::optional<std::string>()> chooseFolder; // DirDialog
     std::function<void()> registerFileTypes, unregisterFileTypes;
     std::function<void()> beep;
+    // Whether the desktop forbids the mail-window route (Wayland).
+    std::function<bool()> mailRouteUnavailable;
 };

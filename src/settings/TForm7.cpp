@@ -210,6 +210,17 @@ void TForm7::buildControls(bool english)
     rbClip = named(new QRadioButton(GroupBox6), "rbClip");
     src->addWidget(rbMIE);
     src->addWidget(rbClip);
+    connect(rbMIE, &QRadioButton::clicked, this, [this] {
+        if (hooks_.mailRouteUnavailable && hooks_.mailRouteUnavailable())
+            st_.dialogs->information(
+                st_.english()
+                    ? "On this desktop (Wayland) the mail-window route does not work: no program may reach "
+                      "another program's windows or send it keys. The hotkeys work with \"Manuel\": copy "
+                      "the text to the clipboard first."
+                    : "Auf dieser Arbeitsoberfläche (Wayland) geht der Weg über das Mailfenster nicht: kein "
+                      "Programm darf die Fenster eines anderen erreichen oder ihm Tasten schicken. Die Hotkeys "
+                      "arbeiten mit \"Manuell\": den Text vorher in die Zwischenablage kopieren.");
+    });
     GroupBox7 = named(new QGroupBox(TabSheet2), "GroupBox7");
     auto *opt = new QVBoxLayout(GroupBox7);
     cbCryptAll = named(new QCheckBox(GroupBox7), "cbCryptAll");

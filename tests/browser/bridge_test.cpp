@@ -32,6 +32,7 @@ struct Flow {
     std::function<void()> pass = [] {};
     std::function<void()> duringRun = [] {};
     int exitCode = 0; // what "PGP" ends with
+    std::function<bool()> readable; // the clipboard's precondition, when set
     std::unique_ptr<browser::BrowserBridge> bridge;
     WindowHandle mailTop = 0;
 
@@ -63,6 +64,7 @@ struct Flow {
         h.minimise = [this] { calls.push_back("minimise"); };
         h.restore = [this] { calls.push_back("restore"); };
         h.readyNotice = [this] { calls.push_back("ready"); };
+        h.clipboardReadable = [this] { return readable ? readable() : true; };
         bridge = std::make_unique<browser::BrowserBridge>(std::move(h));
         mailTop = win.add(0, "Outlook Express Browser Class");
         win.setFront(mailTop);
@@ -531,4 +533,41 @@ TEST(BrowserBridge, RegisterHotkeyReportsEachRefusal)
     hk.onHotkey = [&](int id) { got = id; };
     EXPECT_TRUE(hk.press(platform::kModControl | platform::kModShift, '3'));
     EXPECT_EQ(got, 300);
+}
+
+TEST(BrowserBridge, TheClipboardIsReadOnlyOnceItCanBe)
+{
+    // The precondition (the keyboard focus on Wayland) brings the clipboard
+    // up to date: what PGP gets is read after it.
+    Flow f;
+    f.clip.setText("alter Inhalt");
+    f.results["QUORBIX.asc"] = kArmoured;
+    f.readable = [&] {
+        f.clip.setText("//0x12345678\nneuer Inhalt");
+        return true;
+    };
+    f.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
+    ASSERT_EQ(f.runs.size(), 1u);
+    EXPECT_EQ(f.inputs[0], "neuer Inhalt\r\n");
+
+    // Refused: the flow ends before the editor or the clipboard is touched.
+    Flow g;
+    g.clip.setText("//0x12345678\nText");
+    g.editor.setPlainText("was der Editor hatte");
+    g.readable = [] { return false; };
+    const int changes = g.clip.changes;
+    EXPECT_TRUE(g.bridge->hotkeyMessage(browser::kHotkeyDecrypt));
+    EXPECT_TRUE(g.runs.empty());
+    EXPECT_FALSE(g.has("pass"));
+    EXPECT_EQ(g.editorText(), "was der Editor hatte");
+    EXPECT_EQ(g.clip.changes, changes);
+    EXPECT_FALSE(g.tempLeft());
+    EXPECT_FALSE(g.st.commandBusy);
+
+    // The mail-window route copies the text itself and never asks.
+    Flow m("MIE");
+    bool asked = false;
+    m.readable = [&] { return asked = true; };
+    m.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
+    EXPECT_FALSE(asked);
 }

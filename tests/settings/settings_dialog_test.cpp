@@ -346,3 +346,41 @@ TEST(SettingsDialog, HelpButtonF1AndCaptionBarHelp)
     EXPECT_TRUE(QWhatsThis::inWhatsThisMode());
     QWhatsThis::leaveWhatsThisMode();
 }
+
+TEST(SettingsDialog, TheMailRouteChosenWhereTheDesktopForbidsItSaysSo)
+{
+    for (const std::string language : {"Deutsch", "English"}) {
+        Settings s(language);
+        s.st.browser = "Clipboard";
+        SettingsHooks h = s.hooks();
+        bool forbidden = false;
+        h.mailRouteUnavailable = [&forbidden] { return forbidden; };
+        TForm7 d(s.st, std::move(h));
+        d.show();
+        // Where the route works, choosing it is silent.
+        QTest::mouseClick(d.rbMIE, Qt::LeftButton);
+        ASSERT_TRUE(d.rbMIE->isChecked());
+        EXPECT_TRUE(s.dialogs.shown.empty());
+        QTest::mouseClick(d.rbClip, Qt::LeftButton);
+        forbidden = true;
+        QTest::mouseClick(d.rbMIE, Qt::LeftButton);
+        ASSERT_EQ(s.dialogs.shown.size(), 1u);
+        EXPECT_EQ(s.dialogs.shown[0].kind, "info");
+        const std::string &text = s.dialogs.shown[0].text;
+        EXPECT_NE(text.find("Wayland"), std::string::npos) << text;
+        EXPECT_NE(text.find(language == "English" ? "mail-window route does not work" : "Mailfenster nicht"),
+                  std::string::npos)
+            << text;
+        // Said when chosen, not when the dialog opens on it or when "Manuell"
+        // is chosen.
+        QTest::mouseClick(d.rbClip, Qt::LeftButton);
+        EXPECT_EQ(s.dialogs.shown.size(), 1u);
+        s.st.browser = "MIE";
+        SettingsHooks h2 = s.hooks();
+        h2.mailRouteUnavailable = [] { return true; };
+        TForm7 again(s.st, std::move(h2));
+        again.show();
+        EXPECT_TRUE(again.rbMIE->isChecked());
+        EXPECT_EQ(s.dialogs.shown.size(), 1u);
+    }
+}
