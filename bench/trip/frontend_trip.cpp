@@ -215,6 +215,12 @@ int main(int argc, char **argv)
             nap();
     }
     const long rss = statusKb(pid, "VmRSS:"), hwm = statusKb(pid, "VmHWM:");
+    // Where the memory is: the mappings at this moment, for a closer look.
+    if (const char *file = std::getenv("FRONTEND_TRIP_SMAPS")) {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/smaps");
+        std::ofstream out(file);
+        out << in.rdbuf();
+    }
     std::printf("window=%ld shown=%ld dialog=%ld filled=%ld painted=%ld rss_kb=%ld hwm_kb=%ld\n", tWindow, tShown, tDialog,
                 tFilled, tPainted, rss, hwm);
     kill(pid, SIGTERM);
