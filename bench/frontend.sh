@@ -10,7 +10,7 @@ HERE="$(cd "$(dirname "$0")" && pwd)"
 BUILD="$(cd "${1:-build}" && pwd)"
 RUNS="${2:-5}"
 shift $(( $# >= 2 ? 2 : $# ))
-SIZES=("${@:-1000 5000 10000}")
+SIZES=("$@")
 [ $# -eq 0 ] && SIZES=(1000 5000 10000)
 TRIP="$BUILD/bench-tools/frontend_trip"
 [ -x "$TRIP" ] || { echo "frontend_trip not built (needs Xlib)"; exit 0; }
