@@ -48,7 +48,7 @@ pair() {
   A_W=$(printf '%s\n' "${aw[@]}" | median); A_C=$(printf '%s\n' "${ac[@]}" | median)
   B_W=$(printf '%s\n' "${bw[@]}" | median); B_C=$(printf '%s\n' "${bc[@]}" | median)
 }
-ratio() { [ "$(echo "$2 > 0" | bc)" = 1 ] && echo "scale=2; $1 / $2" | bc || echo "-"; }
+ratio() { [ "$(echo "$2 > 0" | bc)" = 1 ] && printf "%.3f" "$(echo "scale=4; $1 / $2" | bc)" || echo "-"; }
 show() { # show LABEL PEER-NAME PGP-NAME
   printf '%-22s %-34s %7.3fs (cpu %6.3fs)   %-12s %7.3fs (cpu %6.3fs)   ratio %s (cpu %s)\n' \
     "$1" "$2" "$A_W" "$A_C" "$3" "$B_W" "$B_C" "$(ratio "$B_W" "$A_W")" "$(ratio "$B_C" "$A_C")"
