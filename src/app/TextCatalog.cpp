@@ -21,6 +21,8 @@ const char *const kGermanMsgs[] = {
     "Sind Sie sicher ?",
     "Der Empfänger \"%s\" beginnt mit \"-\" oder \"+\" und würde von PGP als Option gelesen. "
     "PGP wurde nicht gestartet.",
+    "Der Text des Mailfensters ließ sich nicht kopieren (ist es leer?). PGP wurde nicht gestartet, "
+    "die Mail bleibt unverändert.",
 };
 
 const char *const kEnglishMsgs[] = {
@@ -36,11 +38,13 @@ const char *const kEnglishMsgs[] = {
     "Are you sure ?",
     "The recipient \"%s\" starts with \"-\" or \"+\" and would be read by PGP as an option. "
     "PGP was not started.",
+    "The text of the mail window could not be copied (is it empty?). PGP was not started; "
+    "the mail is unchanged.",
 };
 
 constexpr std::size_t kMsgCount = sizeof(kGermanMsgs) / sizeof(kGermanMsgs[0]);
 static_assert(kMsgCount == sizeof(kEnglishMsgs) / sizeof(kEnglishMsgs[0]));
-static_assert(kMsgCount == std::size_t(Msg::RecipientIsOption) + 1);
+static_assert(kMsgCount == std::size_t(Msg::MailTextNotCopied) + 1);
 
 void fill(std::vector<std::string> &texts, const char *const (&src)[kMsgCount])
 {

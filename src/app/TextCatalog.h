@@ -26,6 +26,7 @@ enum class Msg {
     UserListFailed,
     AreYouSure,
     RecipientIsOption, // %s: the refused recipient
+    MailTextNotCopied,
 };
 
 

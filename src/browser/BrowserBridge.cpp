@@ -3,10 +3,12 @@
 
 #include "app/AppState.h"
 #include "crypt/CryptCore.h"
+#include "crypt/EditorFiles.h"
 #include "crypt/EditorText.h"
 
 #include <QPlainTextEdit>
 #include <QTextCursor>
+#include <QUuid>
 
 namespace browser {
 
@@ -39,13 +41,20 @@ struct BusyScope {
     ~BusyScope() { own = command = false; }
 };
 
+// Every editor line is written with its own line break, so a text that
+// ends in one would gain an empty line.
 QString clipboardLines(const std::string &utf8)
 {
     QString t = QString::fromStdString(utf8);
     t.replace("\r\n", "\n");
     t.replace('\r', '\n');
+    if (t.endsWith('\n'))
+        t.chop(1);
     return t;
 }
+
+// Long enough for a person to let go of a hotkey.
+constexpr int kKeysUpMs = 5000;
 
 } // namespace
 
@@ -56,6 +65,10 @@ bool BrowserBridge::hotkeyMessage(int id)
     if (busy_ || h_.st->commandBusy)
         return false; // one flow at a time, never across a running command
     BusyScope scope(busy_, h_.st->commandBusy);
+    struct ClipboardBack {
+        BrowserBridge &b;
+        ~ClipboardBack() { b.giveClipboardBack(); }
+    } back{*this};
     try {
         if (!opening(id))
             return true;
@@ -83,14 +96,41 @@ bool BrowserBridge::opening(int id)
         h_.minimise();
     if (st.browser == "MIE") {
         textWindow_ = id == kHotkeyDecrypt ? FindMailEditor() : FindComposeEditor();
-        if (!textWindow_)
+        if (!textWindow_ || !copyMailText())
             return false;
-        h_.windows->selectAll(textWindow_);
-        h_.windows->copy(textWindow_);
     }
     h_.editor->clear();
     cryptcmd::setEditorText(h_.editor, clipboardLines(h_.clipboard->text()));
     return true;
+}
+
+bool BrowserBridge::copyMailText()
+{
+    // Key strokes sent while the hotkey is held would reach this program.
+    h_.windows->waitUntilKeysReleased(kKeysUpMs);
+    // A marker no mail holds: if it is still there after the copy, nothing was
+    // copied, and what the clipboard held before must not be taken for the mail.
+    userClipboard_ = h_.clipboard->text();
+    const std::string marker = "Quorbix " + QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    h_.clipboard->setText(marker);
+    h_.windows->selectAll(textWindow_);
+    h_.windows->copy(textWindow_);
+    if (h_.clipboard->text() != marker)
+        return true;
+    textWindow_ = 0;
+    h_.st->dialogs->errorBox(h_.st->texts.msg(app::Msg::MailTextNotCopied));
+    return false;
+}
+
+void BrowserBridge::giveClipboardBack()
+{
+    if (!userClipboard_)
+        return;
+    if (userClipboard_->empty())
+        h_.clipboard->clear();
+    else
+        h_.clipboard->setText(*userClipboard_);
+    userClipboard_.reset();
 }
 
 void BrowserBridge::deleteTemp(std::initializer_list<const char *> names)
@@ -145,14 +185,12 @@ void BrowserBridge::encrypt()
     if (st.recipientArg.empty() && h_.chooseRecipient)
         h_.chooseRecipient();
     if (!st.recipientArg.empty()) {
-        h_.runPgp(request(st, command, st.recipientArg));
-        const std::string result = st.inTempDir(cryptcmd::kTempArmoured);
-        if (!st.sys.fs->exists(result)) {
+        const int code = h_.runPgp(request(st, command, st.recipientArg));
+        if (!cryptcmd::loadRunResult(st, h_.editor, code, st.inTempDir(cryptcmd::kTempArmoured))) {
             h_.showOutputViewer();
             deleteTemp({cryptcmd::kTempInput});
             return;
         }
-        h_.loadEditor(result);
     }
     deleteTemp({cryptcmd::kTempInput, cryptcmd::kTempArmoured, cryptcmd::kTempBinary});
     putBack();
@@ -162,12 +200,15 @@ void BrowserBridge::putBack()
 {
     h_.clipboard->clear();
     // Select all and cut: the editor is left empty, its text on the clipboard.
-    const QString text = cryptcmd::editorText(h_.editor);
+    const std::string text = cryptcmd::editorText(h_.editor).toStdString();
     h_.editor->clear();
-    if (!text.isEmpty())
-        h_.clipboard->setText(text.toStdString());
-    if (h_.st->browser == "MIE" && textWindow_)
-        h_.windows->paste(textWindow_); // its text is still selected from the opening
+    if (!text.empty())
+        h_.clipboard->setText(text);
+    // Only this run's own result goes into the mail, and only while the
+    // clipboard still holds it. Its text is still selected from the opening.
+    if (h_.st->browser == "MIE" && textWindow_ && !text.empty() && h_.clipboard->text() == text &&
+        !h_.windows->paste(textWindow_))
+        userClipboard_.reset(); // the window may still ask for it: leave it there
     ShowReadyNotice();
     h_.windows->setForeground(returnWindow_);
 }
@@ -184,17 +225,17 @@ void BrowserBridge::decrypt()
     }
     if (!saveEditor())
         return;
-    h_.runPgp(request(st, "", ""));
-    const std::string result = st.inTempDir(cryptcmd::kTempDecrypted);
-    if (!st.sys.fs->exists(result)) {
+    const int code = h_.runPgp(request(st, "", ""));
+    if (!cryptcmd::loadRunResult(st, h_.editor, code, st.inTempDir(cryptcmd::kTempDecrypted))) {
         h_.showOutputViewer();
         deleteTemp({cryptcmd::kTempInput});
         h_.windows->setForeground(returnWindow_);
         return;
     }
-    h_.loadEditor(result);
     deleteTemp({cryptcmd::kTempDecrypted, cryptcmd::kTempInput, cryptcmd::kTempArmoured, cryptcmd::kTempBinary});
     h_.showOutputViewer();
+    // The plain text is meant to stay on the clipboard.
+    userClipboard_.reset();
     h_.clipboard->clear();
     const QString text = cryptcmd::editorText(h_.editor);
     if (!text.isEmpty())
@@ -219,14 +260,12 @@ void BrowserBridge::sign()
     }
     if (!saveEditor())
         return;
-    h_.runPgp(request(st, "-sat", ""));
-    const std::string result = st.inTempDir(cryptcmd::kTempArmoured);
-    if (!st.sys.fs->exists(result)) {
+    const int code = h_.runPgp(request(st, "-sat", ""));
+    if (!cryptcmd::loadRunResult(st, h_.editor, code, st.inTempDir(cryptcmd::kTempArmoured))) {
         h_.showOutputViewer();
         deleteTemp({cryptcmd::kTempInput});
         return;
     }
-    h_.loadEditor(result);
     deleteTemp({cryptcmd::kTempInput, cryptcmd::kTempArmoured});
     putBack();
 }
@@ -236,8 +275,7 @@ platform::WindowHandle BrowserBridge::FindComposeEditor()
     const platform::WindowHandle body = h_.windows->findChild(h_.windows->foreground(), "ATH_Body");
     if (body)
         return h_.windows->findChild(body, "HTMLEDIT");
-    if (h_.frontToMainWindow)
-        h_.frontToMainWindow();
+    // The application stays minimised; the message box shows on its own.
     h_.st->dialogs->informationWithHelp(h_.st->texts.msg(app::Msg::BrowserNotFound), h_.st->helpFile,
                                         app::helpctx::BrowserNotFound);
     return 0;
@@ -253,8 +291,6 @@ platform::WindowHandle BrowserBridge::FindMailEditor()
         const platform::WindowHandle b = h_.windows->findChild(viewer, "ATH_Body");
         return b ? h_.windows->findChild(b, "HTMLEDIT") : 0;
     }
-    if (h_.frontToMainWindow)
-        h_.frontToMainWindow();
     h_.st->dialogs->informationWithHelp(h_.st->texts.msg(app::Msg::BrowserNotFound), h_.st->helpFile,
                                         app::helpctx::BrowserNotFound);
     return 0;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QPlainTextEdit;
@@ -42,11 +43,9 @@ struct BridgeHost {
     std::function<void()> askPassPhrase;                       // the pass phrase dialog, modal
     std::function<void()> showOutputViewer;                    // a new viewer on out.txt
     std::function<void()> frontToOutputViewer;
-    std::function<void()> frontToMainWindow;
     std::function<void()> minimise;                            // unless minimised already
     std::function<void()> restore;                             // if minimised
     std::function<void()> readyNotice;                         // TForm2 for half a second
-    std::function<void(const std::string &)> loadEditor;       // replaces the editor text; throws PlatformError
 };
 
 class BrowserBridge {
@@ -65,6 +64,8 @@ public:
 
 private:
     bool opening(int id);
+    bool copyMailText();
+    void giveClipboardBack();
     void encrypt();
     void decrypt();
     void sign();
@@ -77,6 +78,9 @@ private:
     bool busy_ = false;
     platform::WindowHandle returnWindow_ = 0;
     platform::WindowHandle textWindow_ = 0;
+    // What the user had on the clipboard while the mail route carries its
+    // text there; put back when the flow ends.
+    std::optional<std::string> userClipboard_;
 };
 
 } // namespace browser

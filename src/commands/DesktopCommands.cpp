@@ -31,11 +31,9 @@ browser::BridgeHost bridgeHost(CommandHost &host, desktop::DesktopServices &ds)
     h.askPassPhrase = [&host] { AskPassPhrase().start(host); };
     h.showOutputViewer = [&host] { host.showOutputViewer(); };
     h.frontToOutputViewer = [&host] { host.bringOutputViewerToFront(); };
-    h.frontToMainWindow = [&host] { host.bringToFront(); };
     h.minimise = [&host] { host.minimise(); };
     h.restore = [&host] { host.restoreFromMinimised(); };
     h.readyNotice = [&host] { host.showReadyNotice(); };
-    h.loadEditor = [&host](const std::string &path) { host.loadEditorFromFile(path); };
     return h;
 }
 

@@ -110,9 +110,7 @@ void EditorTextCommand::run(CommandHost &host)
     } else {
         // A failed run's leftovers are no result: the editor keeps its text
         // and the viewer shows what pgp said.
-        const std::string result = st.inTempDir(resultFileName(row_.result));
-        if (exitCode == 0 && st.sys.fs->exists(result))
-            loaded = loadEditorFile(st, edit, result, FileKind::Private);
+        loaded = loadRunResult(st, edit, exitCode, st.inTempDir(resultFileName(row_.result)));
     }
     temp.removeNow();
     if (row_.viewer == ViewerPolicy::Always || (row_.viewer == ViewerPolicy::WhenResultMissing && !loaded))

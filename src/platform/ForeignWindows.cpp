@@ -1,12 +1,14 @@
 // Other programs' windows on X11, and the fake window tree.
 #include "platform/ForeignWindows.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 #include <QtGui/qguiapplication_platform.h>
 
@@ -18,6 +20,36 @@
 namespace platform {
 namespace {
 
+// Notices another client asking this program for the clipboard's content
+// (not only for its list of formats). Qt answers the request itself.
+class ClipboardFetchWatch : public QAbstractNativeEventFilter {
+public:
+    ClipboardFetchWatch(xcb_atom_t clipboard, xcb_atom_t targets) : clipboard_(clipboard), targets_(targets)
+    {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~ClipboardFetchWatch() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+    ClipboardFetchWatch(const ClipboardFetchWatch &) = delete;
+    ClipboardFetchWatch &operator=(const ClipboardFetchWatch &) = delete;
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        auto *ev = static_cast<xcb_generic_event_t *>(message);
+        if ((ev->response_type & ~0x80) == XCB_SELECTION_REQUEST) {
+            auto *r = reinterpret_cast<xcb_selection_request_event_t *>(ev);
+            if (r->selection == clipboard_ && r->target != targets_)
+                fetched = true;
+        }
+        return false;
+    }
+    bool fetched = false;
+
+private:
+    xcb_atom_t clipboard_, targets_;
+};
+
 class X11ForeignWindows : public ForeignWindows {
 public:
     explicit X11ForeignWindows(xcb_connection_t *c) : conn_(c)
@@ -25,6 +57,8 @@ public:
         root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
         activeAtom_ = atom("_NET_ACTIVE_WINDOW");
         wmCheckAtom_ = atom("_NET_SUPPORTING_WM_CHECK");
+        clipboardAtom_ = atom("CLIPBOARD");
+        targetsAtom_ = atom("TARGETS");
     }
 
     WindowHandle foreground() override
@@ -79,29 +113,50 @@ public:
         focus(w);
     }
 
+    bool waitUntilKeysReleased(int timeoutMs) override
+    {
+        QElapsedTimer t;
+        t.start();
+        while (anyKeyDown()) {
+            if (t.elapsed() >= timeoutMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(10);
+        }
+        return true;
+    }
+
     void selectAll(WindowHandle w) override { keys(w, "ctrl+a"); }
 
     void copy(WindowHandle w) override
     {
         // The owner of the selection answers in its own time: wait until the
-        // clipboard has changed, for a second at most.
+        // clipboard has changed, for a few seconds at most.
         QEventLoop loop;
         auto c = QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, &loop, &QEventLoop::quit);
-        QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
         if (keys(w, "ctrl+c"))
             loop.exec();
         QObject::disconnect(c);
     }
 
-    void paste(WindowHandle w) override
+    bool paste(WindowHandle w) override
     {
+        // The window asks this program for the clipboard's text; answer it,
+        // and tell the caller when it has been asked.
+        ClipboardFetchWatch watch(clipboardAtom_, targetsAtom_);
         if (!keys(w, "ctrl+v"))
-            return;
-        // The window asks this program for the clipboard's text; answer it.
+            return false;
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 300)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        while (!watch.fetched && t.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        // A long text goes in pieces, each asked for after the last.
+        QElapsedTimer rest;
+        rest.start();
+        while (watch.fetched && rest.elapsed() < 100)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return watch.fetched;
     }
 
 private:
@@ -128,6 +183,18 @@ private:
             v = *static_cast<xcb_window_t *>(xcb_get_property_value(r));
         std::free(r);
         return v;
+    }
+
+    bool anyKeyDown()
+    {
+        auto *r = xcb_query_keymap_reply(conn_, xcb_query_keymap(conn_), nullptr);
+        if (!r)
+            return false;
+        bool down = false;
+        for (std::uint8_t byte : r->keys)
+            down = down || byte != 0;
+        std::free(r);
+        return down;
     }
 
     bool hasClass(xcb_window_t w, const std::string &cls)
@@ -179,7 +246,7 @@ private:
 
     xcb_connection_t *conn_;
     xcb_window_t root_;
-    xcb_atom_t activeAtom_ = 0, wmCheckAtom_ = 0;
+    xcb_atom_t activeAtom_ = 0, wmCheckAtom_ = 0, clipboardAtom_ = 0, targetsAtom_ = 0;
 };
 
 class NoForeignWindows : public ForeignWindows {
@@ -189,7 +256,7 @@ public:
     void setForeground(WindowHandle) override {}
     void selectAll(WindowHandle) override {}
     void copy(WindowHandle) override {}
-    void paste(WindowHandle) override {}
+    bool paste(WindowHandle) override { return false; }
 };
 
 } // namespace

@@ -23,17 +23,28 @@ public:
     // order first), or 0.
     virtual WindowHandle findChild(WindowHandle parent, const std::string &className) = 0;
     virtual void setForeground(WindowHandle w) = 0;
+    // Returns once no key is held down any more, or after timeoutMs; true
+    // when the keys came up. While a hotkey is held its grab owns the
+    // keyboard, and key strokes meant for another window reach this program.
+    virtual bool waitUntilKeysReleased(int timeoutMs)
+    {
+        (void)timeoutMs;
+        return true;
+    }
     virtual void selectAll(WindowHandle w) = 0;
-    // Copies the selection to the clipboard; done when the call returns.
+    // Copies the selection to the clipboard; done when the call returns (a
+    // window that copies nothing leaves the clipboard as it was).
     virtual void copy(WindowHandle w) = 0;
-    // Replaces the selection by the clipboard's text.
-    virtual void paste(WindowHandle w) = 0;
+    // Replaces the selection by the clipboard's text; true once the window
+    // has fetched that text, so that the clipboard may change again.
+    virtual bool paste(WindowHandle w) = 0;
 };
 
 // X11: classes are matched against WM_CLASS (instance or class name); the
 // front comes from _NET_ACTIVE_WINDOW or the input focus; select-all, copy
 // and paste go to the window as the key strokes Ctrl+A, Ctrl+C and Ctrl+V
-// (through xdotool). Without an X display every search finds nothing.
+// (through xdotool), once the keyboard's keys are up. Without an X display
+// every search finds nothing.
 std::unique_ptr<ForeignWindows> createSystemForeignWindows();
 
 } // namespace platform

@@ -31,6 +31,7 @@ struct Flow {
     std::function<void()> chooser = [] {};
     std::function<void()> pass = [] {};
     std::function<void()> duringRun = [] {};
+    int exitCode = 0; // what "PGP" ends with
     std::unique_ptr<browser::BrowserBridge> bridge;
     WindowHandle mailTop = 0;
 
@@ -53,19 +54,15 @@ struct Flow {
             duringRun();
             for (auto &[name, content] : results)
                 st.sys.fs->writeFile(st.inTempDir(name), content);
-            return 0;
+            return exitCode;
         };
         h.chooseRecipient = [this] { calls.push_back("chooser"); chooser(); };
         h.askPassPhrase = [this] { calls.push_back("pass"); pass(); };
         h.showOutputViewer = [this] { calls.push_back("viewer"); };
         h.frontToOutputViewer = [this] { calls.push_back("frontViewer"); };
-        h.frontToMainWindow = [this] { calls.push_back("frontMain"); };
         h.minimise = [this] { calls.push_back("minimise"); };
         h.restore = [this] { calls.push_back("restore"); };
         h.readyNotice = [this] { calls.push_back("ready"); };
-        h.loadEditor = [this](const std::string &path) {
-            cryptcmd::setEditorText(&editor, cryptcmd::editorTextFromFile(st.sys.fs->readFile(path)));
-        };
         bridge = std::make_unique<browser::BrowserBridge>(std::move(h));
         mailTop = win.add(0, "Outlook Express Browser Class");
         win.setFront(mailTop);
@@ -169,7 +166,7 @@ TEST(BrowserBridge, EncryptAndSignOnTheMailRouteReplaceTheMailText)
     EXPECT_EQ(f.win.node(edit).text, "-----BEGIN PGP MESSAGE-----\n\nhQEMA\n-----END PGP MESSAGE-----");
     const std::vector<std::string> expected = {
         "foreground", "foreground", "find " + std::to_string(f.mailTop) + " ATH_Body",
-        "find " + std::to_string(body) + " HTMLEDIT", "selectAll " + std::to_string(edit),
+        "find " + std::to_string(body) + " HTMLEDIT", "keysUp", "selectAll " + std::to_string(edit),
         "copy " + std::to_string(edit), "paste " + std::to_string(edit), "front " + std::to_string(f.mailTop)};
     EXPECT_EQ(f.win.log, expected);
     EXPECT_EQ(f.inputs[0], "Liebe Gr\xFC\xDF" "e\r\n"); // Latin-1 for PGP
@@ -188,17 +185,181 @@ TEST(BrowserBridge, EncryptAndSignOnTheMailRouteReplaceTheMailText)
     EXPECT_FALSE(s.tempLeft());
 }
 
+TEST(BrowserBridge, MailTextNotCopiedStopsBeforePgp)
+{
+    // An earlier secret sits on the clipboard; the mail window copies nothing:
+    // it is empty, or the keys never reach it. No flow may take the secret for
+    // the mail's text.
+    for (int id : {browser::kHotkeyEncrypt, browser::kHotkeyDecrypt, browser::kHotkeySign}) {
+        for (bool deaf : {false, true}) {
+            SCOPED_TRACE(std::to_string(id) + (deaf ? " deaf" : " empty"));
+            Flow f("MIE");
+            const WindowHandle parent =
+                id == browser::kHotkeyDecrypt ? f.win.add(f.mailTop, "MailViewer") : f.mailTop;
+            const WindowHandle body = f.win.add(parent, "ATH_Body");
+            const std::string mail = deaf ? "Liebe Anna" : "";
+            const WindowHandle edit = f.win.add(body, "HTMLEDIT", mail);
+            f.win.node(edit).deaf = deaf;
+            f.clip.setText("Der alte Klartext");
+            f.st.passPhrase = "pw";
+            f.results["QUORBIX.asc"] = kArmoured;
+            f.results["QUORBIX"] = "Klartext\r\n";
+            f.bridge->hotkeyMessage(id);
+            ASSERT_EQ(f.dialogs.shown.size(), 1u);
+            EXPECT_EQ(f.dialogs.shown[0].kind, "error");
+            EXPECT_EQ(f.dialogs.shown[0].text, f.st.texts.msg(app::Msg::MailTextNotCopied));
+            EXPECT_TRUE(f.runs.empty());
+            EXPECT_FALSE(f.has("chooser"));
+            EXPECT_FALSE(f.has("pass"));
+            EXPECT_EQ(f.win.node(edit).text, mail);
+            for (const std::string &l : f.win.log)
+                EXPECT_NE(l.rfind("paste", 0), 0u) << l;
+            EXPECT_EQ(f.clip.text(), "Der alte Klartext");
+            EXPECT_EQ(f.editorText().find("Klartext"), std::string::npos);
+            EXPECT_FALSE(f.tempLeft());
+            EXPECT_FALSE(f.st.commandBusy);
+        }
+    }
+    // The message in English too.
+    app::TextCatalog en;
+    en.setEnglish();
+    EXPECT_NE(en.msg(app::Msg::MailTextNotCopied).find("could not be copied"), std::string::npos);
+    EXPECT_NE(app::TextCatalog().msg(app::Msg::MailTextNotCopied).find("nicht kopieren"), std::string::npos);
+}
+
+TEST(BrowserBridge, MailRouteGivesTheUsersClipboardBack)
+{
+    // Encrypt: the result replaces the mail text, then the user's clipboard returns.
+    Flow f("MIE");
+    const WindowHandle body = f.win.add(f.mailTop, "ATH_Body");
+    const WindowHandle edit = f.win.add(body, "HTMLEDIT", "//0x12345678\nHallo");
+    f.clip.setText("Einkaufsliste");
+    f.results["QUORBIX.asc"] = kArmoured;
+    f.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
+    EXPECT_EQ(f.inputs.at(0), "Hallo\r\n");
+    EXPECT_EQ(f.win.node(edit).text, "-----BEGIN PGP MESSAGE-----\n\nhQEMA\n-----END PGP MESSAGE-----");
+    EXPECT_EQ(f.clip.text(), "Einkaufsliste");
+
+    // The chooser cancelled: the text goes back, the clipboard too.
+    Flow c("MIE");
+    const WindowHandle cb = c.win.add(c.mailTop, "ATH_Body");
+    const WindowHandle ce = c.win.add(cb, "HTMLEDIT", "Noch ohne Empfänger");
+    c.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
+    EXPECT_TRUE(c.runs.empty());
+    EXPECT_EQ(c.win.node(ce).text, "Noch ohne Empfänger");
+    EXPECT_FALSE(c.clip.hasText); // it held nothing before
+
+    // Sign without a result: the mail keeps its text, the clipboard its own.
+    Flow s("MIE");
+    const WindowHandle sb = s.win.add(s.mailTop, "ATH_Body");
+    const WindowHandle se = s.win.add(sb, "HTMLEDIT", "Zu signieren");
+    s.st.passPhrase = "pw";
+    s.clip.setText("vorher");
+    s.bridge->hotkeyMessage(browser::kHotkeySign);
+    EXPECT_EQ(s.runs.size(), 1u);
+    EXPECT_TRUE(s.has("viewer"));
+    EXPECT_EQ(s.win.node(se).text, "Zu signieren");
+    EXPECT_EQ(s.clip.text(), "vorher");
+
+    // A window that never fetched the pasted text may still ask: it stays.
+    Flow late("MIE");
+    const WindowHandle lb = late.win.add(late.mailTop, "ATH_Body");
+    late.win.add(lb, "HTMLEDIT", "//0x1\nText");
+    late.win.pasteFetches = false;
+    late.clip.setText("vorher");
+    late.results["QUORBIX.asc"] = kArmoured;
+    late.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
+    EXPECT_EQ(late.clip.text(), "-----BEGIN PGP MESSAGE-----\n\nhQEMA\n-----END PGP MESSAGE-----");
+
+    // Decrypt leaves its plain text on the clipboard, as it is meant to.
+    Flow d("MIE");
+    const WindowHandle dv = d.win.add(d.mailTop, "MailViewer");
+    const WindowHandle db = d.win.add(dv, "ATH_Body");
+    d.win.add(db, "HTMLEDIT", "-----BEGIN PGP MESSAGE-----");
+    d.st.passPhrase = "pw";
+    d.clip.setText("vorher");
+    d.results["QUORBIX"] = "Klartext\r\n";
+    d.bridge->hotkeyMessage(browser::kHotkeyDecrypt);
+    EXPECT_EQ(d.clip.text(), "Klartext");
+
+    // The clipboard route leaves the clipboard to the flow.
+    Flow r;
+    r.clip.setText("//0x1\nText");
+    r.results["QUORBIX.asc"] = kArmoured;
+    r.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
+    EXPECT_EQ(r.clip.text(), "-----BEGIN PGP MESSAGE-----\n\nhQEMA\n-----END PGP MESSAGE-----");
+    EXPECT_EQ(std::count(r.win.log.begin(), r.win.log.end(), "keysUp"), 0);
+}
+
+TEST(BrowserBridge, ResultOnlyFromTheRunThatSucceeded)
+{
+    // PGP failed but left a result file: it is not taken, on either route.
+    for (int id : {browser::kHotkeyEncrypt, browser::kHotkeyDecrypt, browser::kHotkeySign}) {
+        SCOPED_TRACE(id);
+        Flow f("MIE");
+        const WindowHandle parent = id == browser::kHotkeyDecrypt ? f.win.add(f.mailTop, "MailViewer") : f.mailTop;
+        const WindowHandle body = f.win.add(parent, "ATH_Body");
+        const WindowHandle edit = f.win.add(body, "HTMLEDIT", "//0x1\nDer Text");
+        f.st.passPhrase = "pw";
+        f.exitCode = 1;
+        f.results["QUORBIX.asc"] = kArmoured;
+        f.results["QUORBIX"] = "Halbfertig\r\n";
+        f.clip.setText("vorher");
+        f.bridge->hotkeyMessage(id);
+        EXPECT_EQ(f.runs.size(), 1u);
+        EXPECT_TRUE(f.has("viewer"));
+        EXPECT_FALSE(f.has("restore"));
+        EXPECT_EQ(f.win.node(edit).text, "//0x1\nDer Text");
+        EXPECT_EQ(f.clip.text(), "vorher");
+        EXPECT_EQ(f.editorText().find("Halbfertig"), std::string::npos);
+        EXPECT_EQ(f.editorText().find("BEGIN PGP"), std::string::npos);
+    }
+
+    // A link planted at the result's name while PGP runs is not followed.
+    Flow g;
+    g.clip.setText("//0x1\nText");
+    const std::string elsewhere = g.st.inTempDir("elsewhere");
+    g.st.sys.fs->writeFile(elsewhere, "fremder Inhalt\r\n");
+    g.duringRun = [&] { ASSERT_TRUE(QFile::link(QString::fromStdString(elsewhere), QString::fromStdString(g.st.inTempDir("QUORBIX.asc")))); };
+    g.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
+    EXPECT_TRUE(g.has("viewer"));
+    EXPECT_EQ(g.clip.text(), "//0x1\nText");
+    EXPECT_EQ(g.editorText(), "Text");
+    ASSERT_FALSE(g.dialogs.shown.empty());
+    EXPECT_NE(g.dialogs.shown.back().text.find("QUORBIX.asc"), std::string::npos);
+    EXPECT_FALSE(g.st.sys.fs->exists(g.st.inTempDir("QUORBIX.tmp")));
+}
+
+TEST(BrowserBridge, AClipboardTextEndingInALineBreakGainsNoEmptyLine)
+{
+    for (const char *ending : {"\n", "\r\n", "\r"}) {
+        Flow f;
+        f.clip.setText(std::string("//0x1\nErste\nLetzte") + ending);
+        f.results["QUORBIX.asc"] = kArmoured;
+        f.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
+        ASSERT_EQ(f.inputs.size(), 1u);
+        EXPECT_EQ(f.inputs[0], "Erste\r\nLetzte\r\n");
+    }
+    // An intended empty last line survives: only one break is the text's end.
+    Flow two;
+    two.clip.setText("//0x1\nText\n\n");
+    two.results["QUORBIX.asc"] = kArmoured;
+    two.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
+    EXPECT_EQ(two.inputs.at(0), "Text\r\n\r\n");
+}
+
 TEST(BrowserBridge, WindowSearchBranches)
 {
-    // Nothing found: the message with help context 901, the main window in front.
+    // Nothing found: the message with help context 901; the application stays minimised.
     Flow none("MIE");
     none.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
     ASSERT_EQ(none.dialogs.shown.size(), 1u);
     EXPECT_EQ(none.dialogs.shown[0].kind, "infohelp");
     EXPECT_EQ(none.dialogs.shown[0].text, "Internet Explorer nicht gefunden !");
-    EXPECT_TRUE(none.has("frontMain"));
+    EXPECT_EQ(none.calls, (std::vector<std::string>{"minimise"}));
     EXPECT_TRUE(none.runs.empty());
-    EXPECT_FALSE(none.has("restore"));
+    for (const std::string &l : none.win.log)
+        EXPECT_NE(l.rfind("front", 0), 0u) << l;
 
     // A body without its text window: the flow ends without a word.
     Flow bare("MIE");

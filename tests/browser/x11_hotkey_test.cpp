@@ -157,6 +157,56 @@ TEST(X11Role, Flow)
     fw->paste(w);
     EXPECT_TRUE(QTest::qWaitFor([&] { return other.text() == "ersetzt"; }, 3000)) << other.text().toStdString();
     EXPECT_EQ(fw->findChild(w, "no such class"), 0u);
+
+    // While a key is held, key strokes for another window would go astray:
+    // the wait sees the keyboard's real state.
+    QProcess down;
+    down.start(QStandardPaths::findExecutable("xdotool"), {"keydown", "ctrl"});
+    ASSERT_TRUE(down.waitForFinished(5000));
+    EXPECT_FALSE(fw->waitUntilKeysReleased(300));
+    QProcess up;
+    up.start(QStandardPaths::findExecutable("xdotool"), {"sleep", "0.2", "keyup", "ctrl"});
+    ASSERT_TRUE(up.waitForStarted(5000));
+    EXPECT_TRUE(fw->waitUntilKeysReleased(10000));
+    up.waitForFinished(5000);
+
+    // Another program's mail window: found by its classes, its text copied,
+    // and the pasted text fetched from this program's clipboard.
+    QTemporaryDir mailDir;
+    const QString textFile = mailDir.path() + "/in", stateFile = mailDir.path() + "/state";
+    QFile in(textFile);
+    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    in.write("Liebe Anna,\nbis morgen.");
+    in.close();
+    QProcess mail;
+    mail.start(QString(QUORBIX_FAKEPGP_DIR) + "/../fakemail", {"compose", "Mail", textFile, stateFile});
+    ASSERT_TRUE(mail.waitForStarted(5000));
+    WId top = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        QProcess search;
+        search.start(QStandardPaths::findExecutable("xdotool"), {"search", "--name", "^Mail$"});
+        search.waitForFinished(5000);
+        top = search.readAll().trimmed().toULongLong();
+        return top != 0;
+    }, 10000));
+    const platform::WindowHandle body = fw->findChild(top, "ATH_Body");
+    ASSERT_NE(body, 0u);
+    const platform::WindowHandle edit = fw->findChild(body, "HTMLEDIT");
+    ASSERT_NE(edit, 0u);
+    QTest::qWait(200); // mapped
+    QGuiApplication::clipboard()->setText("vorher");
+    fw->selectAll(edit);
+    fw->copy(edit);
+    EXPECT_EQ(clipboardText(), "Liebe Anna,\nbis morgen.");
+    QGuiApplication::clipboard()->setText("-----BEGIN PGP MESSAGE-----");
+    EXPECT_TRUE(fw->paste(edit));
+    auto state = [&] {
+        QFile f(stateFile);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state() == "-----BEGIN PGP MESSAGE-----"; }, 3000)) << state().toStdString();
+    mail.kill();
+    mail.waitForFinished(3000);
 }
 
 TEST(X11Hotkeys, WithoutADisplayEveryRegistrationFails)

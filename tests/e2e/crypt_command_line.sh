@@ -8,6 +8,7 @@
 set -uo pipefail
 E2E_NAME=qcl
 source "$(dirname "$0")/lib/crypt_setup.bash" "$1"
+source "$(dirname "$0")/lib/menus.bash"
 
 start() { # start ARGS...: a fresh run of the program
   "$WORK/app/quorbix" "$@" > "$WORK/log" 2>&1 & QPID=$!
@@ -27,16 +28,23 @@ check "quorbix file.asc: its name in the caption" waitfor visible "^QUORBIX Vers
 check "and its text in the editor" waitfor editor_has "BEGIN PGP MESSAGE"
 check "the key list is there" waitfor grep -q Bob "$WORK/app/ID.txt"
 
+# The editor's context menu, opened by its key with the pointer parked at the
+# window's left edge: a pointer resting on the menu would open the submenu
+# under it by itself, and the arrow keys would then walk a different entry.
+context_menu() {
+  click "$MAIN" 300 250 || return 1
+  xdotool mousemove 2 $((Y + HEIGHT - 3))
+  qmark; xdotool key Menu && popup
+}
+
 # No printer here.
-click "$MAIN" 300 250 3
-sleep 0.3
-xdotool key d
+context_menu && xdotool key d && menu_closed
 check "printing without a printer says so" waitfor visible "^Quorbix$"
 xdotool key Return
 waitfor gone "^Quorbix$"
 
 # Open, save, new, save as through the editor menu's "Datei" entries.
-datei() { click "$MAIN" 300 250 3 && sleep 0.3 && xdotool key Down Right && sleep 0.2 && xdotool key "$@"; }
+datei() { context_menu && menu_walk -Down Right && xdotool key "$@"; }
 save_dialog() { # answers the save dialog with TITLE and a path
   waitfor visible "^$1$" || return 1
   click "^$1$" 310 358 && xdotool key ctrl+a && xdotool type "$2" && xdotool key Return
@@ -63,7 +71,7 @@ check "save then writes the remembered file without asking" waitfor saved_is 'Ne
 check "no dialog for it" gone "^Speichern...$"
 
 # Word wrap off; it is stored at the end and comes back.
-click "$MAIN" 300 250 3 && sleep 0.3 && xdotool key z
+context_menu && xdotool key z
 check "the program ends on Ctrl+B" quit
 REG="$WORK/config/Farrowdale Software/QUORBIX.reg"
 check "word wrap stored off" grep -q '"Wordwrap"="0"' "$REG"

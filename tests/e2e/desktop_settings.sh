@@ -6,6 +6,7 @@
 # verbs, "austragen" leaves nothing behind. The recording stand-in plays PGP.
 # usage: desktop_settings.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
+source "$(dirname "$0")/lib/menus.bash"
 BUILD="$(cd "$1" && pwd)"
 for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
@@ -61,7 +62,7 @@ MAIN="^QUORBIX Version 2.0$"
 waitfor visible "$MAIN" || { cat "$WORK/main.log"; echo "FAIL: no main window"; exit 1; }
 
 # "&Projekt" (Ctrl+P), "&Einstellungen...".
-click "$MAIN" 300 250 && xdotool key ctrl+p && sleep 0.3 && xdotool key e
+click "$MAIN" 300 250 && menu_walk ctrl+p && xdotool key e
 check "the settings dialog opens from the menu" waitfor visible "^Einstellungen$"
 click "^Einstellungen$" 198 72 && xdotool key ctrl+a && xdotool type "$WORK/nopgp"
 xdotool key F1
@@ -77,7 +78,7 @@ click "^Einstellungen$" 285 328
 check "with pgp's folder back the dialog closes" waitfor gone "^Einstellungen$"
 
 # English at once: the dialog opens as "Setup" now.
-click "$MAIN" 300 250 && xdotool key ctrl+p && sleep 0.3 && xdotool key s
+click "$MAIN" 300 250 && menu_walk ctrl+p && xdotool key s
 check "the program speaks English at once" waitfor visible "^Setup$"
 
 # File types, from the dialog, at once.

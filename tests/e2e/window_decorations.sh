@@ -8,6 +8,7 @@
 # land in $QUORBIX_SHOTS when it is set.
 # usage: window_decorations.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
+source "$(dirname "$0")/lib/menus.bash"
 BUILD="$(cd "$1" && pwd)"
 for tool in Xvfb xdotool xprop openbox; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
@@ -79,10 +80,10 @@ for a in MINIMIZE MAXIMIZE_HORZ CLOSE; do check "the main window: $a" may "$MAIN
 # About box: "&Hilfe", "&Info...".
 # (Under openbox xdotool's window geometry is off by the frame: click low.)
 openAbout() {
-  click "$MAIN" 300 250 && sleep 0.5 && xdotool key alt+h && sleep 0.5 && xdotool key i
+  click "$MAIN" 300 250 && menu_walk alt+h && xdotool key i
   waitfor visible "^Info über Quorbix$"
 }
-check "the about box opens" bash -c "$(declare -f openAbout click win waitfor visible); MAIN='$MAIN'; openAbout || openAbout"
+check "the about box opens" bash -c "$(declare -f openAbout click win waitfor visible qlist qmark popup menu_walk); MAIN='$MAIN'; openAbout || openAbout"
 waitfor may "^Info über Quorbix$" CLOSE
 shot about
 check "the about box can be closed" may "^Info über Quorbix$" CLOSE
@@ -93,7 +94,7 @@ xdotool key Escape
 waitfor gone "^Info über Quorbix$"
 
 # Settings dialog: "&Projekt", "&Einstellungen...".
-click "$MAIN" 300 250 && xdotool key ctrl+p && sleep 0.3 && xdotool key e
+click "$MAIN" 300 250 && menu_walk ctrl+p && xdotool key e
 check "the settings dialog opens" waitfor visible "^Einstellungen$"
 waitfor may "^Einstellungen$" CLOSE
 shot settings

@@ -5,7 +5,7 @@ namespace testsupport {
 WindowHandle FakeWindowTree::add(WindowHandle parent, const std::string &className, const std::string &text)
 {
     const WindowHandle h = next_++;
-    nodes_[h] = Node{parent, className, text, false};
+    nodes_[h] = Node{parent, className, text, false, false};
     return h;
 }
 
@@ -33,25 +33,33 @@ void FakeWindowTree::setForeground(WindowHandle w)
         front_ = w;
 }
 
+bool FakeWindowTree::waitUntilKeysReleased(int)
+{
+    log.push_back("keysUp");
+    return true;
+}
+
 void FakeWindowTree::selectAll(WindowHandle w)
 {
     log.push_back("selectAll " + std::to_string(w));
-    if (nodes_.count(w))
+    if (nodes_.count(w) && !nodes_[w].deaf)
         nodes_[w].allSelected = true;
 }
 
+// As a text window does: an empty selection copies nothing.
 void FakeWindowTree::copy(WindowHandle w)
 {
     log.push_back("copy " + std::to_string(w));
-    if (nodes_.count(w) && nodes_[w].allSelected && clip_)
+    if (nodes_.count(w) && !nodes_[w].deaf && nodes_[w].allSelected && !nodes_[w].text.empty() && clip_)
         clip_->setText(nodes_[w].text);
 }
 
-void FakeWindowTree::paste(WindowHandle w)
+bool FakeWindowTree::paste(WindowHandle w)
 {
     log.push_back("paste " + std::to_string(w));
-    if (nodes_.count(w) && nodes_[w].allSelected && clip_)
+    if (nodes_.count(w) && !nodes_[w].deaf && nodes_[w].allSelected && clip_)
         nodes_[w].text = clip_->text();
+    return pasteFetches;
 }
 
 bool FakeGlobalHotkeys::registerHotkey(int id, unsigned modifiers, unsigned key)

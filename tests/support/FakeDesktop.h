@@ -51,6 +51,8 @@ public:
         std::string className;
         std::string text;
         bool allSelected = false;
+        // Key strokes never arrive (as while a hotkey's grab holds the keyboard).
+        bool deaf = false;
     };
     // Adds a window (under parent 0 for a top-level one) and returns it.
     WindowHandle add(WindowHandle parent, const std::string &className, const std::string &text = {});
@@ -61,15 +63,18 @@ public:
     void setClipboard(Clipboard *clip) { clip_ = clip; }
 
     // Every call, in order: "foreground", "find 3 ATH_Body", "front 3",
-    // "selectAll 5", "copy 5", "paste 5".
+    // "keysUp", "selectAll 5", "copy 5", "paste 5".
     std::vector<std::string> log;
 
     WindowHandle foreground() override;
     WindowHandle findChild(WindowHandle parent, const std::string &className) override;
     void setForeground(WindowHandle w) override;
+    bool waitUntilKeysReleased(int timeoutMs) override;
     void selectAll(WindowHandle w) override;
     void copy(WindowHandle w) override;
-    void paste(WindowHandle w) override;
+    bool paste(WindowHandle w) override;
+    // What paste answers: whether the window fetched the clipboard's text.
+    bool pasteFetches = true;
 
 private:
     Clipboard *clip_;
