@@ -260,7 +260,7 @@ GpgResult Backend::listKeys(std::vector<KeyInfo> &out, bool sigs, bool check, bo
 // gpgme++'s key listing cannot ask for gpg's fast list mode nor spare it the trust database;
 // gpg's own colon listing lists a large ring in a fraction of the time.
 GpgResult Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secretOnly,
-                                const std::vector<std::string> &patterns)
+                                const std::vector<std::string> &patterns, bool validity)
 {
     out.clear();
     std::vector<std::string> args = {"--batch", "--no-tty", "--with-colons", "--fixed-list-mode",
@@ -272,7 +272,10 @@ GpgResult Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secre
     // For every certification gpg would look the signer up in the ring, one keybox search
     // each; the whole ring is in this listing, so the signers are named from it instead.
     const bool nameSigners = sigs && !secretOnly && patterns.empty();
-    if (nameSigners)
+    // Without validity gpg spares a trust-database look-up per key; revoked and expired
+    // keys are marked all the same. Recipients need it: it decides the warning before
+    // encrypting.
+    if (!secretOnly && !validity)
         args.push_back("--fast-list-mode");
     args.push_back(secretOnly ? "--list-secret-keys" : (sigs ? "--list-sigs" : "--list-keys"));
     args.push_back("--");

@@ -89,8 +89,9 @@ public:
     // The same through gpg's colon listing, without signature checks or trust-database work:
     // what -kv and -kvv need, in the time gpg itself takes. patterns narrow the listing.
     // hasSecret stays unknown here: asking the agent about every key doubles the time.
+    // validity: fill in KeyInfo::valid (a trust-database look-up per key).
     GpgResult listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secretOnly,
-                           const std::vector<std::string> &patterns = {});
+                           const std::vector<std::string> &patterns = {}, bool validity = false);
     // gpg's --check-sigs colon listing: each certification with gpg's verdict.
     GpgResult checkKeysFast(std::vector<KeyInfo> &out);
     bool keysInFile(const std::string &data, std::vector<KeyInfo> &out);

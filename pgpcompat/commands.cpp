@@ -136,7 +136,7 @@ bool listRecipients(Ctx &c, std::vector<KeyInfo> &keys, const std::vector<std::s
     }
     if (patterns.empty() || c.s.encryptToSelf)
         patterns.clear();
-    GpgResult r = c.be.listKeysFast(keys, false, false, patterns);
+    GpgResult r = c.be.listKeysFast(keys, false, false, patterns, true);
     if (!r.ok())
         report(c, r, ExitEncrypt);
     return r.ok();

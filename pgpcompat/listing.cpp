@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstdio>
+#include <string_view>
 #include <unordered_map>
 
 namespace pgpc {
@@ -184,28 +185,36 @@ std::string formatListing(const std::vector<KeyInfo> &keys, const ListOptions &o
     return out;
 }
 
-static std::vector<std::string> colonFields(const std::string &line)
+namespace {
+
+// A large ring's listing has hundreds of thousands of fields: they are looked at in place.
+void colonFields(std::string_view line, std::vector<std::string_view> &f)
 {
-    std::vector<std::string> f;
+    f.clear();
     size_t p = 0;
     for (;;) {
         size_t q = line.find(':', p);
-        f.push_back(line.substr(p, q == std::string::npos ? std::string::npos : q - p));
-        if (q == std::string::npos)
+        f.push_back(line.substr(p, q == std::string_view::npos ? std::string_view::npos : q - p));
+        if (q == std::string_view::npos)
             break;
         p = q + 1;
     }
-    return f;
+}
+
+int hexDigit(char c)
+{
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
 // User IDs in colon listings escape ':' and control bytes as \xNN.
-static std::string unescapeColon(const std::string &s)
+std::string unescapeColon(std::string_view s)
 {
     std::string out;
+    out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() + 0 && s[i + 1] == 'x' && std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' && std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
             std::isxdigit(static_cast<unsigned char>(s[i + 3]))) {
-            out += char(std::stoi(s.substr(i + 2, 2), nullptr, 16));
+            out += char(hexDigit(s[i + 2]) * 16 + hexDigit(s[i + 3]));
             i += 3;
         } else {
             out += s[i];
@@ -214,6 +223,19 @@ static std::string unescapeColon(const std::string &s)
     return out;
 }
 
+// strtoll's reading of a field, without a copy for the usual short field.
+long long number(std::string_view s)
+{
+    char buf[32];
+    if (s.size() >= sizeof buf)
+        return std::strtoll(std::string(s).c_str(), nullptr, 10);
+    s.copy(buf, s.size());
+    buf[s.size()] = '\0';
+    return std::strtoll(buf, nullptr, 10);
+}
+
+} // namespace
+
 std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListing)
 {
     std::vector<KeyInfo> keys;
@@ -221,21 +243,21 @@ std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListi
     UidInfo *uid = nullptr;
     enum { None, Primary, Sub } fprFor = None;
     bool inSub = false;
+    std::vector<std::string_view> f;
+    f.reserve(24);
+    const std::string_view all(text);
     size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-        pos = nl == std::string::npos ? text.size() : nl + 1;
+    while (pos < all.size()) {
+        size_t nl = all.find('\n', pos);
+        std::string_view line = all.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+        pos = nl == std::string_view::npos ? all.size() : nl + 1;
         if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        auto f = colonFields(line);
+            line.remove_suffix(1);
+        colonFields(line, f);
         if (f.size() < 2)
             continue;
-        const std::string &t = f[0];
-        auto field = [&](size_t i) -> const std::string & {
-            static const std::string empty;
-            return i < f.size() ? f[i] : empty;
-        };
+        const std::string_view t = f[0];
+        auto field = [&](size_t i) -> std::string_view { return i < f.size() ? f[i] : std::string_view(); };
         if (t == "pub" || t == "sec") {
             keys.emplace_back();
             key = &keys.back();
@@ -243,33 +265,33 @@ std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListi
             inSub = false;
             key->secret = secretListing;
             key->hasSecret = t == "sec" || field(14) == "+" || (!field(14).empty() && field(14) != "#");
-            const std::string &v = field(1);
+            const std::string_view v = field(1);
             key->revoked = v == "r";
             key->expired = v == "e";
             key->valid = v == "f" || v == "u";
-            key->bits = unsigned(std::strtoul(field(2).c_str(), nullptr, 10));
-            key->id16 = field(4);
-            key->created = std::time_t(std::strtoll(field(5).c_str(), nullptr, 10));
-            const std::string &caps = field(11);
-            key->disabled = caps.find('D') != std::string::npos;
-            key->canEncrypt = caps.find('E') != std::string::npos;
-            key->canSign = caps.find('S') != std::string::npos;
+            key->bits = unsigned(number(field(2)));
+            key->id16 = std::string(field(4));
+            key->created = std::time_t(number(field(5)));
+            const std::string_view caps = field(11);
+            key->disabled = caps.find('D') != std::string_view::npos;
+            key->canEncrypt = caps.find('E') != std::string_view::npos;
+            key->canSign = caps.find('S') != std::string_view::npos;
             fprFor = Primary;
         } else if (!key) {
             continue;
         } else if (t == "sub" || t == "ssb") {
             inSub = true;
             uid = nullptr;
-            key->subIds16.push_back(field(4));
+            key->subIds16.emplace_back(field(4));
             fprFor = Sub;
         } else if (t == "fpr") {
             if (fprFor == Primary)
-                key->fpr = field(9);
+                key->fpr = std::string(field(9));
             else if (fprFor == Sub)
-                key->subFprs.push_back(field(9));
+                key->subFprs.emplace_back(field(9));
             fprFor = None;
         } else if (t == "grp") {
-            key->grips.push_back(field(9));
+            key->grips.emplace_back(field(9));
         } else if (t == "uid" && !inSub) {
             key->uids.emplace_back();
             uid = &key->uids.back();
@@ -278,17 +300,17 @@ std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListi
             if (field(1) == "f" || field(1) == "u")
                 key->valid = true;
         } else if (t == "sig" && uid && !inSub) {
-            const std::string &cls = field(10);
-            if (cls.rfind("30", 0) == 0) // a revocation of a certification, not a certification
+            const std::string_view cls = field(10);
+            if (cls.substr(0, 2) == "30") // a revocation of a certification, not a certification
                 continue;
             SigInfo si;
-            si.signerId16 = field(4);
-            si.created = std::time_t(std::strtoll(field(5).c_str(), nullptr, 10));
+            si.signerId16 = std::string(field(4));
+            si.created = std::time_t(number(field(5)));
             si.signerUid = unescapeColon(field(9));
             if (si.signerUid == "[User ID not found]")
                 si.signerUid.clear();
             // --check-sigs puts its verdict in field 2.
-            const std::string &verdict = field(1);
+            const std::string_view verdict = field(1);
             si.check = verdict == "!" ? SigInfo::Good
                      : verdict == "-" ? SigInfo::Bad
                      : verdict == "?" ? SigInfo::NoKey
@@ -301,7 +323,7 @@ std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListi
 
 void nameSignersFromRing(std::vector<KeyInfo> &keys)
 {
-    std::unordered_map<std::string, const KeyInfo *> byId;
+    std::unordered_map<std::string_view, const KeyInfo *> byId;
     byId.reserve(keys.size() * 2);
     for (const KeyInfo &k : keys) {
         byId.emplace(k.id16, &k);

@@ -7,7 +7,7 @@ if [ "${1:-}" = fuzz ]; then
 else
 PKGS=(cmake make g++ pkg-config qt6-base-dev libgl-dev libgpgmepp-dev libgpgme-dev gnupg
       libx11-dev libxcb1-dev libgtest-dev libgmock-dev xvfb xauth xdotool xterm x11-utils xclip
-      fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n python3-minimal openbox
+      fonts-dejavu-core fonts-dejavu-extra qt6-translations-l10n python3-minimal python3-cryptography openbox
       dbus-daemon at-spi2-core python3-pyatspi qt6-wayland sway wtype wl-clipboard python3-dbus python3-gi
       desktop-file-utils appstream man-db shared-mime-info libglib2.0-bin file passwd util-linux)
 fi

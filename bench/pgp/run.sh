@@ -1,94 +1,90 @@
 #!/usr/bin/env bash
-# Benchmarks pgp against gpg on the same ring:
-#   pgp -kvv            vs  gpg --with-colons --list-sigs   (ring of $KEYS keys with certifications)
-#   pgp -kv / -kc       vs  gpg --with-colons --list-keys / gpg --check-sigs (CHECK=0 skips -kc)
-#   pgp -ea / decrypt   vs  gpg -ea / gpg -d               (a 10 MB file)
-# Usage: bench/pgp/run.sh [BUILD-DIR]   (KEYS=1000 RUNS=7 by default; KEYS=5000 for a large ring)
-# gpg and pgp runs alternate; the figures are medians.
-# The ring is made once (Ed25519 keys without pass phrase) and kept in BUILD/bench-pgp.
+# Benchmarks pgp against gpg on the same rings (bench/ring.sh makes them once, in /tmp):
+#   pgp -kvv            vs  gpg --with-colons --list-sigs   (1,000, 5,000 and 10,000 keys)
+#   pgp -kv / -kc       vs  gpg --with-colons --list-keys / gpg --check-sigs (1,000 keys)
+#   pgp -ea / decrypt   vs  gpg -ea / gpg -d               (10 MB and 100 MB files)
+# Usage: bench/pgp/run.sh [BUILD-DIR]   (RUNS=5; SIZES="1000 5000 10000"; FILES="10 100";
+#        PEER_RUNS=1 for gpg's own signature listing of the large rings, which takes minutes)
+# gpg and pgp runs alternate. Each figure is the median wall time and, in brackets, the median
+# CPU time of the whole process tree (perf's task-clock, when perf is there): on a machine
+# others share, the CPU time is the steadier figure. gpg-agent's share is in neither.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 BUILD="$(cd "$ROOT" && cd "${1:-build}" && pwd)"
 PGP="$BUILD/bin/pgp"
-KEYS="${KEYS:-1000}"
-RUNS="${RUNS:-7}"
-WORK="$BUILD/bench-pgp"
-RING="$WORK/ring-$KEYS"
+RUNS="${RUNS:-5}"
+PEER_RUNS="${PEER_RUNS:-1}"
+SIZES="${SIZES:-1000 5000 10000}"
+FILES="${FILES:-10 100}"
 [ -x "$PGP" ] || { echo "build pgp first: $PGP missing" >&2; exit 1; }
-mkdir -p "$WORK"
-export GNUPGHOME="$RING"
-trap 'gpgconf --homedir "$RING" --kill gpg-agent >/dev/null 2>&1 || true' EXIT
-
-if [ ! -f "$RING/.complete" ]; then
-  rm -rf "$RING"; mkdir -p "$RING"; chmod 700 "$RING"
-  echo "Generating $KEYS keys (one gpg run)..."
-  params="$WORK/params.txt"
-  : > "$params"
-  for i in $(seq 1 "$KEYS"); do
-    cat >> "$params" <<P
-Key-Type: eddsa
-Key-Curve: ed25519
-Key-Usage: sign,cert
-Subkey-Type: ecdh
-Subkey-Curve: cv25519
-Subkey-Usage: encrypt
-Name-Real: Bench User $i
-Name-Email: user$i@bench.example
-Expire-Date: 0
-%no-protection
-%commit
-P
-  done
-  gpg --batch --quiet --no-auto-check-trustdb --gen-key "$params" 2>/dev/null
-  mapfile -t FPRS < <(gpg --batch --no-auto-check-trustdb --with-colons --list-keys | awk -F: '/^pub/{p=1;next} p&&/^fpr/{print $10;p=0}')
-  echo "Certifying: key 1 signs every key, key 2 every third key..."
-  for ((i = 1; i < ${#FPRS[@]}; i++)); do
-    gpg --batch --quiet --yes --no-auto-check-trustdb -u "${FPRS[0]}" --quick-sign-key "${FPRS[$i]}" >/dev/null 2>&1 || true
-    if [ $((i % 3)) -eq 0 ]; then
-      gpg --batch --quiet --yes --no-auto-check-trustdb -u "${FPRS[1]}" --quick-sign-key "${FPRS[$i]}" >/dev/null 2>&1 || true
-    fi
-  done
-  gpg --batch --quiet --check-trustdb 2>/dev/null || true
-  touch "$RING/.complete"
-fi
+WORK="$(mktemp -d /tmp/qbench-pgp.XXXXXX)"
+export PGPPATH="$WORK/pgp"
+mkdir -p "$PGPPATH"
+trap 'for h in $HOMES; do gpgconf --homedir "$h" --kill gpg-agent >/dev/null 2>&1 || true; done; rm -rf "$WORK"' EXIT
+HOMES=""
+PERF=""
+perf stat -x, -e task-clock true >/dev/null 2>&1 && PERF=1
 
 median() { sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
-now() { date +%s.%N; }
-# pair "gpg command" "pgp command": RUNS alternating runs of each (other work on the machine
-# then hits both alike); sets T_A and T_B to the medians in seconds.
-pair() {
-  local a=() b=() s e
-  for _ in $(seq 1 "$RUNS"); do
-    s=$(now); eval "$1" >/dev/null 2>&1; e=$(now); a+=("$(echo "$e - $s" | bc)")
-    s=$(now); eval "$2" >/dev/null 2>&1; e=$(now); b+=("$(echo "$e - $s" | bc)")
-  done
-  T_A=$(printf '%s\n' "${a[@]}" | median)
-  T_B=$(printf '%s\n' "${b[@]}" | median)
+# one COMMAND: prints "wall cpu" in seconds (cpu 0 without perf).
+one() {
+  local s e cpu=0
+  if [ -n "$PERF" ]; then
+    s=$(date +%s%N)
+    cpu=$(perf stat -x, -e task-clock -o "$WORK/perf.txt" sh -c "$1" >/dev/null 2>&1; awk -F, '/task-clock/{print $1 / 1000}' "$WORK/perf.txt")
+    e=$(date +%s%N)
+  else
+    s=$(date +%s%N); sh -c "$1" >/dev/null 2>&1; e=$(date +%s%N)
+  fi
+  echo "$(echo "scale=3; ($e - $s) / 1000000000" | bc) $cpu"
 }
-ratio() { echo "scale=2; $1 / $2" | bc; }
+# pair RUNS-A "gpg command" RUNS-B "pgp command": alternating runs; sets A_W A_C B_W B_C.
+pair() {
+  local na=$1 a=$2 nb=$3 b=$4 i aw=() ac=() bw=() bc=() r
+  for ((i = 0; i < (na > nb ? na : nb); i++)); do
+    if [ "$i" -lt "$na" ]; then r=($(one "$a")); aw+=("${r[0]}"); ac+=("${r[1]}"); fi
+    if [ "$i" -lt "$nb" ]; then r=($(one "$b")); bw+=("${r[0]}"); bc+=("${r[1]}"); fi
+  done
+  A_W=$(printf '%s\n' "${aw[@]}" | median); A_C=$(printf '%s\n' "${ac[@]}" | median)
+  B_W=$(printf '%s\n' "${bw[@]}" | median); B_C=$(printf '%s\n' "${bc[@]}" | median)
+}
+ratio() { [ "$(echo "$2 > 0" | bc)" = 1 ] && printf "%.3f" "$(echo "scale=4; $1 / $2" | bc)" || echo "-"; }
+show() { # show LABEL PEER-NAME PGP-NAME
+  printf '%-22s %-34s %7.3fs (cpu %6.3fs)   %-12s %7.3fs (cpu %6.3fs)   ratio %s (cpu %s)\n' \
+    "$1" "$2" "$A_W" "$A_C" "$3" "$B_W" "$B_C" "$(ratio "$B_W" "$A_W")" "$(ratio "$B_C" "$A_C")"
+}
 
-echo
-echo "Ring: $(gpg --batch --with-colons --list-keys | grep -c '^pub') keys, $(gpg --batch --with-colons --list-sigs | grep -c '^sig') signatures"
-pgp_lines=$("$PGP" -kvv | grep -c '^sig')
-gpg_sigs=$(gpg --batch --with-colons --list-sigs | awk -F: '/^pub/{k=1} /^sub/{k=0} k&&/^sig/' | wc -l)
-echo "Certifications listed: pgp $pgp_lines, gpg (on primary user IDs) $gpg_sigs"
-pair 'gpg --batch --with-colons --list-sigs' '"$PGP" -kvv'
-echo "list:    gpg --with-colons --list-sigs ${T_A}s   pgp -kvv ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
-pair 'gpg --batch --with-colons --list-keys' '"$PGP" -kv'
-echo "keys:    gpg --with-colons --list-keys ${T_A}s   pgp -kv ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
-if [ "${CHECK:-1}" = 1 ]; then
-  pair 'gpg --batch --check-sigs' '"$PGP" -kc'
-  echo "check:   gpg --check-sigs ${T_A}s   pgp -kc ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
-fi
+for keys in $SIZES; do
+  ring="$("$ROOT/bench/ring.sh" "$keys" "$([ "$keys" -le 1000 ] && echo 3 || echo 5)")"
+  HOMES="$HOMES $ring"
+  export GNUPGHOME="$ring"
+  g="gpg --batch --no-auto-check-trustdb"
+  sigs=$($g --with-colons --fast-list-mode --list-sigs | grep -c '^sig')
+  echo "ring of $keys keys, $sigs signatures (self-signatures included), $ring"
+  peer=$([ "$keys" -le 1000 ] && echo "$RUNS" || echo "$PEER_RUNS")
+  pair "$peer" "$g --with-colons --list-sigs" "$RUNS" "'$PGP' -kvv"
+  show "  list $keys" "gpg --with-colons --list-sigs" "pgp -kvv"
+  pair "$RUNS" "$g --with-colons --list-keys" "$RUNS" "'$PGP' -kv"
+  show "  keys $keys" "gpg --with-colons --list-keys" "pgp -kv"
+  if [ "$keys" -le 1000 ]; then
+    pair "$RUNS" "$g --check-sigs" "$RUNS" "'$PGP' -kc"
+    show "  check $keys" "gpg --check-sigs" "pgp -kc"
+  fi
+done
 
-FPR=$(gpg --batch --with-colons --list-keys user1@bench.example | awk -F: '/^fpr/{print $10; exit}')
-ID="0x${FPR: -8}"
+# Encryption to and decryption by the own key of the first ring.
+export GNUPGHOME="$("$ROOT/bench/ring.sh" "${SIZES%% *}" 3)"
+FPR=$(gpg --batch --with-colons --list-keys user0@bench.example | awk -F: '/^fpr/{print $10; exit}')
+ID="0x${FPR: -16}"
 cd "$WORK"
-[ -f big.bin ] || head -c 10485760 /dev/urandom > big.bin
-cp big.bin gbig.bin
-pair 'gpg --batch --yes --trust-model always -ea -r "$FPR" -o gbig.asc gbig.bin' '"$PGP" -ea big.bin "$ID" +batchmode +force'
-echo "encrypt: gpg -ea ${T_A}s   pgp -ea ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
-pair 'gpg --batch --yes -o gbig.out -d gbig.asc' '"$PGP" big.asc +batchmode +force'
-echo "decrypt: gpg -d ${T_A}s   pgp ${T_B}s   ratio $(ratio "$T_B" "$T_A")"
-cmp -s big big.bin && echo "decrypted file matches the original" || echo "DECRYPTED FILE DIFFERS"
-rm -f gbig.bin gbig.asc gbig.out
+for mb in $FILES; do
+  head -c $((mb * 1048576)) /dev/urandom > big.bin
+  cp big.bin gbig.bin
+  pair "$RUNS" "gpg --batch --yes --trust-model always -ea -r $FPR -o gbig.asc gbig.bin" \
+       "$RUNS" "'$PGP' -ea big.bin $ID +batchmode +force"
+  show "  encrypt $mb MB" "gpg -ea" "pgp -ea"
+  pair "$RUNS" "gpg --batch --yes -o gbig.out -d gbig.asc" "$RUNS" "'$PGP' big.asc +batchmode +force"
+  show "  decrypt $mb MB" "gpg -d" "pgp"
+  cmp -s big big.bin && echo "  decrypted file matches the original" || echo "  DECRYPTED FILE DIFFERS"
+  rm -f big big.bin big.asc gbig.bin gbig.asc gbig.out
+done

@@ -235,6 +235,51 @@ TEST_F(PgpEndToEnd, ListingsMatchGnuPG)
     EXPECT_NE(de.out.find("Es wurden 2 passende Schl\xFCssel gefunden."), std::string::npos);
 }
 
+// The whole ring's listings are made without GnuPG's trust data; a revoked key must
+// still show as revoked there, and the recipients' listing still knows which keys are valid.
+TEST_F(PgpEndToEnd, RevokedKeyInRingListingsAndRecipientValidity)
+{
+    Home h;
+    h.makeKey("Rita Revoked <rita@example.org>", "");
+    h.makeKey("Carl Kept <carl@example.org>", "");
+    const std::string rita = h.fpr("rita@example.org");
+    ASSERT_FALSE(rita.empty());
+    // gpg leaves a revocation certificate for every key it makes; its armour line is masked.
+    std::string rev = slurp(h.dir + "/openpgp-revocs.d/" + rita + ".rev");
+    ASSERT_NE(rev.find(":-----BEGIN"), std::string::npos);
+    rev.replace(rev.find(":-----BEGIN"), 1, "");
+    spit(h.dir + "/rita.rev", rev);
+    ASSERT_EQ(sh(h.gpg("--import " + quote(h.dir + "/rita.rev") + " 2>&1")).code, 0);
+    const std::string w = h.dir + "/work";
+    mkdir(w.c_str(), 0700);
+
+    for (const char *cmd : {"-kv", "-kvv"}) {
+        Result r = h.pgp(cmd, w);
+        ASSERT_EQ(r.code, 0) << cmd << r.out;
+        const auto ls = lines(r.out);
+        size_t i = 0;
+        while (i < ls.size() && ls[i].rfind("pub   255/" + id8(rita), 0) != 0)
+            ++i;
+        ASSERT_LT(i + 1, ls.size()) << cmd << r.out;
+        EXPECT_EQ(ls[i].substr(30), "*** KEY REVOKED ***") << cmd;
+        EXPECT_EQ(ls[i + 1], std::string(30, ' ') + "Rita Revoked <rita@example.org>") << cmd;
+        EXPECT_NE(r.out.find(" Carl Kept <carl@example.org>\n"), std::string::npos) << cmd << r.out;
+        EXPECT_NE(r.out.find("2 matching keys found."), std::string::npos) << cmd << r.out;
+    }
+
+    // Alice's key in a home where nobody certified it: the warning before encrypting, and
+    // none for the home's own (ultimately trusted) key.
+    spit(w + "/note.txt", "hello\n");
+    sh(home->gpg("--armor --export " + alice + " > " + quote(w + "/alice.asc")));
+    ASSERT_EQ(sh(h.gpg("--import " + quote(w + "/alice.asc") + " 2>&1")).code, 0);
+    Result toAlice = h.pgp("-e note.txt alice@example.org +batchmode +force", w);
+    EXPECT_EQ(toAlice.code, 0) << toAlice.out;
+    EXPECT_NE(toAlice.out.find("WARNING:  Because this public key is not certified"), std::string::npos) << toAlice.out;
+    Result toCarl = h.pgp("-e note.txt carl@example.org +batchmode +force", w);
+    EXPECT_EQ(toCarl.code, 0) << toCarl.out;
+    EXPECT_EQ(toCarl.out.find("WARNING:"), std::string::npos) << toCarl.out;
+}
+
 TEST_F(PgpEndToEnd, EncryptDecryptAndBadPassPhrase)
 {
     const std::string text = "Dear Alice,\r\nsecret \xFC text\r\n";
