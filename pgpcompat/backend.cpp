@@ -645,7 +645,7 @@ CryptResult Backend::decrypt(int in, int out, const std::vector<KeyInfo> &ownKey
         return r;
     FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out);
     forgetPassphrases(ownKeys, passCacheIds);
-    auto res = ctx->decryptAndVerify(din.data, dout.data);
+    auto res = Missing::decryptVerify(ctx, din, dout);
     // The agent caches only what it was given; never asked, this run gave it nothing.
     if (pass_.wasAsked())
         forgetPassphrases(ownKeys, passCacheIds);

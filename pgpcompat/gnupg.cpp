@@ -12,7 +12,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace pgpc {
@@ -133,6 +135,10 @@ struct FdWriter {
     bool widened = false;
     bool atLineStart = true;
     std::string line; // an unfinished line that may be an armour header
+    int headers = 0;  // Version lines put in so far
+
+    // Whether the rest of an output with one armour header at most can bypass this writer.
+    bool done() const { return !addVersion || (headers > 0 && line.empty()); }
 
     bool writeAll(const char *p, size_t n)
     {
@@ -157,8 +163,10 @@ struct FdWriter {
         static const std::string begin = "-----BEGIN PGP ";
         const bool header = line.rfind(begin, 0) == 0 && line.find("SIGNED MESSAGE") == std::string::npos;
         out += line;
-        if (header)
+        if (header) {
             out += std::string(kArmorVersion) + "\n";
+            ++headers;
+        }
         line.clear();
     }
 
@@ -241,16 +249,20 @@ FdData fdData(int fd, Direction dir, bool addVersion)
     FdData d;
     gpgme_data_t raw = nullptr;
     if (dir == Direction::Out) {
-        auto *w = new FdWriter{fd, addVersion, false, true, {}};
+        auto *w = new FdWriter{fd, addVersion, false, true, {}, 0};
         if (gpgme_data_new_from_cbs(&raw, &writerCallbacks, w) != 0) {
             delete w;
             raw = nullptr;
+        } else {
+            d.cb = w;
         }
     } else {
         auto *r = new FdReader{fd};
         if (gpgme_data_new_from_cbs(&raw, &readerCallbacks, r) != 0) {
             delete r;
             raw = nullptr;
+        } else {
+            d.cb = r;
         }
     }
     if (raw)
@@ -260,9 +272,149 @@ FdData fdData(int fd, Direction dir, bool addVersion)
         return d;
     }
     d.raw = raw;
+    d.fd = fd;
     d.data = Data(raw); // takes ownership of raw
     return d;
 }
+
+namespace {
+
+// gpgme copies every byte between our descriptors and gpg's pipes itself, and gpgme 1.18 also
+// formats each byte for a debug trace it then throws away: for large files that costs pgp
+// as much CPU time as gpg's own work. This event loop (gpgme's user I/O callbacks) runs the
+// operation's status and command pipes through gpgme as usual, but lets the kernel move the
+// bulk data (splice) from the input file to gpg and from gpg to the output file. Anything
+// splice cannot do (a terminal, an append-only file, a write error) goes back to gpgme's own
+// handler, so errors such as a full disk come out as before.
+class MovingLoop {
+public:
+    MovingLoop(FdData &in, FdData &out) : in_(in), out_(out) {}
+
+    void attach(gpgme_ctx_t ctx)
+    {
+        gpgme_io_cbs cbs = {&MovingLoop::add, this, &MovingLoop::remove, &MovingLoop::event, this};
+        gpgme_set_io_cbs(ctx, &cbs);
+    }
+
+    gpgme_error_t run()
+    {
+        std::vector<pollfd> fds;
+        std::vector<Item *> items;
+        while (!done_) {
+            fds.clear();
+            items.clear();
+            for (const auto &it : items_) {
+                if (!it->active)
+                    continue;
+                fds.push_back({it->fd, short(it->dir ? POLLIN : POLLOUT), 0});
+                items.push_back(it.get());
+            }
+            if (fds.empty())
+                return gpg_error(GPG_ERR_GENERAL); // gpgme closed everything without saying done
+            if (poll(fds.data(), fds.size(), -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return gpgme_error_from_syserror();
+            }
+            trickle_ = false;
+            for (size_t i = 0; i < fds.size() && !done_; ++i)
+                if (fds[i].revents && items[i]->active)
+                    serve(*items[i], fds[i].revents);
+            // gpg reads and writes some KiB at a time; answering each would switch between
+            // gpg and pgp tens of thousands of times. A 1 MiB pipe lasts gpg several ms.
+            if (trickle_ && !done_) {
+                timespec pause = {0, 1000000};
+                nanosleep(&pause, nullptr);
+            }
+        }
+        return err_;
+    }
+
+private:
+    enum class Role { Gpgme, Input, Output };
+    struct Item {
+        int fd, dir;
+        gpgme_io_cb_t fnc;
+        void *fncData;
+        bool active = true;
+        Role role = Role::Gpgme;
+    };
+
+    static gpgme_error_t add(void *self, int fd, int dir, gpgme_io_cb_t fnc, void *fncData, void **tag)
+    {
+        auto *l = static_cast<MovingLoop *>(self);
+        l->items_.push_back(std::make_unique<Item>(Item{fd, dir, fnc, fncData}));
+        *tag = l->items_.back().get();
+        return 0;
+    }
+    static void remove(void *tag) { static_cast<Item *>(tag)->active = false; }
+    static void event(void *self, gpgme_event_io_t type, void *typeData)
+    {
+        auto *l = static_cast<MovingLoop *>(self);
+        if (type == GPGME_EVENT_START) {
+            l->assignRoles();
+        } else if (type == GPGME_EVENT_DONE) {
+            l->done_ = true;
+            if (auto *d = static_cast<gpgme_io_event_done_data_t>(typeData))
+                l->err_ = d->err ? d->err : d->op_err;
+        }
+    }
+
+    // gpg's engine registers its status pipe first, then gpg's diagnostics, then the
+    // operation's data (output, input); the command pipe for pass phrases comes later.
+    // Anything else stays with gpgme.
+    void assignRoles()
+    {
+        std::vector<Item *> ins, outs;
+        for (const auto &it : items_)
+            if (it->active)
+                (it->dir ? ins : outs).push_back(it.get());
+        if (ins.size() < 2 || ins.size() > 3 || outs.size() != 1 || in_.fd < 0 || out_.fd < 0 || !in_.cb || !out_.cb)
+            return;
+        outs[0]->role = Role::Input;
+        ins.back()->role = Role::Output;
+        static_cast<FdReader *>(in_.cb)->widened = true;
+        for (int fd : {outs[0]->fd, ins.back()->fd})
+            if (fcntl(fd, F_SETPIPE_SZ, 1 << 20) < 0)
+                fcntl(fd, F_SETPIPE_SZ, 256 << 10);
+    }
+
+    void serve(Item &it, short revents)
+    {
+        if (it.role == Role::Output && !static_cast<FdWriter *>(out_.cb)->done())
+            return (void)it.fnc(it.fncData, it.fd); // the armour header still goes through the writer
+        if (it.role != Role::Gpgme && !(revents & (POLLERR | POLLNVAL))) {
+            // Until the pipe is full (or empty): gpg writes a few KiB at a time, and a poll
+            // for each would cost more than the moving.
+            ssize_t n, moved = 0;
+            do {
+                n = it.role == Role::Input
+                        ? splice(in_.fd, nullptr, it.fd, nullptr, 1 << 20, SPLICE_F_MOVE | SPLICE_F_NONBLOCK)
+                        : splice(it.fd, nullptr, out_.fd, nullptr, 1 << 20, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+                if (n > 0)
+                    moved += n;
+            } while (n > 0 && moved < (16 << 20));
+            if (n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR))) {
+                if (moved < (256 << 10))
+                    trickle_ = true;
+                return;
+            }
+            // At the end gpgme's handler finds it too and closes the pipe; after an error it
+            // does the rest of the copying and reports what goes wrong.
+            if (n < 0)
+                it.role = Role::Gpgme;
+        }
+        it.fnc(it.fncData, it.fd);
+    }
+
+    FdData &in_, &out_;
+    std::vector<std::unique_ptr<Item>> items_;
+    bool done_ = false;
+    bool trickle_ = false; // the last round moved only a little data
+    gpgme_error_t err_ = 0;
+};
+
+} // namespace
 
 std::string withVersionLine(const std::string &armored)
 {
@@ -373,7 +525,11 @@ Error Missing::encrypt(const Session &s, const std::vector<std::string> &fprs, F
     RawContext c(s.pass_, s.options_);
     if (!c.ctx || !in.raw || !out.raw)
         return Error::fromCode(GPG_ERR_ENOMEM);
-    Error e(gpgme_op_encrypt_ext(c.ctx, nullptr, recipients.c_str(), GPGME_ENCRYPT_ALWAYS_TRUST, in.raw, out.raw));
+    MovingLoop loop(in, out);
+    loop.attach(c.ctx);
+    Error e(gpgme_op_encrypt_ext_start(c.ctx, nullptr, recipients.c_str(), GPGME_ENCRYPT_ALWAYS_TRUST, in.raw, out.raw));
+    if (!e)
+        e = Error(loop.run());
     if (!e) {
         gpgme_encrypt_result_t er = gpgme_op_encrypt_result(c.ctx);
         if (er && er->invalid_recipients)
@@ -381,6 +537,21 @@ Error Missing::encrypt(const Session &s, const std::vector<std::string> &fprs, F
                                                      : gpg_error(GPG_ERR_UNUSABLE_PUBKEY));
     }
     return e;
+}
+
+std::pair<DecryptionResult, VerificationResult> Missing::decryptVerify(const Session &s, FdData &in, FdData &out)
+{
+    RawContext c(s.pass_, s.options_);
+    if (!c.ctx || !in.raw || !out.raw) {
+        const Error e = Error::fromCode(GPG_ERR_ENOMEM);
+        return {DecryptionResult(e), VerificationResult(e)};
+    }
+    MovingLoop loop(in, out);
+    loop.attach(c.ctx);
+    Error e(gpgme_op_decrypt_ext_start(c.ctx, GPGME_DECRYPT_VERIFY, in.raw, out.raw));
+    if (!e)
+        e = Error(loop.run());
+    return {DecryptionResult(c.ctx, e), VerificationResult(c.ctx, e)};
 }
 
 static std::string toolPath(const char *tool)

@@ -2,11 +2,14 @@
 // type for every operation, and the few C calls that gpgme++ 1.18 does not wrap.
 #pragma once
 #include <gpgme++/context.h>
+#include <gpgme++/decryptionresult.h>
 #include <gpgme++/data.h>
 #include <gpgme++/error.h>
+#include <gpgme++/verificationresult.h>
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace GpgME { class PassphraseProvider; }
@@ -60,6 +63,8 @@ private:
 struct FdData {
     GpgME::Data data;
     struct gpgme_data *raw = nullptr; // owned by data
+    int fd = -1;
+    void *cb = nullptr;               // the reader or writer behind raw; owned by raw
 };
 enum class Direction { In, Out };
 FdData fdData(int fd, Direction dir, bool addVersion = false);
@@ -78,8 +83,12 @@ struct Missing {
     // No key signing call at all in 1.18 (Context::signKey came later).
     static GpgME::Error signKey(const Session &s, const std::string &targetFpr, const std::string &signerFpr);
     // Context::encrypt takes Key objects only; fingerprints from a listing already made go
-    // straight to gpg instead of costing a second listing.
+    // straight to gpg instead of costing a second listing. The data goes from file to gpg
+    // to file without gpgme copying it (gpgme++ cannot run its own contexts so).
     static GpgME::Error encrypt(const Session &s, const std::vector<std::string> &fprs, FdData &in, FdData &out);
+    // Session::decryptAndVerify with the data moved as encrypt moves it.
+    static std::pair<GpgME::DecryptionResult, GpgME::VerificationResult> decryptVerify(const Session &s, FdData &in,
+                                                                                       FdData &out);
 };
 
 // Runs one of GnuPG's tools (gpg, gpg-connect-agent) through gpgme++'s spawn engine and collects
