@@ -679,7 +679,7 @@ CryptResult Backend::verifyOpaque(int in, int out)
     if (!ctx)
         return r;
     FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out);
-    VerificationResult vr = ctx->verifyOpaqueSignature(din.data, dout.data);
+    VerificationResult vr = Missing::verifyOpaque(ctx, din, dout);
     // A write that failed is a failure even with the signature checked.
     const bool writeFailed = vr.error() && (vr.error().code() == GPG_ERR_ENOSPC || vr.error().code() == GPG_ERR_EDQUOT ||
                                             vr.error().code() == GPG_ERR_EFBIG || vr.error().code() == GPG_ERR_EIO);

@@ -86,9 +86,10 @@ struct Missing {
     // straight to gpg instead of costing a second listing. The data goes from file to gpg
     // to file without gpgme copying it (gpgme++ cannot run its own contexts so).
     static GpgME::Error encrypt(const Session &s, const std::vector<std::string> &fprs, FdData &in, FdData &out);
-    // Session::decryptAndVerify with the data moved as encrypt moves it.
+    // Context::decryptAndVerify and verifyOpaqueSignature with the data moved so too.
     static std::pair<GpgME::DecryptionResult, GpgME::VerificationResult> decryptVerify(const Session &s, FdData &in,
                                                                                        FdData &out);
+    static GpgME::VerificationResult verifyOpaque(const Session &s, FdData &in, FdData &out);
 };
 
 // Runs one of GnuPG's tools (gpg, gpg-connect-agent) through gpgme++'s spawn engine and collects

@@ -149,6 +149,7 @@ protected:
     static void TearDownTestSuite()
     {
         sh("umount " + quote(work + "/full") + " 2>/dev/null"); // left mounted by a failed check
+        sh("umount " + quote(work + "/fullbig") + " 2>/dev/null");
         delete home;
         home = nullptr;
     }
@@ -532,6 +533,72 @@ TEST_F(PgpEndToEnd, FullDiskIsAFailureAndLeavesNoFile)
     EXPECT_NE(d.out.find("No space left on device"), std::string::npos) << d.out;
     EXPECT_FALSE(exists(full + "/in"));
     EXPECT_EQ(sh("ls -A " + quote(full)).out, "in.asc\n");
+    sh("umount " + quote(full));
+    rmdir(full.c_str());
+}
+
+// Files of some MB go from file to gpg to file without pgp copying them; every result PGP
+// reports comes through as with small ones, also when the failure comes after the data.
+TEST_F(PgpEndToEnd, LargeFilesKeepEveryResult)
+{
+    sh("head -c 3000000 /dev/urandom > " + quote(work + "/large.bin"));
+    const std::string data = slurp(work + "/large.bin");
+    ASSERT_EQ(data.size(), 3000000u);
+
+    Result e = home->pgp("-ea large.bin 0x" + id8(bob) + " +batchmode +force", work);
+    ASSERT_EQ(e.code, 0) << e.out;
+    const std::string armoured = slurp(work + "/large.asc");
+    EXPECT_EQ(armoured.rfind("-----BEGIN PGP MESSAGE-----\nVersion: 2.6.3i\n\n", 0), 0u);
+    EXPECT_EQ(armoured.find("Version:", 40), std::string::npos) << "one Version line only";
+    EXPECT_EQ(sh("cd " + quote(work) + " && " + home->gpg("--passphrase bob --decrypt large.asc 2>/dev/null")).out, data);
+
+    Result wrong = home->pgp("large.asc +batchmode +force", work, "not bob");
+    EXPECT_NE(wrong.code, 0);
+    EXPECT_NE(wrong.out.find("Error:  Bad pass phrase."), std::string::npos) << wrong.out;
+    EXPECT_FALSE(exists(work + "/large"));
+    Result d = home->pgp("large.asc +batchmode +force", work, "bob");
+    EXPECT_EQ(d.code, 0) << d.out;
+    EXPECT_TRUE(slurp(work + "/large") == data) << "decrypted file differs";
+    unlink((work + "/large").c_str());
+
+    // Signed and encrypted: the signature check comes after all the data.
+    Result es = home->pgp("-es large.bin 0x" + id8(bob) + " -u alice +batchmode +force", work, "alice");
+    ASSERT_EQ(es.code, 0) << es.out;
+    Result ds = home->pgp("large.pgp +batchmode +force", work, "bob");
+    EXPECT_EQ(ds.code, 0) << ds.out;
+    EXPECT_NE(ds.out.find("Good signature from user \"Alice Test <alice@example.org>\"."), std::string::npos) << ds.out;
+    EXPECT_TRUE(slurp(work + "/large") == data) << "decrypted file differs";
+    unlink((work + "/large").c_str());
+
+    // A byte changed near the end: the integrity check fails after the plain text was
+    // written, and what was written does not stay.
+    std::string bad = slurp(work + "/large.pgp");
+    bad[bad.size() - 100] = char(bad[bad.size() - 100] ^ 0x55);
+    spit(work + "/large.pgp", bad);
+    Result t = home->pgp("large.pgp +batchmode +force", work, "bob");
+    EXPECT_NE(t.code, 0) << t.out;
+    EXPECT_EQ(t.out.find("Good signature"), std::string::npos) << t.out;
+    EXPECT_FALSE(exists(work + "/large"));
+
+    // The disk fills up in the middle of the data.
+    const std::string full = work + "/fullbig";
+    mkdir(full.c_str(), 0700);
+    if (sh("mount -t tmpfs -o size=4m tmpfs " + quote(full) + " 2>/dev/null").code != 0) {
+        rmdir(full.c_str());
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    }
+    sh("cp " + quote(work + "/large.bin") + " " + quote(full + "/in.bin"));
+    Result fe = home->pgp("-e in.bin 0x" + id8(bob) + " +batchmode +force", full);
+    EXPECT_NE(fe.code, 0) << fe.out;
+    EXPECT_NE(fe.out.find("No space left on device"), std::string::npos) << fe.out;
+    EXPECT_EQ(sh("ls -A " + quote(full)).out, "in.bin\n") << "no partial output left";
+    unlink((full + "/in.bin").c_str());
+    ASSERT_EQ(home->pgp("-e large.bin 0x" + id8(bob) + " +batchmode +force", work).code, 0);
+    sh("cp " + quote(work + "/large.pgp") + " " + quote(full + "/in.pgp"));
+    Result fd = home->pgp("in.pgp +batchmode +force", full, "bob");
+    EXPECT_NE(fd.code, 0) << fd.out;
+    EXPECT_NE(fd.out.find("No space left on device"), std::string::npos) << fd.out;
+    EXPECT_EQ(sh("ls -A " + quote(full)).out, "in.pgp\n") << "no partial output left";
     sh("umount " + quote(full));
     rmdir(full.c_str());
 }
