@@ -66,7 +66,13 @@ for keys in "${SIZES[@]}"; do
   p=$(field painted < "$WORK/plain.txt" | median)
   hwm=$(field hwm_kb < "$WORK/plain.txt" | median)
   rss=$(field rss_kb < "$WORK/plain.txt" | median)
+  pss=$(field pss_kb < "$WORK/plain.txt" | median)
+  priv=$(field private_kb < "$WORK/plain.txt" | median)
   echo "front end, $keys keys: launch -> tree painted median ${p} ms over $RUNS runs; memory then: resident $((rss / 1024)) MB, peak $((hwm / 1024)) MB"
+  if [ -n "$hwm" ] && [ -n "$pss" ]; then
+    echo "  memory (median, MB): peak (VmHWM) $(echo "scale=1; $hwm / 1024" | bc), resident $(echo "scale=1; $rss / 1024" | bc)," \
+      "private $(echo "scale=1; $priv / 1024" | bc), proportional (PSS) $(echo "scale=1; $pss / 1024" | bc); target peak <= 30 MB"
+  fi
   echo "  breakdown (median of the traced runs, ms from launch):" \
     "window mapped $(field window < "$WORK/traced.txt" | median)," \
     "window painted $(field shown < "$WORK/traced.txt" | median)," \

@@ -15,9 +15,9 @@ for b in "$BUILD"/bench/*; do
 done
 echo "== front end: launch -> key tree painted"
 if command -v gpa >/dev/null; then
-  echo "GPA is installed, but this script does not time its key list: no peer figure"
+  echo "GPA is installed, but this script does not time its key list nor measure its memory: no peer figure"
 else
-  echo "GPA is not installed (Debian package gpa): no peer figure"
+  echo "GPA is not installed (Debian package gpa): no peer figure for time or memory (VmHWM, private, PSS)"
 fi
 "$HERE/frontend.sh" "$BUILD" "$RUNS" "${SIZES[@]}"
 for s in "$HERE"/pgp/*.sh; do

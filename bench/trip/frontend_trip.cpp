@@ -4,7 +4,7 @@
 // screen. Then the program's resident and peak memory, and it is ended.
 //
 // usage: frontend_trip MAIN-TITLE DIALOG-TITLE BUTTON-X BUTTON-Y -- PROGRAM [ARGS...]
-// prints: window=MS shown=MS dialog=MS filled=MS painted=MS rss_kb=N hwm_kb=N
+// prints: window=MS shown=MS dialog=MS filled=MS painted=MS rss_kb=N hwm_kb=N pss_kb=N private_kb=N
 // (milliseconds from the start; dialog and filled are -1 when the dialog was not seen)
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -214,14 +214,28 @@ int main(int argc, char **argv)
             nap();
     }
     const long rss = statusKb(pid, "VmRSS:"), hwm = statusKb(pid, "VmHWM:");
+    // What is the front end's own and its share of the shared pages (Qt, ICU, fonts).
+    long pss = -1, priv = 0;
+    {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
+        std::string key;
+        long kb;
+        while (in >> key >> kb) {
+            if (key == "Pss:")
+                pss = kb;
+            else if (key == "Private_Clean:" || key == "Private_Dirty:")
+                priv += kb;
+            in.ignore(1 << 20, '\n');
+        }
+    }
     // Where the memory is: the mappings at this moment, for a closer look.
     if (const char *file = std::getenv("FRONTEND_TRIP_SMAPS")) {
         std::ifstream in("/proc/" + std::to_string(pid) + "/smaps");
         std::ofstream out(file);
         out << in.rdbuf();
     }
-    std::printf("window=%ld shown=%ld dialog=%ld filled=%ld painted=%ld rss_kb=%ld hwm_kb=%ld\n", tWindow, tShown, tDialog,
-                tFilled, tPainted, rss, hwm);
+    std::printf("window=%ld shown=%ld dialog=%ld filled=%ld painted=%ld rss_kb=%ld hwm_kb=%ld pss_kb=%ld private_kb=%ld\n",
+                tWindow, tShown, tDialog, tFilled, tPainted, rss, hwm, pss, priv);
     kill(pid, SIGTERM);
     for (int i = 0; i < 200 && alive(); ++i)
         nap();
