@@ -16,9 +16,7 @@ E2E_NAME=qmw
 source "$(dirname "$0")/lib/crypt_setup.bash" "$1"
 FAKEMAIL="$BUILD/tests/fakemail"
 [ -x "$FAKEMAIL" ] || { echo "skipped: $FAKEMAIL not built"; exit 77; }
-for tool in openbox xprop; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need openbox xprop
 MAILPID="" WMPID=""
 cleanup_mail() {
   [ -n "$MAILPID" ] && kill "$MAILPID" 2>/dev/null
@@ -32,8 +30,7 @@ printf '"Browser"="MIE"\r\n"SCEncrypt"=hex:31,00,04,00\r\n"SCDecrypt"=hex:32,00,
   >> "$WORK/config/Farrowdale Software/QUORBIX.reg"
 export PGPPASS=alice
 
-openbox --sm-disable > "$WORK/openbox.log" 2>&1 & WMPID=$!
-waitfor bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || die "no window manager"
+start_openbox
 "$WORK/app/quorbix" > "$WORK/log" 2>&1 & QPID=$!
 waitfor visible "$MAIN" || { cat "$WORK/log"; die "no main window"; }
 waitfor grep -q Bob "$WORK/app/ID.txt" || die "no key list"
@@ -168,5 +165,4 @@ check "every sign press signed its own mail, the clipboard came back ($OK_SIG/6)
 cat "$WORK/mail.state" >> "$WORK/every-mail" 2>/dev/null
 check "no mail ever got the old secret" test "$(grep -c "$SECRET" "$WORK/every-mail")" = 0
 
-echo "$PASS passed, $FAIL failed"
-[ "$FAIL" = 0 ]
+finish
