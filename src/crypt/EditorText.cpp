@@ -9,6 +9,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace cryptcmd {
 
 QString editorTextFromFile(const std::string &latin1)
@@ -25,6 +27,23 @@ QString editorTextFromFile(const std::string &latin1)
             text += QChar(char16_t(charset::cp1252ToUnicode(c)));
         }
     }
+    if (text.endsWith(QChar('\n')))
+        text.chop(1);
+    return text;
+}
+
+QString editorTextFromResult(const std::string &bytes)
+{
+    // pgp hands back as UTF-8 the text that Windows Latin-1 cannot hold
+    // (Cyrillic from a gpg user, say); UTF-8 that fits is Windows Latin-1
+    // bytes that only look like UTF-8.
+    std::string fits;
+    const bool high = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+    if (!high || !charset::isValidUtf8(bytes) || charset::utf8ToCp1252(bytes, fits))
+        return editorTextFromFile(bytes);
+    QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar('\r'), QChar('\n'));
     if (text.endsWith(QChar('\n')))
         text.chop(1);
     return text;

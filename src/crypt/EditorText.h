@@ -12,6 +12,9 @@ namespace cryptcmd {
 // File bytes (Windows-1252; CR LF, LF or CR line ends) as editor text. The line
 // end of the last line is not an extra empty line.
 QString editorTextFromFile(const std::string &latin1);
+// A text pgp wrote: as above, except that UTF-8 beyond Windows Latin-1
+// (which pgp leaves as it came) is read as UTF-8.
+QString editorTextFromResult(const std::string &bytes);
 
 struct Latin1Text {
     bool ok = true;

@@ -143,6 +143,15 @@ TEST(EditorText, Latin1FilesWithCrLf)
     // The five bytes the code page leaves open survive a load and save.
     EXPECT_EQ(fileBytesFromEditor(editorTextFromFile("\x81\x8D\x8F\x90\x9D")).bytes, "\x81\x8D\x8F\x90\x9D\r\n");
 
+    // pgp's results: UTF-8 beyond Windows Latin-1 is shown as the letters it
+    // holds; Windows Latin-1 bytes stay themselves, also where they happen to
+    // form UTF-8 ("Ã¼" is 0xC3 0xBC) or are plain ASCII.
+    EXPECT_EQ(editorTextFromResult("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 Gr\xC3\xBC\xC3\x9F" "e\r\n"),
+              QString::fromUtf8("Привет Grüße"));
+    EXPECT_EQ(editorTextFromResult("\xC3\xBC\r\nx\r\n"), QString::fromUtf8("Ã¼\nx"));
+    EXPECT_EQ(editorTextFromResult(cp.bytes), windows);
+    EXPECT_EQ(editorTextFromResult("a\r\nb\r\n"), QString("a\nb"));
+
     // Round trips keep the text.
     for (const char *t : {"x", "x\n", "\n\n", "a\nb"}) {
         QString s = QString::fromUtf8(t);

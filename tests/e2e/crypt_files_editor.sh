@@ -98,6 +98,14 @@ check "Cyrillic text is refused" waitfor visible "^Fehler$"
 click "^Fehler$" 10 10 && xdotool key Return
 check "the refusal closes" waitfor gone "^Fehler$"
 check "the editor keeps the Cyrillic text" waitfor editor_has "^Привет$"
+# From a gpg user, the same word decrypts to the letters it was written in.
+printf '\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 aus Moskau\n' \
+  | gpg --batch --trust-model always -ea -r "0x$ALICE" > "$WORK/cyrillic.asc" 2>/dev/null
+xclip -i -selection clipboard < "$WORK/cyrillic.asc"
+click "$MAIN" 300 250 && xdotool key ctrl+a Delete ctrl+v && sleep 0.3
+xdotool key ctrl+e
+cyrillic_back() { local t; t=$(editor_text); grep -q "^Привет aus Moskau$" <<< "$t" && ! grep -q "BEGIN PGP" <<< "$t"; }
+check "gpg's Cyrillic text comes back readable" waitfor cyrillic_back
 
 # An armoured key from the editor.
 xclip -i -selection clipboard < "$WORK/carol.asc"
