@@ -6,6 +6,7 @@
 #include "commands/CommandHost.h"
 #include "keys/Listing.h"
 #include "pgp/RunPgp.h"
+#include "ui/Text.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,7 +20,7 @@ int ReadKeyTree::pumpIntervalMs = 10;
 
 namespace {
 
-QString latin1(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+QString latin1(std::string_view s) { return ui::fromCp1252(s); }
 
 QString keyCountText(const app::AppState &st)
 {

@@ -3,6 +3,7 @@
 #include "Charset.h"
 #include "crypt/CryptCore.h"
 #include "pgp/RunPgp.h"
+#include "ui/Text.h"
 
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -114,7 +115,12 @@ std::string InlineRecipients(QPlainTextEdit *edit)
 {
     QTextDocument *doc = edit->document();
     const QTextBlock first = doc->begin();
-    const InlineSplit split = splitInlineRecipients(first.text().toLatin1().toStdString());
+    // A character Windows Latin-1 lacks has been refused with the text
+    // already; here it could only name nobody.
+    std::string line;
+    if (!ui::toCp1252(first.text(), line))
+        line = first.text().toLatin1().toStdString();
+    const InlineSplit split = splitInlineRecipients(line);
     if (!split.found)
         return {};
     // pgp refuses such a line without running; the text keeps it then.

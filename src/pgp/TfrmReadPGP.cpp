@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/TextCatalog.h"
 #include "ui/ApplyTexts.h"
+#include "ui/Text.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -40,7 +41,7 @@ TfrmReadPGP::TfrmReadPGP(app::AppState &st, QWidget *parent) : QWidget(parent, Q
             bytes = st_.sys.fs->readFile(st_.inAppDir("out.txt"));
     } catch (const std::exception &) {
     }
-    QString text = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    QString text = ui::fromCp1252(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Memo1->setPlainText(text);
 }

@@ -134,9 +134,11 @@ TEST(Listing, GermanListingInLatin1)
 TEST(Text, Latin1Conversion)
 {
     EXPECT_EQ(utf8ToLatin1("Gr\xC3\xBC\xC3\x9F" "e"), "Gr\xFC\xDF" "e");
-    // outside Latin-1, and broken sequences, become '?'
-    EXPECT_EQ(utf8ToLatin1("\xE2\x82\xAC 5 \xF0\x9F\x98\x80 \xC3"), "? 5 ? ?");
+    // Windows Latin-1: the euro sign and dashes have bytes; what it lacks,
+    // and broken sequences, become '?'
+    EXPECT_EQ(utf8ToLatin1("\xE2\x82\xAC 5 \xE2\x80\x93 \xF0\x9F\x98\x80 \xD0\x9F \xC3"), "\x80 5 \x96 ? ? ?");
     EXPECT_EQ(latin1ToUtf8("\xFC"), "\xC3\xBC");
+    EXPECT_EQ(latin1ToUtf8("\x80\x84"), "\xE2\x82\xAC\xE2\x80\x9E");
     EXPECT_TRUE(isValidUtf8("M\xC3\xBCller"));
     EXPECT_FALSE(isValidUtf8("M\xFCller"));
     EXPECT_FALSE(isValidUtf8("\xC0\xAF")); // overlong
