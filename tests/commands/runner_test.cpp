@@ -362,6 +362,14 @@ TEST(DocumentCommands, OpenKeepsEverythingOnFailureAndSaveReusesTheName)
     h.runner.run(save);
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(h.fs.content("/docs/b.txt"), "eins\r\nzwei\r\n");
+    // A full disk: the old file stays and the message names the cause.
+    h.fs.fullDirs.insert("/docs");
+    h.edit.setPlainText("drei");
+    h.runner.run(save);
+    EXPECT_EQ(h.fs.content("/docs/b.txt"), "eins\r\nzwei\r\n");
+    EXPECT_EQ(h.dialogs.last(), "Kann Datei /docs/b.txt nicht erstellen. "
+                                "Nicht genügend Speicherplatz auf dem Datenträger.");
+    h.fs.fullDirs.clear();
 
     h.runner.run(fresh);
     EXPECT_TRUE(h.edit.toPlainText().isEmpty());
