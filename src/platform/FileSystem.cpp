@@ -167,6 +167,13 @@ public:
             ::close(fd);
             throw PlatformError(PlatformError::Kind::OpenFailed, "Keine gewöhnliche Datei: " + path, path);
         }
+        // What pgp or this program wrote is this user's; anyone else's file
+        // at the name was planted.
+        if (working && st.st_uid != ::geteuid()) {
+            ::close(fd);
+            throw PlatformError(PlatformError::Kind::OpenFailed, "Die Datei gehört einem anderen Benutzer: " + path,
+                                path, EPERM);
+        }
         std::string out;
         char buf[65536];
         for (;;) {

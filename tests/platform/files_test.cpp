@@ -300,6 +300,8 @@ TEST(FileSystem, SavedDocumentsKeepTheOldFileOnAFullDisk)
     ::chmod(letter.c_str(), 0640);
     ASSERT_EQ(::link(letter.c_str(), (dir + "/alias.txt").c_str()), 0);
     spit(dir + "/solo.txt", old);
+    const std::string reg = dir + "/QUORBIX.reg";
+    spit(reg, "REGEDIT4\r\n");
     fillDisk(dir + "/filler");
     const std::string big(40000, 'n');
 
@@ -326,7 +328,22 @@ TEST(FileSystem, SavedDocumentsKeepTheOldFileOnAFullDisk)
     EXPECT_FALSE(fs.exists(dir + "/new.txt"));
     auto names = entries(dir);
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"alias.txt", "filler", "letter.txt", "solo.txt"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"QUORBIX.reg", "alias.txt", "filler", "letter.txt", "solo.txt"}));
+
+
+    // The settings file: the old one stays, and the message names the cause.
+    {
+        platform::FileRegistryStore store(reg);
+        store.writeString(std::string(platform::kQuorbixKey) + "\\Setup", "Browser", std::string(20000, 'b'));
+        try {
+            store.flush();
+            ADD_FAILURE() << "settings written on a full disk";
+        } catch (const PlatformError &e) {
+            EXPECT_EQ(std::string(e.what()), "Konnte Daten für '" + reg
+                                                 + "' nicht setzen: Nicht genügend Speicherplatz auf dem Datenträger");
+        }
+    }
+    EXPECT_EQ(slurp(reg), "REGEDIT4\r\n");
 
     // With room again the same saves go through.
     ::unlink((dir + "/filler").c_str());
