@@ -164,6 +164,9 @@ const char *msg(Lang lang, const char *english)
         {"%4d new secret key(s)", "%4d neue(r) private(r) Schlüssel"},
         {"Key not changed.", "Der Schlüssel wurde nicht geändert."},
         {"Error reading standard input.", "Fehler beim Lesen der Standardeingabe."},
+        {"Error reading file '%s'.", "Fehler beim Lesen der Datei '%s'."},
+        {"The text holds characters outside Windows Latin-1; it stays UTF-8.",
+         "Der Text enthält Zeichen außerhalb von Windows-Latin-1; er bleibt UTF-8."},
     };
     auto it = de.find(english);
     return it == de.end() ? english : it->second;

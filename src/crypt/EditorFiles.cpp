@@ -43,7 +43,7 @@ bool loadEditorFile(app::AppState &st, QPlainTextEdit *edit, const std::string &
         st.dialogs->platformError(openErrorText(path));
         return false;
     }
-    setEditorText(edit, editorTextFromFile(bytes));
+    setEditorText(edit, kind == FileKind::Private ? editorTextFromResult(bytes) : editorTextFromFile(bytes));
     return true;
 }
 

@@ -166,7 +166,7 @@ TEST(EditorCommands, EncryptForInlineRecipients)
     ASSERT_EQ(fx.proc.runs.size(), 1u);
     EXPECT_EQ(fx.proc.runs[0].args,
               with({"-eab", "+batchmode", "/tmp/QUORBIX.tmp", "0xAAAAAAAA", "0xBBBBBBBB"}));
-    // The "//" line is not part of the encrypted text; Latin-1 with CR LF.
+    // The "//" line is not part of the encrypted text; Windows Latin-1 with CR LF.
     EXPECT_EQ(input, "Gr\xFC\xDF" "e\r\nzwei\r\n");
     EXPECT_EQ(inputMode, 0600u);
     EXPECT_EQ(fx.edit.toPlainText(), "-----BEGIN PGP MESSAGE-----\n\nhQEM\n-----END PGP MESSAGE-----");
@@ -196,7 +196,7 @@ TEST(EditorCommands, EncryptForInlineRecipients)
 TEST(EditorCommands, TextOutsideLatin1IsNotWritten)
 {
     CryptFixture fx;
-    const QString text = QString::fromUtf8("//0xAAAAAAAA\nPreis: 5 \u20AC");
+    const QString text = QString::fromUtf8("//0xAAAAAAAA\nPreis: 5 \u20AC, \u041F\u0440\u0438\u0432\u0435\u0442");
     fx.edit.setPlainText(text);
     const int writes = fx.fs.writeCount;
     fx.run(fx.encryptText);
