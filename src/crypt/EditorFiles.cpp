@@ -47,9 +47,9 @@ bool loadEditorFile(app::AppState &st, QPlainTextEdit *edit, const std::string &
     return true;
 }
 
-bool loadRunResult(app::AppState &st, QPlainTextEdit *edit, int exitCode, const std::string &path)
+bool loadRunResult(app::AppState &st, QPlainTextEdit *edit, const pgp::RunOutcome &run, const std::string &path)
 {
-    return exitCode == 0 && st.sys.fs->exists(path) && loadEditorFile(st, edit, path, FileKind::Private);
+    return run.wrote(path) && st.sys.fs->exists(path) && loadEditorFile(st, edit, path, FileKind::Private);
 }
 
 bool checkEditorLatin1(app::AppState &st, const QPlainTextEdit *edit)

@@ -34,11 +34,12 @@ TfrmReadPGP::TfrmReadPGP(app::AppState &st, QWidget *parent) : QWidget(parent, Q
         ui::applyControlTexts(this, app::englishTexts(app::Window::OutputViewer));
 
     // The text as it stands now; a missing file shows an empty box, since the
-    // callers show the viewer precisely when PGP's run went wrong.
+    // callers show the viewer precisely when PGP's run went wrong. A link
+    // planted at the name (pgp's run could not write there) shows nothing.
     std::string bytes;
     try {
         if (st_.sys.fs)
-            bytes = st_.sys.fs->readFile(st_.inAppDir("out.txt"));
+            bytes = st_.sys.fs->readWorkingFile(st_.inAppDir("out.txt"));
     } catch (const std::exception &) {
     }
     QString text = ui::fromCp1252(bytes);

@@ -55,7 +55,11 @@ struct Flow {
             duringRun();
             for (auto &[name, content] : results)
                 st.sys.fs->writeFile(st.inTempDir(name), content);
-            return exitCode;
+            pgp::RunOutcome run;
+            run.started = true;
+            run.exitCode = exitCode;
+            run.output = st.inAppDir("out.txt");
+            return run;
         };
         h.chooseRecipient = [this] { calls.push_back("chooser"); chooser(); };
         h.askPassPhrase = [this] { calls.push_back("pass"); pass(); };
