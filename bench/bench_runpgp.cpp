@@ -119,7 +119,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < runs; ++i) {
         fs::remove(log);
         auto t0 = std::chrono::steady_clock::now();
-        int rc = pgp::RunPgp(st, req);
+        int rc = pgp::RunPgp(st, req).exitCode;
         std::int64_t returned = realtimeNs();
         auto t1 = std::chrono::steady_clock::now();
         if (rc < 0 || dialogs.shown) {

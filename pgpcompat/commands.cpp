@@ -1,4 +1,5 @@
 #include "commands.h"
+#include "worktext.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -485,6 +486,33 @@ bool openInput(Ctx &c, const std::string &name, InFile &in)
     return true;
 }
 
+// The front end's working text goes to gpg as UTF-8.
+bool workTextIn(Ctx &c, const std::string &name, InFile &in)
+{
+    if (!worktext::applies(c.s, c.inv))
+        return true;
+    int fd = worktext::utf8Copy(in.fd);
+    if (fd < 0) {
+        c.con.say("Error reading file '%s'.", {name});
+        return false;
+    }
+    close(in.fd);
+    in.fd = fd;
+    return true;
+}
+
+// A text result for the front end comes back in its working character set.
+bool workTextOut(Ctx &c, OutputFile &out)
+{
+    if (!worktext::applies(c.s, c.inv) || out.tempPath().empty())
+        return true;
+    if (worktext::toWorkText(c.con, out.fd()))
+        return true;
+    c.con.say("Error writing file '%s'.", {out.path()});
+    out.discard();
+    return false;
+}
+
 // Output beside the input by the MS-DOS rule; never the input itself.
 std::string outputName(Ctx &c, const std::string &input, const std::string &ext)
 {
@@ -660,6 +688,8 @@ int cmdEncrypt(Ctx &c)
     InFile in;
     if (!openInput(c, input, in))
         return ExitFileNotFound;
+    if (!workTextIn(c, input, in))
+        return ExitEncrypt;
     std::vector<std::string> wanted = recipientArgs(c);
     std::vector<KeyInfo> keys, secret;
     if (!listRecipients(c, keys, wanted))
@@ -719,6 +749,8 @@ int cmdConventional(Ctx &c)
     InFile in;
     if (!openInput(c, input, in))
         return ExitFileNotFound;
+    if (!workTextIn(c, input, in))
+        return ExitEncrypt;
     const bool armor = c.inv.armor || c.s.armor;
     OutputFile out;
     if (!openOutput(c, out, outputName(c, input, armor ? ".asc" : ".pgp"), false))
@@ -758,6 +790,8 @@ int cmdSign(Ctx &c)
     InFile in;
     if (!openInput(c, input, in))
         return ExitFileNotFound;
+    if (!workTextIn(c, input, in))
+        return ExitSign;
     std::vector<KeyInfo> secret;
     if (!listOrFail(c, secret, true))
         return ExitSign;
@@ -785,6 +819,9 @@ int cmdSign(Ctx &c)
             c.con.say("Signature error");
         return ExitSign;
     }
+    // A clear-signed text carries its text; armour alone is ASCII either way.
+    if (mode == Backend::SignMode::Clear && !workTextOut(c, out))
+        return ExitSign;
     if (int code = finishOutput(c, out, ExitSign))
         return code;
     if (c.app.pass.wasAsked())
@@ -957,6 +994,29 @@ int decryptFailed(Ctx &c, const CryptResult &r, Kind kind, const std::string &in
     return report(c, r, code, out.path());
 }
 
+bool anyBad(const CryptResult &r)
+{
+    return std::any_of(r.sigs.begin(), r.sigs.end(), [](const SigCheck &s) { return s.status == SigCheck::Bad; });
+}
+
+// A signed working text was signed over UTF-8 by gpg users and over its Latin-1
+// bytes by PGP 2.6 users: the UTF-8 form is tried first, then the bytes as they are.
+CryptResult verifySigned(Ctx &c, InFile &in, OutputFile &out)
+{
+    if (!worktext::applies(c.s, c.inv))
+        return c.be.verifyOpaque(in.fd, outFd(c, out));
+    InFile utf8;
+    utf8.fd = worktext::utf8Copy(in.fd);
+    if (utf8.fd < 0)
+        return c.be.verifyOpaque(in.fd, outFd(c, out));
+    CryptResult r = c.be.verifyOpaque(utf8.fd, out.fd());
+    if (!anyBad(r) || out.tempPath().empty())
+        return r;
+    if (ftruncate(out.fd(), 0) != 0 || lseek(out.fd(), 0, SEEK_SET) != 0 || lseek(in.fd, 0, SEEK_SET) != 0)
+        return r;
+    return c.be.verifyOpaque(in.fd, out.fd());
+}
+
 // Decrypts, or checks the signature of, a message whose output is plain text.
 int readMessage(Ctx &c, Kind kind, const std::string &input, InFile &in, const std::string &head)
 {
@@ -967,7 +1027,7 @@ int readMessage(Ctx &c, Kind kind, const std::string &input, InFile &in, const s
     c.con.line();
     if (kind == Kind::Signed) {
         c.con.say("File has signature.  Public key is required to check signature.");
-        r = c.be.verifyOpaque(in.fd, outFd(c, out));
+        r = verifySigned(c, in, out);
     } else {
         const MessageHead mh = parseMessageHead(head);
         const bool conventional = mh.conventional && mh.recipients16.empty();
@@ -996,6 +1056,8 @@ int readMessage(Ctx &c, Kind kind, const std::string &input, InFile &in, const s
         c.con.say("Pass phrase is good.  Just a moment....");
     int code = ExitOk;
     reportSigs(c, r.sigs, code);
+    if (!workTextOut(c, out))
+        return ExitDecrypt;
     if (int failed = finishOutput(c, out, ExitDecrypt))
         return failed;
     if (!c.inv.filter) {

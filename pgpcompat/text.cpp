@@ -8,9 +8,23 @@
 
 namespace pgpc {
 
-std::string utf8ToLatin1(const std::string &s) { return charset::utf8ToLatin1(s); }
+std::string utf8ToLatin1(const std::string &s)
+{
+    std::string out;
+    out.reserve(s.size());
+    std::size_t i = 0;
+    while (i < s.size()) {
+        unsigned cp;
+        unsigned char b;
+        if (charset::decodeUtf8(s, i, cp) && charset::unicodeToCp1252(cp, b))
+            out += char(b);
+        else
+            out += '?';
+    }
+    return out;
+}
 
-std::string latin1ToUtf8(const std::string &s) { return charset::latin1ToUtf8(s); }
+std::string latin1ToUtf8(const std::string &s) { return charset::cp1252ToUtf8(s); }
 
 bool isValidUtf8(const std::string &s) { return charset::isValidUtf8(s); }
 
@@ -164,6 +178,9 @@ const char *msg(Lang lang, const char *english)
         {"%4d new secret key(s)", "%4d neue(r) private(r) Schlüssel"},
         {"Key not changed.", "Der Schlüssel wurde nicht geändert."},
         {"Error reading standard input.", "Fehler beim Lesen der Standardeingabe."},
+        {"Error reading file '%s'.", "Fehler beim Lesen der Datei '%s'."},
+        {"The text holds characters outside Windows Latin-1; it stays UTF-8.",
+         "Der Text enthält Zeichen außerhalb von Windows-Latin-1; er bleibt UTF-8."},
     };
     auto it = de.find(english);
     return it == de.end() ? english : it->second;

@@ -6,7 +6,9 @@ namespace pgpc {
 
 enum class Lang { English, German };
 
-// UTF-8 -> Latin-1; characters outside Latin-1 (and broken sequences) become '?'.
+// Latin-1 here is Windows Latin-1 (code page 1252, "€" is 0x80), as the
+// front end writes it.
+// UTF-8 -> Latin-1; characters outside it (and broken sequences) become '?'.
 std::string utf8ToLatin1(const std::string &s);
 // Latin-1 -> UTF-8.
 std::string latin1ToUtf8(const std::string &s);

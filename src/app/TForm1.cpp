@@ -228,11 +228,6 @@ void TForm1::showOutputViewer()
     lastViewer->show();
 }
 
-void TForm1::loadEditorFromFile(const std::string &path)
-{
-    RichEdit1->setPlainText(cryptcmd::editorTextFromFile(st_.sys.fs->readFile(path)));
-}
-
 TFormButtSetup &TForm1::buttonSetup()
 {
     if (!FormButtSetup)

@@ -118,7 +118,6 @@ public:
     void forgetPassPhrase() override;
     bool ensurePassPhrase() override;
     void showOutputViewer() override;
-    void loadEditorFromFile(const std::string &path) override;
     void openButtonSetup(int buttonNumber) override;
     void showDebugReport() override;
     std::unique_ptr<commands::TreeReadProgress> showTreeReadProgress() override;

@@ -3,6 +3,7 @@
 #include "app/TextCatalog.h"
 #include "ui/ApplyTexts.h"
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -24,8 +25,8 @@ TFormLanguage::TFormLanguage(QWidget *parent)
     rbEnglish = new QRadioButton(group);
     rbEnglish->setObjectName("rbEnglish");
     auto *choices = new QVBoxLayout(group);
-    choices->addWidget(rbGerman);
-    choices->addWidget(rbEnglish);
+    choices->addWidget(rbGerman, 0, Qt::AlignLeft);
+    choices->addWidget(rbEnglish, 0, Qt::AlignLeft);
 
     BitBtn1 = new QPushButton(this);
     BitBtn1->setObjectName("BitBtn1");
@@ -44,6 +45,12 @@ TFormLanguage::TFormLanguage(QWidget *parent)
 
     ui::applyControlTexts(this, app::germanTexts(app::Window::LanguageChooser));
     group->setAccessibleName(windowTitle());
+    // Wide enough that a title bar (bold, with its icon and buttons) still
+    // shows the caption.
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    group->setMinimumWidth(fm.horizontalAdvance(windowTitle()) + 8 * fm.height());
     rbGerman->setChecked(true);
 }
 

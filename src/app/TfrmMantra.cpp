@@ -4,6 +4,7 @@
 #include "app/TextCatalog.h"
 #include "ui/ApplyTexts.h"
 #include "ui/ContextHelp.h"
+#include "ui/Text.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -89,17 +90,16 @@ void TfrmMantra::Button1Click()
 {
     // PGP is told +CharSet=Latin1: a character it cannot be given would turn
     // into another and make a pass phrase nobody typed.
-    const QString text = Edit1->text();
-    for (QChar c : text)
-        if (c.unicode() > 0xFF) {
-            if (st_.dialogs)
-                st_.dialogs->errorBox(st_.english()
-                                          ? "The passphrase holds characters outside Latin-1."
-                                          : "Das Mantra enthält Zeichen außerhalb von Latin-1.");
-            Edit1->setFocus();
-            return;
-        }
-    st_.passPhrase = text.toLatin1().toStdString();
+    std::string bytes;
+    if (!ui::toCp1252(Edit1->text(), bytes)) {
+        if (st_.dialogs)
+            st_.dialogs->errorBox(st_.english()
+                                      ? "The passphrase holds characters outside Windows Latin-1."
+                                      : "Das Mantra enthält Zeichen außerhalb von Windows-Latin-1.");
+        Edit1->setFocus();
+        return;
+    }
+    st_.passPhrase = bytes;
     accept();
 }
 

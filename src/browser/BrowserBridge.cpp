@@ -187,8 +187,8 @@ void BrowserBridge::encrypt()
     if (st.recipientArg.empty() && h_.chooseRecipient)
         h_.chooseRecipient();
     if (!st.recipientArg.empty()) {
-        const int code = h_.runPgp(request(st, command, st.recipientArg));
-        if (!cryptcmd::loadRunResult(st, h_.editor, code, st.inTempDir(cryptcmd::kTempArmoured))) {
+        const pgp::RunOutcome run = h_.runPgp(request(st, command, st.recipientArg));
+        if (!cryptcmd::loadRunResult(st, h_.editor, run, st.inTempDir(cryptcmd::kTempArmoured))) {
             h_.showOutputViewer();
             deleteTemp({cryptcmd::kTempInput});
             return;
@@ -227,8 +227,8 @@ void BrowserBridge::decrypt()
     }
     if (!saveEditor())
         return;
-    const int code = h_.runPgp(request(st, "", ""));
-    if (!cryptcmd::loadRunResult(st, h_.editor, code, st.inTempDir(cryptcmd::kTempDecrypted))) {
+    const pgp::RunOutcome run = h_.runPgp(request(st, "", ""));
+    if (!cryptcmd::loadRunResult(st, h_.editor, run, st.inTempDir(cryptcmd::kTempDecrypted))) {
         h_.showOutputViewer();
         deleteTemp({cryptcmd::kTempInput});
         h_.windows->setForeground(returnWindow_);
@@ -262,8 +262,8 @@ void BrowserBridge::sign()
     }
     if (!saveEditor())
         return;
-    const int code = h_.runPgp(request(st, "-sat", ""));
-    if (!cryptcmd::loadRunResult(st, h_.editor, code, st.inTempDir(cryptcmd::kTempArmoured))) {
+    const pgp::RunOutcome run = h_.runPgp(request(st, "-sat", ""));
+    if (!cryptcmd::loadRunResult(st, h_.editor, run, st.inTempDir(cryptcmd::kTempArmoured))) {
         h_.showOutputViewer();
         deleteTemp({cryptcmd::kTempInput});
         return;

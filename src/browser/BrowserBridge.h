@@ -38,7 +38,7 @@ struct BridgeHost {
     QPlainTextEdit *editor = nullptr;
     platform::Clipboard *clipboard = nullptr;
     platform::ForeignWindows *windows = nullptr;
-    std::function<int(const pgp::RunRequest &)> runPgp;        // RunPgp
+    std::function<pgp::RunOutcome(const pgp::RunRequest &)> runPgp; // RunPgp
     std::function<void()> chooseRecipient;                     // leaves recipientArg
     std::function<void()> askPassPhrase;                       // the pass phrase dialog, modal
     std::function<void()> showOutputViewer;                    // a new viewer on out.txt

@@ -4,6 +4,7 @@
 #include "app/FileDialogs.h"
 #include "buttons/ButtonTable.h"
 #include "commands/CommandHost.h"
+#include "crypt/EditorFiles.h"
 #include "pgp/LaunchFile.h"
 #include "pgp/RunPgp.h"
 
@@ -105,10 +106,10 @@ void RunButton::run(CommandHost &host)
     req.captureOutput = rec.outProgram ? 1 : 0;
     req.outputFile = rec.outputFile;
     req.windowMode = rec.windowMode;
-    pgp::RunPgp(st, req);
+    const pgp::RunOutcome run = pgp::RunPgp(st, req);
 
     if (rec.outProgram) {
-        host.loadEditorFromFile(st.inAppDir("out.txt"));
+        cryptcmd::loadRunResult(st, &host.editor(), run, st.inAppDir("out.txt"));
         host.showPage(CommandHost::Page::Editor);
         host.setStatusText({});
     }

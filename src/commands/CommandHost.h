@@ -70,8 +70,6 @@ public:
     virtual bool ensurePassPhrase() = 0;
     // A new output viewer on out.txt.
     virtual void showOutputViewer() = 0;
-    // Replaces the editor text by a Latin-1 file's; throws PlatformError.
-    virtual void loadEditorFromFile(const std::string &path) = 0;
 
     virtual void openButtonSetup(int buttonNumber) = 0;
     virtual void showDebugReport() = 0;

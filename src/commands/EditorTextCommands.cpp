@@ -101,17 +101,14 @@ void EditorTextCommand::run(CommandHost &host)
         req.operand2 = st.recipientArg;
     req.captureOutput = 1;
     req.windowMode = 0;
-    const int exitCode = pgp::RunPgp(st, req);
+    const pgp::RunOutcome run = pgp::RunPgp(st, req);
     ranPgp_ = true;
 
-    bool loaded = false;
-    if (row_.result == ResultFile::OutTxt) {
-        loaded = loadEditorFile(st, edit, st.inAppDir("out.txt"), FileKind::Private);
-    } else {
-        // A failed run's leftovers are no result: the editor keeps its text
-        // and the viewer shows what pgp said.
-        loaded = loadRunResult(st, edit, exitCode, st.inTempDir(resultFileName(row_.result)));
-    }
+    // A failed run's leftovers are no result: the editor keeps its text and
+    // the viewer shows what pgp said.
+    const bool loaded = loadRunResult(st, edit, run,
+                                      row_.result == ResultFile::OutTxt ? st.inAppDir("out.txt")
+                                                                        : st.inTempDir(resultFileName(row_.result)));
     temp.removeNow();
     if (row_.viewer == ViewerPolicy::Always || (row_.viewer == ViewerPolicy::WhenResultMissing && !loaded))
         host.showOutputViewer();

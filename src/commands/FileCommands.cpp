@@ -38,8 +38,7 @@ void runOnChosenFile(CommandHost &host, const std::string &options, const std::s
     req.operand2 = operand2;
     req.captureOutput = 1;
     req.windowMode = 0;
-    pgp::RunPgp(st, req);
-    cryptcmd::loadEditorFile(st, &host.editor(), st.inAppDir("out.txt"));
+    cryptcmd::loadRunResult(st, &host.editor(), pgp::RunPgp(st, req), st.inAppDir("out.txt"));
 }
 
 } // namespace

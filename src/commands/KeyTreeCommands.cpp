@@ -4,8 +4,10 @@
 #include "app/FileDialogs.h"
 #include "app/Pictures.h"
 #include "commands/CommandHost.h"
+#include "crypt/EditorFiles.h"
 #include "keys/Listing.h"
 #include "pgp/RunPgp.h"
+#include "ui/Text.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -19,7 +21,7 @@ int ReadKeyTree::pumpIntervalMs = 10;
 
 namespace {
 
-QString latin1(std::string_view s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+QString latin1(std::string_view s) { return ui::fromCp1252(s); }
 
 QString keyCountText(const app::AppState &st)
 {
@@ -51,7 +53,7 @@ void fillTree(CommandHost &host, TreeReadProgress *progress)
     int step = 0;
     int barPosition = 0; // the progress bar's position after the last key line
 
-    const std::string bytes = st.sys.fs->readFile(st.inAppDir("Tree.txt"));
+    const std::string bytes = st.sys.fs->readWorkingFile(st.inAppDir("Tree.txt"));
 
     static const QIcon keyIcon(app::pictures::treeKey());
     static const QIcon sigIcon(app::pictures::treeSig());
@@ -132,7 +134,8 @@ std::optional<std::string> selectedKeyId(QTreeWidget &tree)
     return id;
 }
 
-void runKeyCommand(app::AppState &st, const char *options, const std::string &id, const std::string &file = {})
+pgp::RunOutcome runKeyCommand(app::AppState &st, const char *options, const std::string &id,
+                              const std::string &file = {})
 {
     pgp::RunRequest req;
     req.options = options;
@@ -143,19 +146,15 @@ void runKeyCommand(app::AppState &st, const char *options, const std::string &id
     }
     req.captureOutput = 1;
     req.windowMode = 0;
-    pgp::RunPgp(st, req);
+    return pgp::RunPgp(st, req);
 }
 
 // PGP's report in the editor. A report that cannot be read is said so, and
 // the editor page is shown all the same.
-void showReport(CommandHost &host)
+void showReport(CommandHost &host, const pgp::RunOutcome &run)
 {
     app::AppState &st = host.state();
-    try {
-        host.loadEditorFromFile(st.inAppDir("out.txt"));
-    } catch (const platform::PlatformError &e) {
-        st.dialogs->platformError(e.what());
-    }
+    cryptcmd::loadRunResult(st, &host.editor(), run, st.inAppDir("out.txt"));
     host.showPage(CommandHost::Page::Editor);
 }
 
@@ -172,7 +171,9 @@ void ReadKeyTree::start(CommandHost &host)
     req.options = "-kvv ";
     req.outputFile = tree;
     req.windowMode = 0;
-    pgp::RunPgp(st, req);
+    // Without a listing of its own (RunPgp has said why) the tree stays.
+    if (!pgp::RunPgp(st, req).wrote(tree))
+        return;
 
     // The dialog paints before the old tree is cleared (which takes a while
     // for a large ring), so the user never sees an empty frame.
@@ -204,8 +205,7 @@ void ShowFingerprint::start(CommandHost &host)
         return;
     host.editor().clear();
     host.state().processEvents();
-    runKeyCommand(host.state(), "-kvc ", *id);
-    showReport(host);
+    showReport(host, runKeyCommand(host.state(), "-kvc ", *id));
 }
 
 void ExportKey::start(CommandHost &host)
@@ -225,8 +225,8 @@ void ExportKey::start(CommandHost &host)
         if (armoured_)
             host.editor().clear();
         st.processEvents();
-        runKeyCommand(st, armoured_ ? "-kxa " : "-kx ", *id, QFile::encodeName(dlg.fileName).toStdString());
-        showReport(host);
+        showReport(host,
+                   runKeyCommand(st, armoured_ ? "-kxa " : "-kx ", *id, QFile::encodeName(dlg.fileName).toStdString()));
     }
     // The key's name is not proposed to the next save.
     dlg.fileName.clear();
@@ -241,8 +241,7 @@ void RemoveKey::start(CommandHost &host)
     if (st.dialogs->confirmOkCancel(st.texts.msg(app::Msg::AreYouSure)) != ui::Answer::Ok)
         return;
     host.editor().clear();
-    runKeyCommand(st, "-kr ", *id);
-    showReport(host);
+    showReport(host, runKeyCommand(st, "-kr ", *id));
 }
 
 } // namespace commands

@@ -43,13 +43,13 @@ bool loadEditorFile(app::AppState &st, QPlainTextEdit *edit, const std::string &
         st.dialogs->platformError(openErrorText(path));
         return false;
     }
-    setEditorText(edit, editorTextFromFile(bytes));
+    setEditorText(edit, kind == FileKind::Private ? editorTextFromResult(bytes) : editorTextFromFile(bytes));
     return true;
 }
 
-bool loadRunResult(app::AppState &st, QPlainTextEdit *edit, int exitCode, const std::string &path)
+bool loadRunResult(app::AppState &st, QPlainTextEdit *edit, const pgp::RunOutcome &run, const std::string &path)
 {
-    return exitCode == 0 && st.sys.fs->exists(path) && loadEditorFile(st, edit, path, FileKind::Private);
+    return run.wrote(path) && st.sys.fs->exists(path) && loadEditorFile(st, edit, path, FileKind::Private);
 }
 
 bool checkEditorLatin1(app::AppState &st, const QPlainTextEdit *edit)

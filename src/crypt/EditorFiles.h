@@ -10,6 +10,9 @@ class QPlainTextEdit;
 namespace app {
 struct AppState;
 }
+namespace pgp {
+struct RunOutcome;
+}
 
 namespace cryptcmd {
 
@@ -31,10 +34,11 @@ enum class FileKind { Document, Private };
 bool loadEditorFile(app::AppState &st, QPlainTextEdit *edit, const std::string &path,
                     FileKind kind = FileKind::Document);
 
-// Loads what a PGP run wrote: only after a run that succeeded, and never
-// through a link planted at the result's name. False when there is no
-// result to load (the editor keeps its text).
-bool loadRunResult(app::AppState &st, QPlainTextEdit *edit, int exitCode, const std::string &path);
+// Loads what a PGP run wrote (run.wrote(path)): its captured report, or a
+// result file after a run that succeeded; never through a link planted at
+// the name. False when there is no result to load (the editor keeps its
+// text).
+bool loadRunResult(app::AppState &st, QPlainTextEdit *edit, const pgp::RunOutcome &run, const std::string &path);
 
 // Whether the editor text can be written as Latin-1; says so when not.
 bool checkEditorLatin1(app::AppState &st, const QPlainTextEdit *edit);

@@ -1,12 +1,16 @@
 #include "crypt/EditorText.h"
 
+#include "Charset.h"
 #include "crypt/CryptCore.h"
 #include "pgp/RunPgp.h"
+#include "ui/Text.h"
 
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace cryptcmd {
 
@@ -21,9 +25,26 @@ QString editorTextFromFile(const std::string &latin1)
                 ++i;
             text += QChar('\n');
         } else {
-            text += QChar(c);
+            text += QChar(char16_t(charset::cp1252ToUnicode(c)));
         }
     }
+    if (text.endsWith(QChar('\n')))
+        text.chop(1);
+    return text;
+}
+
+QString editorTextFromResult(const std::string &bytes)
+{
+    // pgp hands back as UTF-8 the text that Windows Latin-1 cannot hold
+    // (Cyrillic from a gpg user, say); UTF-8 that fits is Windows Latin-1
+    // bytes that only look like UTF-8.
+    std::string fits;
+    const bool high = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+    if (!high || !charset::isValidUtf8(bytes) || charset::utf8ToCp1252(bytes, fits))
+        return editorTextFromFile(bytes);
+    QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QChar('\r'), QChar('\n'));
     if (text.endsWith(QChar('\n')))
         text.chop(1);
     return text;
@@ -42,8 +63,8 @@ Latin1Text fileBytesFromEditor(const QString &text)
         if (u == '\n' || u == QChar::LineSeparator || u == QChar::ParagraphSeparator) {
             out.bytes += "\r\n";
             ++line;
-        } else if (u <= 0xFF) {
-            out.bytes += char(u);
+        } else if (unsigned char b; !c.isSurrogate() && charset::unicodeToCp1252(u, b)) {
+            out.bytes += char(b);
         } else {
             out.ok = false;
             out.bytes.clear();
@@ -61,14 +82,14 @@ Latin1Text fileBytesFromEditor(const QString &text)
 std::string latin1RefusalText(const Latin1Text &t, bool english)
 {
     const QString msg = english
-        ? QStringLiteral("The text holds characters outside the Latin-1 character set "
+        ? QStringLiteral("The text holds characters outside the Windows Latin-1 character set "
                          "(the first is \"%1\" in line %2). PGP and the text files of Quorbix "
-                         "know Latin-1 only, so nothing was written. Please replace those "
-                         "characters and try again.")
-        : QStringLiteral("Der Text enthält Zeichen außerhalb des Zeichensatzes Latin-1 "
+                         "know Windows Latin-1 only, so nothing was written. Please replace "
+                         "those characters and try again.")
+        : QStringLiteral("Der Text enthält Zeichen außerhalb des Zeichensatzes Windows-Latin-1 "
                          "(das erste ist \"%1\" in Zeile %2). PGP und die Textdateien von "
-                         "Quorbix kennen nur Latin-1, daher wurde nichts geschrieben. Bitte "
-                         "ersetzen Sie diese Zeichen und versuchen Sie es noch einmal.");
+                         "Quorbix kennen nur Windows-Latin-1, daher wurde nichts geschrieben. "
+                         "Bitte ersetzen Sie diese Zeichen und versuchen Sie es noch einmal.");
     return msg.arg(t.badChar).arg(t.badLine).toStdString();
 }
 
@@ -94,7 +115,12 @@ std::string InlineRecipients(QPlainTextEdit *edit)
 {
     QTextDocument *doc = edit->document();
     const QTextBlock first = doc->begin();
-    const InlineSplit split = splitInlineRecipients(first.text().toLatin1().toStdString());
+    // A character Windows Latin-1 lacks has been refused with the text
+    // already; here it could only name nobody.
+    std::string line;
+    if (!ui::toCp1252(first.text(), line))
+        line = first.text().toLatin1().toStdString();
+    const InlineSplit split = splitInlineRecipients(line);
     if (!split.found)
         return {};
     // pgp refuses such a line without running; the text keeps it then.

@@ -1,6 +1,6 @@
 #pragma once
-// The editor's text as Latin-1 files with CR LF lines, converted only here,
-// at the widget boundary.
+// The editor's text as Windows Latin-1 (code page 1252) files with CR LF
+// lines, converted only here, at the widget boundary.
 
 #include <QString>
 #include <string>
@@ -9,22 +9,25 @@ class QPlainTextEdit;
 
 namespace cryptcmd {
 
-// File bytes (Latin-1; CR LF, LF or CR line ends) as editor text. The line
+// File bytes (Windows-1252; CR LF, LF or CR line ends) as editor text. The line
 // end of the last line is not an extra empty line.
 QString editorTextFromFile(const std::string &latin1);
+// A text pgp wrote: as above, except that UTF-8 beyond Windows Latin-1
+// (which pgp leaves as it came) is read as UTF-8.
+QString editorTextFromResult(const std::string &bytes);
 
 struct Latin1Text {
     bool ok = true;
     std::string bytes;   // every line ended by CR LF; empty for an empty text
-    QString badChar;     // the first character outside Latin-1
+    QString badChar;     // the first character outside Windows-1252
     int badLine = 0;     // its line, counted from 1
 };
 
-// Editor text as file bytes; text outside Latin-1 is not written at all
+// Editor text as Windows-1252 file bytes; text outside it is not written at all
 // (ok false, bytes empty) rather than turned into question marks.
 Latin1Text fileBytesFromEditor(const QString &text);
 
-// The refusal message for a text outside Latin-1 (UTF-8).
+// The refusal message for a text outside Windows-1252 (UTF-8).
 std::string latin1RefusalText(const Latin1Text &t, bool english);
 
 // The editor's text, line by line, exactly as typed (no-break spaces kept).

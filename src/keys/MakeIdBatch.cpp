@@ -3,27 +3,9 @@
 #include "app/AppState.h"
 #include "pgp/RunPgp.h"
 #include "platform/Platform.h"
+#include "ShellWord.h"
 
 namespace keys {
-
-namespace {
-
-std::string shellWord(const std::string &s)
-{
-    static const std::string plain = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._-+,:@%=";
-    if (!s.empty() && s.find_first_not_of(plain) == std::string::npos)
-        return s;
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
-
-} // namespace
 
 std::string makeIdBatchLine(const std::string &pgpDir, const std::string &appDir)
 {
@@ -31,9 +13,9 @@ std::string makeIdBatchLine(const std::string &pgpDir, const std::string &appDir
     // -C: a link or file planted there is refused, never followed), and is
     // renamed over ID.txt, which replaces a link planted at ID.txt instead of
     // writing through it. A failed open ends the shell before pgp runs.
-    const std::string id = shellWord(appDir + "/ID.txt");
-    return "set -C; umask 077; t=$(mktemp -u " + shellWord(appDir + "/ID.txt.XXXXXX") + ") && exec 3>\"$t\" && { "
-           + shellWord(pgpDir + "/pgp") + " -kv +CharSet=Latin1 >&3; exec 3>&-; mv -fT \"$t\" " + id + " || rm -f \"$t\"; }\n";
+    const std::string id = shell::word(appDir + "/ID.txt");
+    return "set -C; umask 077; t=$(mktemp -u " + shell::word(appDir + "/ID.txt.XXXXXX") + ") && exec 3>\"$t\" && { "
+           + shell::word(pgpDir + "/pgp") + " -kv +CharSet=Latin1 >&3; exec 3>&-; mv -fT \"$t\" " + id + " || rm -f \"$t\"; }\n";
 }
 
 void WriteMakeIdBatch(app::AppState &st)

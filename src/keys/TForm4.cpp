@@ -4,6 +4,7 @@
 #include "app/TextCatalog.h"
 #include "pgp/RunPgp.h"
 #include "ui/ApplyTexts.h"
+#include "ui/Text.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -26,7 +27,7 @@ namespace {
 const char *const kColumns[4] = {"Bits", "Key-ID", "Datum", "User-ID"};
 const int kColumnWidths[4] = {36, 70, 80, 296};
 
-QString latin1(const std::string &s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+QString latin1(const std::string &s) { return ui::fromCp1252(s); }
 } // namespace
 
 void UserListModel::setRows(const std::vector<UserRow> &rows)
@@ -206,19 +207,17 @@ void TForm4::ListView1DblClick()
 
 void TForm4::Edit1Enter()
 {
-    // PGP gets Latin-1: a user ID that cannot be written so would name
-    // somebody else.
-    const QString text = Edit1->text();
-    for (QChar c : text)
-        if (c.unicode() > 0xFF) {
-            if (st_.dialogs)
-                st_.dialogs->errorBox(st_.english() ? "The user ID holds characters outside Latin-1."
-                                                    : "Die User-ID enthält Zeichen außerhalb von Latin-1.");
-            return;
-        }
+    // PGP gets Windows Latin-1: a user ID that cannot be written so would
+    // name somebody else.
+    std::string typed;
+    if (!ui::toCp1252(Edit1->text(), typed)) {
+        if (st_.dialogs)
+            st_.dialogs->errorBox(st_.english() ? "The user ID holds characters outside Windows Latin-1."
+                                                : "Die User-ID enthält Zeichen außerhalb von Windows-Latin-1.");
+        return;
+    }
     // One argument for pgp whatever it holds, but never an option: the
     // field stays open for a correction.
-    const std::string typed = text.toLatin1().toStdString();
     if (pgp::optionLikeArgument({typed})) {
         if (st_.dialogs)
             st_.dialogs->errorBox(pgp::recipientRefusalText(st_, typed));

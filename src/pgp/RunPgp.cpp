@@ -123,8 +123,9 @@ Invocation buildInvocation(const app::AppState &st, const RunRequest &req)
     return inv;
 }
 
-int RunPgp(app::AppState &st, const RunRequest &req)
+RunOutcome RunPgp(app::AppState &st, const RunRequest &req)
 {
+    RunOutcome out;
     auto &fs = *st.sys.fs;
     // Text from the editor's first line or another program's window must
     // not reach pgp as "-o file": a recipient or key is never an option.
@@ -138,11 +139,12 @@ int RunPgp(app::AppState &st, const RunRequest &req)
             if (req.captureOutput == 1) {
                 try {
                     fs.writePrivateFile(st.inAppDir("out.txt"), "");
+                    out.output = st.inAppDir("out.txt");
                 } catch (const platform::PlatformError &) {
                 }
             }
             st.dialogs->errorBox(recipientRefusalText(st, *bad));
-            return -1;
+            return out;
         }
     }
     std::optional<std::string> target;
@@ -159,8 +161,9 @@ int RunPgp(app::AppState &st, const RunRequest &req)
     } catch (const platform::PlatformError &e) {
         // Without its output file the run would lose PGP's text.
         st.dialogs->platformError(e.what());
-        return -1;
+        return out;
     }
+    out.output = target;
 
     Invocation inv = buildInvocation(st, req);
     platform::ProcessJob job;
@@ -175,15 +178,16 @@ int RunPgp(app::AppState &st, const RunRequest &req)
         job.passPhrase = st.passPhrase;
 
     platform::ProcessResult res = st.sys.proc->runAndWait(job);
-    int exitCode = -1;
+    out.started = res.started;
     if (!res.started) {
         st.dialogs->plainMessage(std::string(app::fixed::RunFailed) + toMessageText(displayCommandLine(st, req)));
     } else if (res.quitRequested) {
         if (st.quitNow)
             st.quitNow(0);
-        return res.exitCode;
+        out.exitCode = res.exitCode;
+        return out;
     } else {
-        exitCode = res.exitCode;
+        out.exitCode = res.exitCode;
     }
 
     if (!req.outputFile.empty() && req.outputFile != st.inAppDir("Tree.txt")
@@ -191,7 +195,7 @@ int RunPgp(app::AppState &st, const RunRequest &req)
         st.dialogs->plainMessage(std::string(app::fixed::OutputWrote) + toMessageText(req.outputFile));
     else
         st.processEvents();
-    return exitCode;
+    return out;
 }
 
 std::string showErrorText(const std::string &message, std::int32_t code1, std::int32_t code2)

@@ -3,6 +3,7 @@
 // its output captured in a file, waiting for it with the windows live.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,11 +63,28 @@ const std::string *optionLikeArgument(const std::vector<std::string> &args);
 // The refusal of such a recipient, in the catalogue's language (UTF-8).
 std::string recipientRefusalText(const app::AppState &st, const std::string &recipient);
 
-// Runs pgp and returns its exit code; -1 when it could not be started, its
-// output file could not be created or an operand holds an option (then it is
-// not started, and says so). Shows the start failure and "Output wrote to "
-// as plain messages.
-int RunPgp(app::AppState &st, const RunRequest &req);
+// What one run left for its caller to read. Callers load a result only
+// when the run says it wrote it, so a planted link or a stale file from an
+// earlier run never passes for this run's.
+struct RunOutcome {
+    int exitCode = -1; // -1 when pgp was not started
+    bool started = false;
+    // The file this run created for pgp's standard output (out.txt or the
+    // output file); none when it could not be created.
+    std::optional<std::string> output;
+    // Whether path holds this run's result: its output file (pgp's report,
+    // also of a failed run), or a file pgp writes itself, only after it
+    // ended with exit code 0.
+    bool wrote(const std::string &path) const
+    {
+        return (output && *output == path) || (started && exitCode == 0);
+    }
+};
+
+// Runs pgp; exitCode -1 when it could not be started, its output file could
+// not be created or an operand holds an option (then it is not started, and
+// says so). Shows the start failure and "Output wrote to " as plain messages.
+RunOutcome RunPgp(app::AppState &st, const RunRequest &req);
 
 // The message, two CRs, "Code:  ", c1, ",", c2.
 std::string showErrorText(const std::string &message, std::int32_t code1, std::int32_t code2);

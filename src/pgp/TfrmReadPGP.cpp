@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/TextCatalog.h"
 #include "ui/ApplyTexts.h"
+#include "ui/Text.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -33,14 +34,15 @@ TfrmReadPGP::TfrmReadPGP(app::AppState &st, QWidget *parent) : QWidget(parent, Q
         ui::applyControlTexts(this, app::englishTexts(app::Window::OutputViewer));
 
     // The text as it stands now; a missing file shows an empty box, since the
-    // callers show the viewer precisely when PGP's run went wrong.
+    // callers show the viewer precisely when PGP's run went wrong. A link
+    // planted at the name (pgp's run could not write there) shows nothing.
     std::string bytes;
     try {
         if (st_.sys.fs)
-            bytes = st_.sys.fs->readFile(st_.inAppDir("out.txt"));
+            bytes = st_.sys.fs->readWorkingFile(st_.inAppDir("out.txt"));
     } catch (const std::exception &) {
     }
-    QString text = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    QString text = ui::fromCp1252(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Memo1->setPlainText(text);
 }

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <optional>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -34,9 +36,6 @@ std::string systemErrorText(int err)
 }
 
 namespace {
-
-// mkostemp's template: six characters of [A-Za-z0-9] replace the X's.
-constexpr const char *kReplaceSuffix = ".tmpXXXXXX";
 
 bool isReplacementName(const std::string &name, const std::string &stem)
 {
@@ -168,6 +167,13 @@ public:
             ::close(fd);
             throw PlatformError(PlatformError::Kind::OpenFailed, "Keine gewöhnliche Datei: " + path, path);
         }
+        // What pgp or this program wrote is this user's; anyone else's file
+        // at the name was planted.
+        if (working && st.st_uid != ::geteuid()) {
+            ::close(fd);
+            throw PlatformError(PlatformError::Kind::OpenFailed, "Die Datei gehört einem anderen Benutzer: " + path,
+                                path, EPERM);
+        }
         std::string out;
         char buf[65536];
         for (;;) {
@@ -194,27 +200,89 @@ public:
         closeChecked(fd, path);
     }
 
+    // A file the user keeps: written beside and renamed over, so a full
+    // disk leaves the old content in place, never a truncated stub.
     void writeFile(const std::string &path, const std::string &bytes) override
     {
-        int fd = openForWrite(path, O_CREAT, 0644, false, true);
-        writeAll(fd, bytes, path);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            const int err = errno;
+            if (err != ENOENT)
+                fail(openKind(err, true), path, err);
+            // New: created 0644 less umask, as a plain create would be.
+            replaceVia(path, bytes, 0644, std::nullopt, std::nullopt);
+            return;
+        }
+        if (S_ISLNK(st.st_mode))
+            fail(PlatformError::Kind::OpenFailed, path, ELOOP);
+        if (!S_ISREG(st.st_mode))
+            throw PlatformError(PlatformError::Kind::OpenFailed, "Keine gewöhnliche Datei: " + path, path);
+        // A rename would split a hard link, make someone else's file ours, or
+        // replace a file in a shared sticky folder: write in place there.
+        struct stat dir {};
+        const bool sticky = ::stat(dirOf(path).c_str(), &dir) == 0 && (dir.st_mode & S_ISVTX) != 0;
+        if (st.st_nlink > 1 || st.st_uid != ::geteuid() || sticky) {
+            writeInPlace(path, bytes);
+            return;
+        }
+        try {
+            replaceVia(path, bytes, 0600, static_cast<mode_t>(st.st_mode & 07777), st.st_gid);
+        } catch (const PlatformError &e) {
+            // A folder we may not write to, holding a file we may: in place.
+            if (e.sysError() != EACCES || e.kind() != PlatformError::Kind::CreateFailed)
+                throw;
+            writeInPlace(path, bytes);
+        }
+    }
+
+    // Reserves the new length before anything is overwritten, so a full
+    // disk is found while the old content is still whole.
+    static void writeInPlace(const std::string &path, const std::string &bytes)
+    {
+        int fd = openForWrite(path, 0, 0, false, false);
+        if (!bytes.empty() && ::fallocate(fd, 0, 0, static_cast<off_t>(bytes.size())) != 0
+            && errno != EOPNOTSUPP && errno != ENOSYS) {
+            const int err = errno;
+            ::close(fd);
+            fail(PlatformError::Kind::Io, path, err);
+        }
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                const int err = errno;
+                ::close(fd);
+                fail(PlatformError::Kind::Io, path, err);
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0) {
+            const int err = errno;
+            ::close(fd);
+            fail(PlatformError::Kind::Io, path, err);
+        }
         closeChecked(fd, path);
     }
 
-    void replaceAtomically(const std::string &path, const std::string &bytes, unsigned mode) override
+    // Writes a temporary file beside the target (created with createMode,
+    // which the umask limits; then set to keepMode when given), syncs it and
+    // renames it over the target. Any failure removes the temporary file.
+    static void replaceVia(const std::string &path, const std::string &bytes, mode_t createMode,
+                           std::optional<mode_t> keepMode, std::optional<gid_t> keepGroup)
     {
-        std::string tmpl = path + kReplaceSuffix;
-        int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-        if (fd < 0) {
-            int err = errno;
-            fail(err == ENOENT ? PlatformError::Kind::NotFound : PlatformError::Kind::CreateFailed, path, err);
-        }
+        std::string tmp;
+        int fd = createReplacement(path, createMode, tmp);
         auto abandon = [&](int err) {
             ::close(fd);
-            ::unlink(tmpl.c_str());
+            ::unlink(tmp.c_str());
             fail(PlatformError::Kind::Io, path, err);
         };
-        if (::fchmod(fd, static_cast<mode_t>(mode & 07777)) != 0)
+        if (keepGroup && ::fchown(fd, static_cast<uid_t>(-1), *keepGroup) != 0) {
+            // Not a member of the file's group: the file becomes ours alone.
+        }
+        if (keepMode && ::fchmod(fd, *keepMode) != 0)
             abandon(errno);
         const char *p = bytes.data();
         std::size_t left = bytes.size();
@@ -232,12 +300,12 @@ public:
             abandon(errno);
         if (::close(fd) != 0) {
             int err = errno;
-            ::unlink(tmpl.c_str());
+            ::unlink(tmp.c_str());
             fail(PlatformError::Kind::Io, path, err);
         }
-        if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+        if (::rename(tmp.c_str(), path.c_str()) != 0) {
             int err = errno;
-            ::unlink(tmpl.c_str());
+            ::unlink(tmp.c_str());
             fail(PlatformError::Kind::Io, path, err);
         }
         // Make the rename itself durable; a failure here loses nothing.
@@ -246,6 +314,31 @@ public:
             ::fsync(dfd);
             ::close(dfd);
         }
+    }
+
+    // path + ".tmp" + six of [A-Za-z0-9], created exclusively, never through
+    // a link: the names removeInterruptedReplacements knows.
+    static int createReplacement(const std::string &path, mode_t mode, std::string &tmp)
+    {
+        static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        std::random_device rd;
+        int err = EEXIST;
+        for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+            tmp = path + ".tmp";
+            for (int i = 0; i < 6; ++i)
+                tmp += kChars[rd() % (sizeof kChars - 1)];
+            int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            if (fd >= 0)
+                return fd;
+            err = errno;
+        }
+        fail(err == ENOENT || err == ENOTDIR ? PlatformError::Kind::NotFound : PlatformError::Kind::CreateFailed,
+             path, err);
+    }
+
+    void replaceAtomically(const std::string &path, const std::string &bytes, unsigned mode) override
+    {
+        replaceVia(path, bytes, 0600, static_cast<mode_t>(mode & 07777), std::nullopt);
     }
 
     void removeInterruptedReplacements(const std::string &path) override

@@ -68,13 +68,13 @@ public:
     // Whole file as bytes; throws PlatformError when it cannot be read.
     virtual std::string readFile(const std::string &path) const = 0;
     // The same for a working file that the program or pgp wrote: a link
-    // planted at the path is never followed, and only a regular file is read.
+    // planted at the path is never followed; only this user's regular file.
     virtual std::string readWorkingFile(const std::string &path) const = 0;
     // Creates or truncates a file readable by its owner only and writes the
     // bytes; a symbolic link at the path is never followed. Throws on failure.
     virtual void writePrivateFile(const std::string &path, const std::string &bytes) = 0;
-    // Creates or truncates a file (mode 0644 less umask) and writes the bytes;
-    // a symbolic link at the path is never followed. Throws on failure.
+    // Writes beside the file and renames over it (in place for a hard link, another's file, a sticky folder), mode
+    // kept (new: 0644 less umask); a full disk keeps the old content; a link is never followed. Throws on failure.
     virtual void writeFile(const std::string &path, const std::string &bytes) = 0;
     // Writes a temporary file beside the target and renames it over the
     // target, so a crash leaves either the old or the new content.

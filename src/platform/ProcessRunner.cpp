@@ -2,6 +2,8 @@
 // signals, so windows stay live, nested runs work and no time is lost polling.
 #include "platform/SystemProcessRunner.h"
 
+#include "Charset.h"
+
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
 #endif
@@ -18,12 +20,45 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
 namespace {
 
 QString q(const std::string &s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
+
+// QProcess takes its arguments as text: bytes that are no UTF-8 (a user ID
+// in Windows Latin-1 for pgp) would reach the program as U+FFFD. Such a
+// command line is executed from these bytes instead.
+struct RawExec {
+    std::vector<std::string> argv, envp;
+    std::vector<char *> argvPtr, envPtr;
+    std::string program;
+
+    // False when QProcess can carry the command line as it stands.
+    bool prepare(const std::vector<std::string> &cmd, const QProcessEnvironment &env)
+    {
+        bool needed = false;
+        for (const auto &a : cmd)
+            needed = needed || !charset::isValidUtf8(a);
+        if (!needed || cmd.empty())
+            return false;
+        program = cmd[0];
+        if (program.find('/') == std::string::npos)
+            program = QStandardPaths::findExecutable(q(program)).toLocal8Bit().toStdString();
+        argv = cmd;
+        for (const QString &e : env.toStringList())
+            envp.push_back(e.toLocal8Bit().toStdString());
+        for (auto &a : argv)
+            argvPtr.push_back(a.data());
+        argvPtr.push_back(nullptr);
+        for (auto &e : envp)
+            envPtr.push_back(e.data());
+        envPtr.push_back(nullptr);
+        return !program.empty();
+    }
+};
 
 std::string tempDirectory()
 {
@@ -245,6 +280,7 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessJob &job)
     proc->setStandardInputFile(QProcess::nullDevice());
 
     std::string statusFile;
+    std::vector<std::string> cmd;
     if (console) {
         statusFile = makeTempFile("quorbix-status.", "");
         if (statusFile.empty()) {
@@ -252,28 +288,34 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessJob &job)
             result.error = "Konnte keine temporäre Datei anlegen";
             return result;
         }
-        std::vector<std::string> term = terminalCommand(job.consoleTitle);
-        QStringList args;
-        for (std::size_t i = 1; i < term.size(); ++i)
-            args << q(term[i]);
-        args << "/bin/sh" << "-c" << kConsoleWrapper << "quorbix-console" << q(statusFile)
-             << (job.closeOnExit ? "1" : "0") << q(passFile)
-             << (outByFd ? QStringLiteral("fd:%1").arg(fds.out) : q(job.stdoutFile.value_or(std::string())))
-             << q(job.consoleTitle) << q(job.program);
-        for (const auto &a : job.args)
-            args << q(a);
-        proc->setProgram(q(term[0]));
-        proc->setArguments(args);
+        cmd = terminalCommand(job.consoleTitle);
+        for (const char *w : {"/bin/sh", "-c", kConsoleWrapper, "quorbix-console"})
+            cmd.push_back(w);
+        cmd.push_back(statusFile);
+        cmd.push_back(job.closeOnExit ? "1" : "0");
+        cmd.push_back(passFile);
+        cmd.push_back(outByFd ? "fd:" + std::to_string(fds.out) : job.stdoutFile.value_or(std::string()));
+        cmd.push_back(job.consoleTitle);
+        cmd.push_back(job.program);
     } else {
-        QStringList args;
-        for (const auto &a : job.args)
-            args << q(a);
-        proc->setProgram(q(job.program));
-        proc->setArguments(args);
+        cmd.push_back(job.program);
+    }
+    cmd.insert(cmd.end(), job.args.begin(), job.args.end());
+    QStringList args;
+    for (std::size_t i = 1; i < cmd.size(); ++i)
+        args << q(cmd[i]);
+    proc->setProgram(q(cmd[0]));
+    proc->setArguments(args);
+    RawExec raw;
+    char *rawProgram = nullptr, *const *rawArgv = nullptr, *const *rawEnv = nullptr;
+    if (raw.prepare(cmd, env)) {
+        rawProgram = raw.program.data();
+        rawArgv = raw.argvPtr.data();
+        rawEnv = raw.envPtr.data();
     }
 
     const int outFd = fds.out, passFd = fds.passRead;
-    proc->setChildProcessModifier([outFd, passFd, console] {
+    proc->setChildProcessModifier([outFd, passFd, console, rawProgram, rawArgv, rawEnv] {
         // Runs in the child between fork and exec: only async-signal-safe calls.
         if (outFd >= 0 && console)
             ::fcntl(outFd, F_SETFD, 0);
@@ -281,6 +323,9 @@ ProcessResult SystemProcessRunner::runAndWait(const ProcessJob &job)
             ::dup2(outFd, STDOUT_FILENO);
         if (passFd >= 0)
             ::fcntl(passFd, F_SETFD, 0);
+        // On failure QProcess's own exec fails the same way and reports it.
+        if (rawProgram)
+            ::execve(rawProgram, rawArgv, rawEnv);
     });
 
     QEventLoop loop;

@@ -100,6 +100,26 @@ bool readQuoted(const std::string &s, std::size_t &pos, std::string &out)
     return false;
 }
 
+// Where the value of a "name"=value (or @=value) line starts; npos for any
+// other line.
+std::size_t valueStart(const std::string &line)
+{
+    std::size_t pos = 0;
+    std::string name;
+    if (!line.empty() && line[0] == '@')
+        pos = 1;
+    else if (!readQuoted(line, pos, name))
+        return std::string::npos;
+    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+        ++pos;
+    if (pos >= line.size() || line[pos] != '=')
+        return std::string::npos;
+    ++pos;
+    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+        ++pos;
+    return pos;
+}
+
 int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -252,20 +272,22 @@ RegistryFile RegistryFile::parse(const std::string &input, std::vector<std::stri
         std::string line = trim(lines[i]);
         std::size_t lineNo = i + 1;
         // Long hex lists continue on the next line after a trailing
-        // backslash; at the end of the file it continues onto nothing, as it
-        // does onto an empty last line. Only the appended part is searched,
-        // so a long list stays linear.
-        bool hasEq = line.find('=') != std::string::npos;
-        bool isText = line.find("=\"") != std::string::npos;
-        while (!line.empty() && line.back() == '\\' && hasEq && !isText) {
-            line.pop_back();
-            if (i + 1 == lines.size())
-                break;
-            const std::string part = trim(lines[++i]);
-            hasEq = true;
-            isText = part.find("=\"") != std::string::npos
-                || (!line.empty() && line.back() == '=' && !part.empty() && part[0] == '"');
-            line += part;
+        // backslash; a text's backslash is its own. A continuation onto
+        // nothing (the end of the file, an empty line) was cut off: that
+        // value is damaged, not shorter. Only the appended part is looked
+        // at, so a long list stays linear.
+        bool cutOff = false;
+        if (!line.empty() && line.back() == '\\') {
+            const std::size_t vs = valueStart(line);
+            auto isText = [&] { return vs < line.size() && line[vs] == '"'; };
+            while (vs != std::string::npos && !isText() && !line.empty() && line.back() == '\\') {
+                line.pop_back();
+                if (i + 1 == lines.size() || trim(lines[i + 1]).empty()) {
+                    cutOff = true;
+                    break;
+                }
+                line += trim(lines[++i]);
+            }
         }
         if (line.empty() || line[0] == ';')
             continue;
@@ -289,6 +311,10 @@ RegistryFile RegistryFile::parse(const std::string &input, std::vector<std::stri
         if (current == kNone) {
             if (!inUnknownSection)
                 warn("Zeile " + std::to_string(lineNo) + ": Wert außerhalb eines Schlüssels");
+            continue;
+        }
+        if (cutOff) {
+            warn("Zeile " + std::to_string(lineNo) + ": abgeschnittener Wert");
             continue;
         }
         std::string name;
@@ -623,6 +649,16 @@ bool makeDirs(const std::string &dir, int &err)
     return true;
 }
 
+// The store's message; a full disk (or quota) is named after it, since the
+// user has to make room before the settings can be kept.
+std::string writeFailedText(const std::string &path, int err)
+{
+    std::string text = msgWriteFailed(path);
+    if (err == ENOSPC || err == EDQUOT)
+        text += ": " + systemErrorText(err);
+    return text;
+}
+
 } // namespace
 
 void FileRegistryStore::flush()
@@ -637,7 +673,7 @@ void FileRegistryStore::flush()
     if (slash != std::string::npos && slash > 0) {
         int err = 0;
         if (!makeDirs(path_.substr(0, slash), err))
-            throw PlatformError(PlatformError::Kind::Registry, msgWriteFailed(path_), path_, err);
+            throw PlatformError(PlatformError::Kind::Registry, writeFailedText(path_, err), path_, err);
     }
     try {
         if (damaged_ && damagedCopy_.empty()) {
@@ -650,7 +686,8 @@ void FileRegistryStore::flush()
         }
         fs.replaceAtomically(path_, file_.serialize(), 0600);
     } catch (const PlatformError &e) {
-        throw PlatformError(PlatformError::Kind::Registry, msgWriteFailed(path_), path_, e.sysError());
+        throw PlatformError(PlatformError::Kind::Registry, writeFailedText(path_, e.sysError()), path_,
+                            e.sysError());
     }
     dirty_ = false;
 }

@@ -4,6 +4,7 @@
 
 #include "app/AppState.h"
 #include "platform/Platform.h"
+#include "ShellWord.h"
 
 #include <map>
 
@@ -82,18 +83,6 @@ std::string execArgument(const std::string &arg)
             escaped += c;
     }
     return escaped;
-}
-
-std::string shellQuote(const std::string &s)
-{
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
 }
 
 struct Verb {
@@ -210,7 +199,7 @@ std::vector<platform::OwnedFile> desktopAnnouncement(const std::vector<RegEntry>
         std::string flag = vb.args.substr(0, vb.args.find("%1"));
         std::string script = "#!/bin/sh\n" + marker + "for f in \"$@\"; do\n"
                              "  case \"$f\" in /*) ;; *) f=\"$PWD/$f\" ;; esac\n"
-                             "  " + shellQuote(program) + flag + "\"$f\" &\n"
+                             "  " + shell::quoted(program) + flag + "\"$f\" &\n"
                              "done\n";
         files.push_back({"nautilus/scripts/Quorbix/" + vb.text, script, true});
     }

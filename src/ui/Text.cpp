@@ -1,5 +1,7 @@
 #include "ui/Text.h"
 
+#include "Charset.h"
+
 #include <QStringDecoder>
 
 namespace ui {
@@ -11,6 +13,30 @@ QString toQString(const std::string &utf8)
     if (dec.hasError())
         return QString::fromLatin1(utf8.data(), qsizetype(utf8.size()));
     return s;
+}
+
+QString fromCp1252(std::string_view bytes)
+{
+    QString out = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    for (QChar &c : out)
+        if (c.unicode() >= 0x80 && c.unicode() < 0xA0)
+            c = QChar(char16_t(charset::cp1252ToUnicode(static_cast<unsigned char>(c.unicode()))));
+    return out;
+}
+
+bool toCp1252(const QString &s, std::string &out)
+{
+    out.clear();
+    out.reserve(std::size_t(s.size()));
+    for (QChar c : s) {
+        unsigned char b;
+        if (c.isSurrogate() || !charset::unicodeToCp1252(c.unicode(), b)) {
+            out.clear();
+            return false;
+        }
+        out += char(b);
+    }
+    return true;
 }
 
 std::string toUtf8(const QString &s)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -33,6 +34,11 @@ TEST(LanguageChooser, LooksAsDesignedAndStartsGerman)
     EXPECT_LE((dlg.frameGeometry().center() - centre).manhattanLength(), 4);
     // Fixed size: the layout does not let it grow.
     EXPECT_EQ(dlg.minimumSize(), dlg.maximumSize());
+    // Yet wide enough for its caption in a bold title bar beside the
+    // window manager's buttons (it was cut to "..." under openbox).
+    QFont bold = dlg.font();
+    bold.setBold(true);
+    EXPECT_GE(dlg.width(), QFontMetrics(bold).horizontalAdvance(dlg.windowTitle()) + 100);
 }
 
 TEST(LanguageChooser, ChooseReturnsTheSelection)

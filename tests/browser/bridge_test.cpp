@@ -55,7 +55,11 @@ struct Flow {
             duringRun();
             for (auto &[name, content] : results)
                 st.sys.fs->writeFile(st.inTempDir(name), content);
-            return exitCode;
+            pgp::RunOutcome run;
+            run.started = true;
+            run.exitCode = exitCode;
+            run.output = st.inAppDir("out.txt");
+            return run;
         };
         h.chooseRecipient = [this] { calls.push_back("chooser"); chooser(); };
         h.askPassPhrase = [this] { calls.push_back("pass"); pass(); };
@@ -498,14 +502,30 @@ TEST(BrowserBridge, HotkeysDuringAFlowOrCommandAreIgnored)
 TEST(BrowserBridge, TextOutsideLatin1IsRefusedAndKept)
 {
     Flow f;
-    f.clip.setText("//0x1\nPrice: 5 \xE2\x82\xAC"); // the euro sign
+    // Cyrillic is no Windows Latin-1.
+    f.clip.setText("//0x1\nPrice: 5 \xE2\x82\xAC, \xD0\x9F\xD1\x80\xD0\xB8");
     f.bridge->hotkeyMessage(browser::kHotkeyEncrypt);
     EXPECT_TRUE(f.runs.empty());
     ASSERT_EQ(f.dialogs.shown.size(), 1u);
     EXPECT_EQ(f.dialogs.shown[0].kind, "error");
     EXPECT_NE(f.dialogs.shown[0].text.find("Latin-1"), std::string::npos);
-    EXPECT_EQ(f.editorText(), "Price: 5 \xE2\x82\xAC"); // nothing lost
+    EXPECT_EQ(f.editorText(), "Price: 5 \xE2\x82\xAC, \xD0\x9F\xD1\x80\xD0\xB8"); // nothing lost
     EXPECT_FALSE(f.st.commandBusy);
+}
+
+TEST(BrowserBridge, WindowsLatin1TextTravelsThroughTheClipboard)
+{
+    // The euro sign, a dash and German quotes: Windows-1252 bytes for pgp, and what pgp
+    // gives back in that code page is UTF-8 on the clipboard again.
+    Flow f;
+    f.clip.setText("//0x1\n\xE2\x80\x9EGr\xC3\xBC\xC3\x9F" "e\xE2\x80\x9C \xE2\x80\x93 5 \xE2\x82\xAC");
+    f.results["QUORBIX.asc"] = "-----BEGIN PGP SIGNED MESSAGE-----\r\n\r\n\x84Gr\xFC\xDF" "e\x93 \x96 5 \x80\r\n";
+    ASSERT_TRUE(f.bridge->hotkeyMessage(browser::kHotkeyEncrypt));
+    ASSERT_EQ(f.runs.size(), 1u);
+    EXPECT_EQ(f.inputs[0], "\x84Gr\xFC\xDF" "e\x93 \x96 5 \x80\r\n");
+    EXPECT_EQ(f.clip.text(), "-----BEGIN PGP SIGNED MESSAGE-----\n\n\xE2\x80\x9EGr\xC3\xBC\xC3\x9F"
+                             "e\xE2\x80\x9C \xE2\x80\x93 5 \xE2\x82\xAC");
+    EXPECT_TRUE(f.dialogs.shown.empty());
 }
 
 TEST(BrowserBridge, RegisterHotkeyReportsEachRefusal)

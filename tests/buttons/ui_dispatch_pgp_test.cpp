@@ -380,3 +380,30 @@ TEST(ButtonDispatchPgp, RecipientTextNeverBecomesOptions)
     std::ifstream in(precious);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "mine");
 }
+
+// Recipients in Windows Latin-1: the euro sign and an umlaut reach pgp as
+// their code-page bytes, from the "//" line and from the chooser's field.
+TEST(ButtonDispatchPgp, RecipientsReachPgpInWindowsLatin1)
+{
+    ASSERT_TRUE(fs::exists(testsupport::fakePgpProgram())) << "stand-in for PGP not built";
+    PgpFixture p;
+    TForm1 &f = p.start();
+    f.RichEdit1->setPlainText(QString::fromUtf8("//J\u00FCrgen\u20AC\nHallo"));
+    f.PmuEncryptClick();
+    ModalAnswerer answer(
+        [&](QWidget *w) {
+            auto *c = qobject_cast<TForm4 *>(w);
+            if (!c)
+                return false;
+            c->Edit1->setText(QString::fromUtf8("Stra\u00DFe \u2013 5"));
+            c->Edit1Enter();
+            return true;
+        },
+        0);
+    f.RichEdit1->setPlainText("Hallo");
+    f.PmuEncryptClick();
+    const auto runs = testsupport::readFakePgpLog(p.log);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].args().at(3), "J\xFCrgen\x80");
+    EXPECT_EQ(runs[1].args().at(3), "Stra\xDF" "e \x96 5");
+}

@@ -144,10 +144,6 @@ public:
     void forgetPassPhrase() override { ++passPhraseForgotten; }
     bool ensurePassPhrase() override { return commands::makeSureOfPassPhrase(*this); }
     void showOutputViewer() override { ++viewersShown; }
-    void loadEditorFromFile(const std::string &path) override
-    {
-        edit.setPlainText(cryptcmd::editorTextFromFile(fs.readFile(path)));
-    }
     void openButtonSetup(int n) override { buttonSetups.push_back(n); }
     void showDebugReport() override { ++debugReports; }
     std::unique_ptr<commands::TreeReadProgress> showTreeReadProgress() override

@@ -45,6 +45,14 @@ struct CryptFixture : FakeHost {
             return true;
         };
     }
+    // Acts while the recipient chooser is open.
+    std::function<void()> whileChoosing;
+    void chooseRecipient() override
+    {
+        if (whileChoosing)
+            whileChoosing();
+        FakeHost::chooseRecipient();
+    }
     void setBoxes(bool b, bool a, bool t) { boxes = {b, a, t}; }
     void run(commands::Command &c) { runner.run(c); }
 };
@@ -158,7 +166,7 @@ TEST(EditorCommands, EncryptForInlineRecipients)
     ASSERT_EQ(fx.proc.runs.size(), 1u);
     EXPECT_EQ(fx.proc.runs[0].args,
               with({"-eab", "+batchmode", "/tmp/QUORBIX.tmp", "0xAAAAAAAA", "0xBBBBBBBB"}));
-    // The "//" line is not part of the encrypted text; Latin-1 with CR LF.
+    // The "//" line is not part of the encrypted text; Windows Latin-1 with CR LF.
     EXPECT_EQ(input, "Gr\xFC\xDF" "e\r\nzwei\r\n");
     EXPECT_EQ(inputMode, 0600u);
     EXPECT_EQ(fx.edit.toPlainText(), "-----BEGIN PGP MESSAGE-----\n\nhQEM\n-----END PGP MESSAGE-----");
@@ -188,7 +196,7 @@ TEST(EditorCommands, EncryptForInlineRecipients)
 TEST(EditorCommands, TextOutsideLatin1IsNotWritten)
 {
     CryptFixture fx;
-    const QString text = QString::fromUtf8("//0xAAAAAAAA\nPreis: 5 \u20AC");
+    const QString text = QString::fromUtf8("//0xAAAAAAAA\nPreis: 5 \u20AC, \u041F\u0440\u0438\u0432\u0435\u0442");
     fx.edit.setPlainText(text);
     const int writes = fx.fs.writeCount;
     fx.run(fx.encryptText);
@@ -245,6 +253,46 @@ TEST(EditorCommands, AFailedRunLoadsNoResult)
     fx.run(fx.encryptText);
     EXPECT_EQ(fx.edit.toPlainText(), "plain text");
     EXPECT_EQ(fx.viewersShown, 2);
+}
+
+TEST(EditorCommands, ResultsComeOnlyFromTheFilesTheRunWrote)
+{
+    CryptFixture fx;
+    fx.fs.mkdirs("/home");
+    fx.fs.addFile("/home/other.txt", "someone else's text");
+
+    // A link planted at out.txt: RunPgp cannot write its report there, and
+    // what the link points at is never shown as one.
+    fx.fs.addSymlink("/app/out.txt", "/home/other.txt");
+    fx.edit.setPlainText("keep");
+    fx.nextFile = "/data/x.asc";
+    fx.run(fx.decryptFile);
+    EXPECT_TRUE(fx.proc.runs.empty());
+    EXPECT_EQ(fx.edit.toPlainText(), "keep");
+    fx.edit.setPlainText("-----BEGIN PGP PUBLIC KEY BLOCK-----");
+    fx.run(fx.addKeys);
+    EXPECT_TRUE(fx.proc.runs.empty());
+    EXPECT_EQ(fx.edit.toPlainText(), "-----BEGIN PGP PUBLIC KEY BLOCK-----");
+    EXPECT_EQ(fx.fs.content("/home/other.txt"), "someone else's text");
+    fx.fs.remove("/app/out.txt");
+
+    // A link planted at QUORBIX.asc while the chooser is open: pgp refuses
+    // to write through it, and the editor keeps the text.
+    fx.edit.setPlainText("plain text");
+    fx.recipient = "0x12345678";
+    fx.whileChoosing = [&] { fx.fs.addSymlink("/tmp/QUORBIX.asc", "/home/other.txt"); };
+    fx.reportWith("Output file '/tmp/QUORBIX.asc' is a symbolic link; nothing written.\r\n");
+    fx.proc.defaultResult.exitCode = 1;
+    fx.run(fx.encryptText);
+    ASSERT_EQ(fx.proc.runs.size(), 1u);
+    EXPECT_EQ(fx.edit.toPlainText(), "plain text");
+    EXPECT_EQ(fx.viewersShown, 1);
+    // A pgp that says it succeeded all the same is not read through the link.
+    fx.proc.defaultResult.exitCode = 0;
+    fx.run(fx.encryptText);
+    ASSERT_EQ(fx.proc.runs.size(), 2u);
+    EXPECT_EQ(fx.edit.toPlainText(), "plain text");
+    EXPECT_EQ(fx.fs.content("/home/other.txt"), "someone else's text");
 }
 
 TEST(EditorCommands, DecryptSignAndAddKey)

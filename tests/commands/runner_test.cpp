@@ -204,12 +204,15 @@ TEST(KeyTreeCommands, ReadFeedsTheWaitDialogAndStopsOnCancel)
     EXPECT_FALSE(h.st.cancelRequested);
     EXPECT_TRUE(h.enabled);
 
-    // No listing at all: the error box, the window usable again.
+    // No listing at all: the error box, the window usable again, and the
+    // tree read before stays (nothing else is taken for this run's listing).
     h.proc.onRun = nullptr;
     h.fs.failWrites.insert("/app/Tree.txt");
+    const std::size_t shownBefore = h.dialogs.shown.size();
     h.runner.run(read);
-    ASSERT_FALSE(h.dialogs.shown.empty());
+    ASSERT_EQ(h.dialogs.shown.size(), shownBefore + 1);
     EXPECT_EQ(h.dialogs.shown.back().kind, "platform");
+    EXPECT_EQ(h.tree.topLevelItemCount(), 10);
     EXPECT_TRUE(h.enabled);
     EXPECT_TRUE(h.progress.released);
     EXPECT_FALSE(h.st.commandBusy);
@@ -362,6 +365,14 @@ TEST(DocumentCommands, OpenKeepsEverythingOnFailureAndSaveReusesTheName)
     h.runner.run(save);
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(h.fs.content("/docs/b.txt"), "eins\r\nzwei\r\n");
+    // A full disk: the old file stays and the message names the cause.
+    h.fs.fullDirs.insert("/docs");
+    h.edit.setPlainText("drei");
+    h.runner.run(save);
+    EXPECT_EQ(h.fs.content("/docs/b.txt"), "eins\r\nzwei\r\n");
+    EXPECT_EQ(h.dialogs.last(), "Kann Datei /docs/b.txt nicht erstellen. "
+                                "Nicht genügend Speicherplatz auf dem Datenträger.");
+    h.fs.fullDirs.clear();
 
     h.runner.run(fresh);
     EXPECT_TRUE(h.edit.toPlainText().isEmpty());

@@ -133,6 +133,24 @@ TEST(EditorText, Latin1FilesWithCrLf)
     EXPECT_EQ(fileBytesFromEditor(QString()).bytes, "");
     // A no-break space is Latin-1 and stays one.
     EXPECT_EQ(fileBytesFromEditor(QString(QChar(0xA0))).bytes, "\xA0\r\n");
+    // Windows Latin-1: the euro sign, dashes and German quotes have bytes of their own,
+    // and a file's 0x80-0x9F bytes are read as those characters.
+    const QString windows = QString::fromUtf8("5 € – „Ja“ … Š");
+    auto cp = fileBytesFromEditor(windows);
+    ASSERT_TRUE(cp.ok);
+    EXPECT_EQ(cp.bytes, "5 \x80 \x96 \x84Ja\x93 \x85 \x8A\r\n");
+    EXPECT_EQ(editorTextFromFile(cp.bytes), windows);
+    // The five bytes the code page leaves open survive a load and save.
+    EXPECT_EQ(fileBytesFromEditor(editorTextFromFile("\x81\x8D\x8F\x90\x9D")).bytes, "\x81\x8D\x8F\x90\x9D\r\n");
+
+    // pgp's results: UTF-8 beyond Windows Latin-1 is shown as the letters it
+    // holds; Windows Latin-1 bytes stay themselves, also where they happen to
+    // form UTF-8 ("Ã¼" is 0xC3 0xBC) or are plain ASCII.
+    EXPECT_EQ(editorTextFromResult("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 Gr\xC3\xBC\xC3\x9F" "e\r\n"),
+              QString::fromUtf8("Привет Grüße"));
+    EXPECT_EQ(editorTextFromResult("\xC3\xBC\r\nx\r\n"), QString::fromUtf8("Ã¼\nx"));
+    EXPECT_EQ(editorTextFromResult(cp.bytes), windows);
+    EXPECT_EQ(editorTextFromResult("a\r\nb\r\n"), QString("a\nb"));
 
     // Round trips keep the text.
     for (const char *t : {"x", "x\n", "\n\n", "a\nb"}) {
@@ -143,16 +161,19 @@ TEST(EditorText, Latin1FilesWithCrLf)
 
 TEST(EditorText, TextOutsideLatin1IsRefused)
 {
-    auto w = fileBytesFromEditor(QString::fromUtf8("ok\nPreis 5 \u20AC\nmehr"));
+    auto w = fileBytesFromEditor(QString::fromUtf8("ok 5 \u20AC\nPreis \u041F\u0440\u0438\nmehr"));
     EXPECT_FALSE(w.ok);
     EXPECT_EQ(w.bytes, "");
-    EXPECT_EQ(w.badChar, QString::fromUtf8("\u20AC"));
+    EXPECT_EQ(w.badChar, QString::fromUtf8("\u041F"));
     EXPECT_EQ(w.badLine, 2);
     const std::string de = latin1RefusalText(w, false);
-    EXPECT_NE(de.find("Latin-1"), std::string::npos);
-    EXPECT_NE(de.find("\u20AC"), std::string::npos);
+    EXPECT_NE(de.find("Windows-Latin-1"), std::string::npos);
+    EXPECT_NE(de.find("\u041F"), std::string::npos);
     EXPECT_NE(de.find("Zeile 2"), std::string::npos);
     EXPECT_NE(latin1RefusalText(w, true).find("line 2"), std::string::npos);
+    EXPECT_NE(latin1RefusalText(w, true).find("Windows Latin-1"), std::string::npos);
+    // A C1 control is no Windows Latin-1 character (0x80 is the euro sign).
+    EXPECT_FALSE(fileBytesFromEditor(QString(QChar(0x80))).ok);
 
     // A character beyond the basic plane is named whole.
     auto e = fileBytesFromEditor(QString::fromUtf8("\U0001F600"));

@@ -11,11 +11,10 @@
 # nothing (English).
 # usage: buttons_commands.sh BUILD_DIR [Deutsch|English]    (exit 77: skipped)
 set -uo pipefail
+source "$(dirname "$0")/lib/harness.bash"
 BUILD="$(cd "$1" && pwd)"
 LANGUAGE="${2:-Deutsch}"
-for tool in Xvfb xdotool xterm cc; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need Xvfb xdotool xterm cc
 [ -x "$BUILD/tests/fakepgp/pgp" ] || { echo "skipped: no fakepgp in $BUILD"; exit 77; }
 WORK="$(mktemp -d /tmp/qbtn.XXXXXX)"
 QPID="" XPID=""
@@ -52,36 +51,12 @@ printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORB
 
 # No window manager here: this sends the close request a title bar's close
 # button would send.
-cat > "$WORK/wmclose.c" <<'C'
-#include <X11/Xlib.h>
-#include <stdlib.h>
-#include <string.h>
-int main(int argc, char **argv)
-{
-    Display *d = XOpenDisplay(NULL);
-    if (!d || argc < 2) return 1;
-    XEvent e;
-    memset(&e, 0, sizeof e);
-    e.xclient.type = ClientMessage;
-    e.xclient.window = (Window)strtoul(argv[1], NULL, 0);
-    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = (long)XInternAtom(d, "WM_DELETE_WINDOW", False);
-    XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
-    XCloseDisplay(d);
-    return 0;
-}
-C
-cc -o "$WORK/wmclose" "$WORK/wmclose.c" -lX11 2>/dev/null || { echo "skipped: cannot build against Xlib"; exit 77; }
+build_wmclose
 
-exec 3> "$WORK/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -1 "$WORK/display")"
+start_xvfb
 export XDG_CONFIG_HOME="$WORK/config" Temp="$WORK/tmp" QUORBIX_FAKEPGP_LOG="$LOG" QUORBIX_FAKEPGP_SCRIPT="$WORK/fake.script"
 unset PGPPATH PGPPASS Tmp QUORBIX_TERMINAL
 
-win() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 waitwin() { local w; for _ in $(seq "${2:-200}"); do w=$(win "$1"); [ -n "$w" ] && { echo "$w"; return 0; }; sleep 0.05; done; return 1; }
 waitgone() { for _ in $(seq "${2:-200}"); do [ -z "$(win "$1")" ] && return 0; sleep 0.05; done; return 1; }
 # The runs of the stand-in other than the key-list script's, one line each:

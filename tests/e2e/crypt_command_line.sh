@@ -106,5 +106,4 @@ click "^Debug$" 200 100 && xdotool key Escape
 check "the main window follows the report" waitfor visible "$MAIN"
 quit
 
-echo "$PASS passed, $FAIL failed"
-[ "$FAIL" = 0 ]
+finish

@@ -4,8 +4,9 @@
 # picked in the chooser decrypts to the same bytes; a signed file verifies
 # with "Good signature" in the editor; editor text with a "//" line is
 # encrypted for both keys without the chooser, decrypts with the output
-# viewer, and signs clear; "Key hinzufügen" adds an armoured key and the
-# user list knows it.
+# viewer, and signs clear; text with umlauts and the euro sign signs clear
+# for gpg in UTF-8 and checks good again, Cyrillic is refused and kept;
+# "Key hinzufügen" adds an armoured key and the user list knows it.
 # usage: crypt_files_editor.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
 E2E_NAME=qcf
@@ -67,6 +68,44 @@ xdotool key ctrl+s
 check "signing gives a clear-signed text" waitfor editor_has "BEGIN PGP SIGNED MESSAGE"
 editor_text > "$WORK/signed.asc"
 check "which verifies" gpg --batch --verify "$WORK/signed.asc" < /dev/null
+
+# Umlauts, a dash and the euro sign from the clipboard: clear-signed, the
+# mail gets UTF-8 text whose signature gpg finds good.
+printf 'Gr\xc3\xbc\xc3\x9fe aus K\xc3\xb6ln \xe2\x80\x93 5 \xe2\x82\xac\n' > "$WORK/umlaut.txt"
+xclip -i -selection clipboard < "$WORK/umlaut.txt"
+click "$MAIN" 300 250 && xdotool key ctrl+a Delete ctrl+v && sleep 0.3
+check "the umlaut text is in the editor" waitfor editor_has "^Grüße aus Köln – 5 €$"
+xdotool key ctrl+s
+check "the editor clear-signs the umlaut text" waitfor editor_has "BEGIN PGP SIGNED MESSAGE"
+editor_text > "$WORK/umlaut.asc"
+check "with the text as it was" grep -q "^Grüße aus Köln – 5 €" "$WORK/umlaut.asc"
+check "and gpg finds it good" gpg --batch --verify "$WORK/umlaut.asc" < /dev/null
+# Back in the editor, Quorbix finds the same signature good too.
+xclip -i -selection clipboard < "$WORK/umlaut.asc"
+click "$MAIN" 300 250 && xdotool key ctrl+a Delete ctrl+v && sleep 0.3
+xdotool key ctrl+e
+check "the check finds it good" waitfor grep -q "Good signature" "$WORK/app/out.txt"
+check "not bad" test "$(grep -c "Bad signature" "$WORK/app/out.txt")" = 0
+umlaut_back() { local t; t=$(editor_text); grep -q "^Grüße aus Köln – 5 €$" <<< "$t" && ! grep -q "BEGIN PGP" <<< "$t"; }
+check "and gives the umlaut text back" waitfor umlaut_back
+
+# Cyrillic is beyond Windows Latin-1: refused, and the editor keeps it.
+printf '\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82\n' > "$WORK/cyrillic.txt"
+xclip -i -selection clipboard < "$WORK/cyrillic.txt"
+click "$MAIN" 300 250 && xdotool key ctrl+a Delete ctrl+v && sleep 0.3
+xdotool key ctrl+s
+check "Cyrillic text is refused" waitfor visible "^Fehler$"
+click "^Fehler$" 10 10 && xdotool key Return
+check "the refusal closes" waitfor gone "^Fehler$"
+check "the editor keeps the Cyrillic text" waitfor editor_has "^Привет$"
+# From a gpg user, the same word decrypts to the letters it was written in.
+printf '\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82 aus Moskau\n' \
+  | gpg --batch --trust-model always -ea -r "0x$ALICE" > "$WORK/cyrillic.asc" 2>/dev/null
+xclip -i -selection clipboard < "$WORK/cyrillic.asc"
+click "$MAIN" 300 250 && xdotool key ctrl+a Delete ctrl+v && sleep 0.3
+xdotool key ctrl+e
+cyrillic_back() { local t; t=$(editor_text); grep -q "^Привет aus Moskau$" <<< "$t" && ! grep -q "BEGIN PGP" <<< "$t"; }
+check "gpg's Cyrillic text comes back readable" waitfor cyrillic_back
 
 # An armoured key from the editor.
 xclip -i -selection clipboard < "$WORK/carol.asc"

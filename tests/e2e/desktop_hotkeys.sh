@@ -6,29 +6,19 @@
 # one holds says "Konnte Hotkey nicht setzen !" once and keeps its other keys.
 # usage: desktop_hotkeys.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
+source "$(dirname "$0")/lib/harness.bash"
 BUILD="$(cd "$1" && pwd)"
-for tool in Xvfb xdotool xclip; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need Xvfb xdotool xclip
 FAKE="$BUILD/tests/fakepgp/pgp"
 [ -x "$FAKE" ] || { echo "skipped: $FAKE not built"; exit 77; }
 
 WORK="$(mktemp -d /tmp/qhk.XXXXXX)"
-PIDS=()
 cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
   [ -n "${CLIPPID:-}" ] && kill "$CLIPPID" 2>/dev/null
-  kill "${XPID:-}" 2>/dev/null
+  stop_started
   rm -rf "$WORK"
 }
 trap cleanup EXIT
-PASS=0 FAIL=0
-check() { # check NAME COMMAND...
-  local name="$1"; shift
-  if "$@"; then PASS=$((PASS + 1)); else FAIL=$((FAIL + 1)); echo "FAIL: $name"; fi
-}
-# Polls a condition for at most about ten seconds.
-waitfor() { for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done; return 1; }
 
 TMP="$WORK/tmp"
 mkdir -p "$TMP" "$WORK/pgp"
@@ -69,11 +59,7 @@ last_run_with() { # the arguments of the last run that had argument $1
   awk -v a="arg $1" '/^run$/{buf=""; keep=0; next} /^arg /{buf=buf $0 "\n"; if ($0==a) keep=1} /^cwd /{if(keep) last=buf} END{printf "%s", last}' "$QUORBIX_FAKEPGP_LOG"
 }
 
-exec 3> "$WORK/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
-exec 3>&-
-waitfor test -s "$WORK/display" || { echo "FAIL: no X server"; exit 1; }
-export DISPLAY=":$(head -1 "$WORK/display")"
+start_xvfb
 
 make_instance main 31,00,04,00 32,00,04,00 33,00,04,00
 start_instance main
@@ -131,5 +117,4 @@ xdotool key ctrl+6
 check "the second installation's other hotkeys work" waitfor clip_starts "-----BEGIN PGP SIGNED MESSAGE-----"
 check "Ctrl+6 ran pgp once more" test "$(grep -c '^run$' "$QUORBIX_FAKEPGP_LOG")" -gt "$RUNS_BEFORE"
 
-echo "$PASS passed, $FAIL failed"
-[ "$FAIL" = 0 ]
+finish

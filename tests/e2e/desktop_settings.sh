@@ -6,29 +6,16 @@
 # verbs, "austragen" leaves nothing behind. The recording stand-in plays PGP.
 # usage: desktop_settings.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
+source "$(dirname "$0")/lib/harness.bash"
 source "$(dirname "$0")/lib/menus.bash"
 BUILD="$(cd "$1" && pwd)"
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need Xvfb xdotool
 FAKE="$BUILD/tests/fakepgp/pgp"
 [ -x "$FAKE" ] || { echo "skipped: $FAKE not built"; exit 77; }
 
 WORK="$(mktemp -d /tmp/qds.XXXXXX)"
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
-  kill "${XPID:-}" 2>/dev/null
-  rm -rf "$WORK"
-}
+cleanup() { stop_started; rm -rf "$WORK"; }
 trap cleanup EXIT
-PASS=0 FAIL=0
-check() { # check NAME COMMAND...
-  local name="$1"; shift
-  if "$@"; then PASS=$((PASS + 1)); else FAIL=$((FAIL + 1)); echo "FAIL: $name"; fi
-}
-# Polls a condition for at most about ten seconds.
-waitfor() { for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done; return 1; }
 
 mkdir -p "$WORK/tmp" "$WORK/pgp" "$WORK/nopgp" "$WORK/app" "$WORK/config/Farrowdale Software"
 chmod 700 "$WORK/tmp"
@@ -42,20 +29,8 @@ export QUORBIX_FAKEPGP_LOG="$WORK/pgp.log" Temp="$WORK/tmp" PGPPATH="$WORK/pgp"
 export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" HOME="$WORK"
 unset Tmp PGPPASS QUORBIX_FAKEPGP_SCRIPT
 
-exec 3> "$WORK/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
-exec 3>&-
-waitfor test -s "$WORK/display" || { echo "FAIL: no X server"; exit 1; }
-export DISPLAY=":$(head -1 "$WORK/display")"
+start_xvfb
 
-win() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
-visible() { [ -n "$(win "$1")" ]; }
-gone() { [ -z "$(win "$1")" ]; }
-click() {
-  local w; w=$(win "$1"); [ -n "$w" ] || return 1
-  eval "$(xdotool getwindowgeometry --shell "$w")"
-  xdotool mousemove $((X + $2)) $((Y + $3)) click 1
-}
 MAIN="^QUORBIX Version 2.0$"
 
 "$WORK/app/quorbix" > "$WORK/main.log" 2>&1 & PIDS+=($!)
@@ -117,5 +92,4 @@ check "the program ends" waitfor bash -c "! xdotool search --onlyvisible --name 
 check "the language is stored" waitfor grep -q '"Language"="English"' "$REG"
 check "the refused folder is not" grep -qF "\"PGPPath\"=\"$WORK/pgp\"" "$REG"
 
-echo "$PASS passed, $FAIL failed"
-[ "$FAIL" = 0 ]
+finish

@@ -8,10 +8,9 @@
 # user's files and removes none of them.
 # usage: installed_users.sh BUILD_DIR    (exit 77: skipped; needs root for useradd)
 set -uo pipefail
+source "$(dirname "$0")/lib/harness.bash"
 [ "$(id -u)" = 0 ] || { echo "skipped: needs root to make throwaway users"; exit 77; }
-for tool in useradd userdel runuser cc; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need useradd userdel runuser cc
 E2E_NAME=qinstu
 source "$(dirname "$0")/lib/crypt_setup.bash" "$1"
 
@@ -30,27 +29,7 @@ cleanup() {
 trap cleanup EXIT
 unset QPID
 
-cat > "$WORK/wmclose.c" <<'C'
-#include <X11/Xlib.h>
-#include <stdlib.h>
-#include <string.h>
-int main(int argc, char **argv)
-{
-    Display *d = XOpenDisplay(NULL);
-    if (!d || argc < 2) return 1;
-    XEvent e;
-    memset(&e, 0, sizeof e);
-    e.xclient.type = ClientMessage;
-    e.xclient.window = (Window)strtoul(argv[1], NULL, 0);
-    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = (long)XInternAtom(d, "WM_DELETE_WINDOW", False);
-    XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
-    XCloseDisplay(d);
-    return 0;
-}
-C
-cc -o "$WORK/wmclose" "$WORK/wmclose.c" -lX11 2>/dev/null || { echo "skipped: cannot build against Xlib"; exit 77; }
+build_wmclose
 
 chmod 755 "$WORK"
 P="$WORK/prefix"
@@ -204,5 +183,4 @@ check "the button file stays" test -s "$DA/Buttons.qxd"
 # changed: the settings must not name another one.
 check "the settings name no other PGP folder" \
   sh -c "! grep '\"PGPPath\"=' '$WORK/$UA/.config/Farrowdale Software/QUORBIX.reg' | grep -vqF '\"PGPPath\"=\"$P/lib/quorbix\"'"
-echo "$PASS passed, $FAIL failed"
-[ "$FAIL" = 0 ]
+finish

@@ -7,10 +7,9 @@
 # proposed eight-digit name, and removes a key after asking.
 # usage: keys_real_pgp.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
+source "$(dirname "$0")/lib/harness.bash"
 BUILD="$(cd "$1" && pwd)"
-for tool in Xvfb xdotool xclip gpg gpgconf; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need Xvfb xdotool xclip gpg gpgconf
 [ -x "$BUILD/bin/pgp" ] || { echo "skipped: no pgp in $BUILD/bin"; exit 77; }
 WORK="$(mktemp -d /tmp/qkey.XXXXXX)"
 QPID="" XPID=""
@@ -58,7 +57,6 @@ export DISPLAY=":$(head -1 "$WORK/display")"
 export GNUPGHOME="$WORK/g" PGPPATH="$WORK/pgp" XDG_CONFIG_HOME="$WORK/config" Temp="$WORK/tmp"
 unset PGPPASS Tmp
 
-win() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 waitwin() { local w; for _ in $(seq "${2:-200}"); do w=$(win "$1"); [ -n "$w" ] && { echo "$w"; return 0; }; sleep 0.05; done; return 1; }
 waitgone() { for _ in $(seq "${2:-200}"); do [ -z "$(win "$1")" ] && return 0; sleep 0.05; done; return 1; }
 SETUP='^Konfiguration der Standardbuttons$'

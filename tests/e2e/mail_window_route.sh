@@ -8,7 +8,7 @@
 #   and the secret is never pasted.
 # - With no mail window in front the application stays minimised.
 # - Twenty presses held 50 to 300 ms encrypt, decrypt and sign each window's
-#   own text; the user's clipboard comes back after encrypt and sign, and
+#   own text (with umlauts, a dash and the euro sign, UTF-8 for gpg); the user's clipboard comes back after encrypt and sign, and
 #   after a decrypt the output viewer has the keyboard.
 # usage: mail_window_route.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
@@ -16,9 +16,7 @@ E2E_NAME=qmw
 source "$(dirname "$0")/lib/crypt_setup.bash" "$1"
 FAKEMAIL="$BUILD/tests/fakemail"
 [ -x "$FAKEMAIL" ] || { echo "skipped: $FAKEMAIL not built"; exit 77; }
-for tool in openbox xprop; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need openbox xprop
 MAILPID="" WMPID=""
 cleanup_mail() {
   [ -n "$MAILPID" ] && kill "$MAILPID" 2>/dev/null
@@ -32,8 +30,7 @@ printf '"Browser"="MIE"\r\n"SCEncrypt"=hex:31,00,04,00\r\n"SCDecrypt"=hex:32,00,
   >> "$WORK/config/Farrowdale Software/QUORBIX.reg"
 export PGPPASS=alice
 
-openbox --sm-disable > "$WORK/openbox.log" 2>&1 & WMPID=$!
-waitfor bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || die "no window manager"
+start_openbox
 "$WORK/app/quorbix" > "$WORK/log" 2>&1 & QPID=$!
 waitfor visible "$MAIN" || { cat "$WORK/log"; die "no main window"; }
 waitfor grep -q Bob "$WORK/app/ID.txt" || die "no key list"
@@ -124,11 +121,11 @@ for i in $(seq 0 19); do
   word="Text$i-$RANDOM$RANDOM"
   case $((i % 3)) in
   0)
-    open_mail compose "$(printf '//0x%s\nVertraulich %s' "$ALICE" "$word")" || { echo "FAIL: press $i: no window"; continue; }
+    open_mail compose "$(printf '//0x%s\nVertraulich: Ärger, 5 € %s' "$ALICE" "$word")" || { echo "FAIL: press $i: no window"; continue; }
     setclip "Ablage $i"
     press 1 "$hold" "$order"
     if waitfor mail_starts "-----BEGIN PGP MESSAGE-----" && sleep 0.3 &&
-       [ "$(mail_text | gpg --batch --pinentry-mode loopback --passphrase alice -d 2>/dev/null | tr -d '\r')" = "Vertraulich $word" ] &&
+       [ "$(mail_text | gpg --batch --pinentry-mode loopback --passphrase alice -d 2>/dev/null | tr -d '\r')" = "Vertraulich: Ärger, 5 € $word" ] &&
        waitfor clip_is "Ablage $i"; then
       OK_ENC=$((OK_ENC + 1))
     else
@@ -136,21 +133,21 @@ for i in $(seq 0 19); do
     fi
     ;;
   1)
-    open_mail reader "$(encrypted_for_alice "Antwort $word")" || { echo "FAIL: press $i: no window"; continue; }
+    open_mail reader "$(encrypted_for_alice "Antwort – Grüße $word")" || { echo "FAIL: press $i: no window"; continue; }
     BEFORE="$(mail_text)"
     press 2 "$hold" "$order"
-    if waitfor clip_is "Antwort $word" && viewer_closed_by_key && [ "$(mail_text)" = "$BEFORE" ]; then
+    if waitfor clip_is "Antwort – Grüße $word" && viewer_closed_by_key && [ "$(mail_text)" = "$BEFORE" ]; then
       OK_DEC=$((OK_DEC + 1))
     else
       echo "press $i (decrypt, held $hold): clipboard: $(clip | head -3)"; MISSES=$((MISSES + 1))
     fi
     ;;
   2)
-    open_mail compose "Unterschrieben $word" || { echo "FAIL: press $i: no window"; continue; }
+    open_mail compose "Unterschrieben – Ärger $word" || { echo "FAIL: press $i: no window"; continue; }
     setclip "Ablage $i"
     press 3 "$hold" "$order"
     if waitfor mail_starts "-----BEGIN PGP SIGNED MESSAGE-----" && sleep 0.3 &&
-       mail_text | grep -q "^Unterschrieben $word" &&
+       mail_text | grep -q "^Unterschrieben – Ärger $word" &&
        mail_text | gpg --batch --verify 2>&1 | grep -q "Good signature" &&
        waitfor clip_is "Ablage $i"; then
       OK_SIG=$((OK_SIG + 1))
@@ -168,5 +165,4 @@ check "every sign press signed its own mail, the clipboard came back ($OK_SIG/6)
 cat "$WORK/mail.state" >> "$WORK/every-mail" 2>/dev/null
 check "no mail ever got the old secret" test "$(grep -c "$SECRET" "$WORK/every-mail")" = 0
 
-echo "$PASS passed, $FAIL failed"
-[ "$FAIL" = 0 ]
+finish

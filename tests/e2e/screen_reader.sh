@@ -6,12 +6,11 @@
 # both windows has a name; no panel hides its text behind a fixed label.
 # usage: screen_reader.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
+source "$(dirname "$0")/lib/harness.bash"
 BUILD="$(cd "$1" && pwd)"
 PY=/usr/bin/python3
 LAUNCHER=/usr/libexec/at-spi-bus-launcher
-for tool in Xvfb xdotool dbus-run-session; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need Xvfb xdotool dbus-run-session
 [ -x "$LAUNCHER" ] || { echo "skipped: at-spi2-core missing"; exit 77; }
 "$PY" -c 'import pyatspi' 2>/dev/null || { echo "skipped: python3-pyatspi missing"; exit 77; }
 FAKE="$BUILD/tests/fakepgp/pgp"
@@ -22,19 +21,8 @@ if [ -z "${QUORBIX_A11Y_BUS:-}" ]; then
 fi
 
 WORK="$(mktemp -d /tmp/qsr.XXXXXX)"
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
-  kill "${XPID:-}" 2>/dev/null
-  rm -rf "$WORK"
-}
+cleanup() { stop_started; rm -rf "$WORK"; }
 trap cleanup EXIT
-PASS=0 FAIL=0
-check() { # check NAME COMMAND...
-  local name="$1"; shift
-  if "$@"; then PASS=$((PASS + 1)); else FAIL=$((FAIL + 1)); echo "FAIL: $name"; fi
-}
-waitfor() { for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done; return 1; }
 
 mkdir -p "$WORK/tmp" "$WORK/pgp" "$WORK/app" "$WORK/config/Farrowdale Software"
 chmod 700 "$WORK/tmp"
@@ -55,20 +43,9 @@ export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" HOME="$WORK"
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 unset Tmp
 
-exec 3> "$WORK/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
-exec 3>&-
-waitfor test -s "$WORK/display" || { echo "FAIL: no X server"; exit 1; }
-export DISPLAY=":$(head -1 "$WORK/display")"
+start_xvfb
 "$LAUNCHER" --launch-immediately >/dev/null 2>&1 & PIDS+=($!)
 
-win() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
-visible() { [ -n "$(win "$1")" ]; }
-click() {
-  local w; w=$(win "$1"); [ -n "$w" ] || return 1
-  eval "$(xdotool getwindowgeometry --shell "$w")"
-  xdotool mousemove $((X + $2)) $((Y + $3)) click 1
-}
 MAIN="^QUORBIX Version 2.0$"
 CHOOSER="^Bitte User mit Doppelklick"
 
@@ -121,5 +98,4 @@ check "its rows are read" reads "Bitte User mit Doppelklick" "Alice <a@example.o
 check "every control of it is named" allNamed "Bitte User mit Doppelklick"
 check "nor there" noFixedLabel "Bitte User mit Doppelklick"
 
-echo "$PASS passed, $FAIL failed"
-[ "$FAIL" = 0 ]
+finish

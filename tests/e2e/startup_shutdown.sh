@@ -5,10 +5,9 @@
 # and removes the working files. The program's own folder gets nothing.
 # usage: startup_shutdown.sh BUILD_DIR    (exit 77: skipped)
 set -euo pipefail
+source "$(dirname "$0")/lib/harness.bash"
 BUILD="$1"
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need Xvfb xdotool
 WORK="$(mktemp -d /tmp/qe2e.XXXXXX)"
 cleanup() { [ -n "${QPID:-}" ] && kill "$QPID" 2>/dev/null; kill "${XPID:-}" 2>/dev/null; rm -rf "$WORK"; }
 trap cleanup EXIT
@@ -30,10 +29,7 @@ printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORB
   "$WORK/pgp" > "$WORK/config/Farrowdale Software/QUORBIX.reg"
 touch "$WORK/tmp/QUORBIX.tmp" "$WORK/tmp/QUORBIX.asc" "$WORK/tmp/QUORBIX.pgp" "$WORK/tmp/QUORBIX" "$RUN/out.txt"
 
-exec 3> "$WORK/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -1 "$WORK/display")"
+start_xvfb
 export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" XDG_RUNTIME_DIR="$WORK/run" Temp="$WORK/tmp"
 unset PGPPATH PGPPASS Tmp
 

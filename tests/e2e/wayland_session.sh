@@ -10,13 +10,12 @@
 # cannot work here, and a refusing portal gives its message once.
 # usage: wayland_session.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
+source "$(dirname "$0")/lib/harness.bash"
 BUILD="$(cd "$1" && pwd)"
 SRC="$(cd "$(dirname "$0")/../.." && pwd)"
 PY=/usr/bin/python3
 LAUNCHER=/usr/libexec/at-spi-bus-launcher
-for tool in sway swaymsg wtype wl-copy wl-paste dbus-run-session dbus-send gpg gpgconf setpriv; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need sway swaymsg wtype wl-copy wl-paste dbus-run-session dbus-send gpg gpgconf setpriv
 [ -x "$LAUNCHER" ] || { echo "skipped: at-spi2-core missing"; exit 77; }
 "$PY" -c 'import pyatspi, dbus, gi' 2>/dev/null || { echo "skipped: python3-pyatspi, -dbus or -gi missing"; exit 77; }
 ls /usr/lib/*/qt6/plugins/platforms/libqwayland-generic.so >/dev/null 2>&1 || { echo "skipped: qt6-wayland missing"; exit 77; }
@@ -31,9 +30,8 @@ unset DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE WAYLAND_DISPLAY Tmp PGPPASS
 t() { timeout 10 "$@"; }
 WORK="$(mktemp -d /tmp/qwl.XXXXXX)"
 chmod 711 "$WORK"
-PIDS=()
 cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
+  stop_started
   [ -n "${PORTAL:-}" ] && kill "$PORTAL" 2>/dev/null
   [ -n "${SWAY:-}" ] && kill "$SWAY" 2>/dev/null
   gpgconf --homedir "$WORK/g" --kill gpg-agent >/dev/null 2>&1
@@ -41,12 +39,6 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
-PASS=0 FAIL=0
-check() { # check NAME COMMAND...
-  local name="$1"; shift
-  if "$@"; then PASS=$((PASS + 1)); else FAIL=$((FAIL + 1)); echo "FAIL: $name"; fi
-}
-waitfor() { for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done; return 1; }
 die() { echo "FAIL: $*"; echo "$PASS passed, $((FAIL + 1)) failed"; exit 1; }
 
 # The compositor: sway on its headless backend, without Xwayland. It will not
@@ -304,5 +296,4 @@ sleep 1
 check "once" test "$(count "$PASSDLG")" = 1
 stop
 
-echo "$PASS passed, $FAIL failed"
-[ "$FAIL" = 0 ]
+finish

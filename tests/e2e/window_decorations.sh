@@ -8,28 +8,16 @@
 # land in $QUORBIX_SHOTS when it is set.
 # usage: window_decorations.sh BUILD_DIR    (exit 77: skipped)
 set -uo pipefail
+source "$(dirname "$0")/lib/harness.bash"
 source "$(dirname "$0")/lib/menus.bash"
 BUILD="$(cd "$1" && pwd)"
-for tool in Xvfb xdotool xprop openbox; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+need Xvfb xdotool xprop openbox
 FAKE="$BUILD/tests/fakepgp/pgp"
 [ -x "$FAKE" ] || { echo "skipped: $FAKE not built"; exit 77; }
 
 WORK="$(mktemp -d /tmp/qwd.XXXXXX)"
-PIDS=()
-cleanup() {
-  for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done
-  kill "${WMPID:-}" "${XPID:-}" 2>/dev/null
-  rm -rf "$WORK"
-}
+cleanup() { stop_started; rm -rf "$WORK"; }
 trap cleanup EXIT
-PASS=0 FAIL=0
-check() { # check NAME COMMAND...
-  local name="$1"; shift
-  if "$@"; then PASS=$((PASS + 1)); else FAIL=$((FAIL + 1)); echo "FAIL: $name"; fi
-}
-waitfor() { for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done; return 1; }
 
 mkdir -p "$WORK/tmp" "$WORK/pgp" "$WORK/app" "$WORK/config/Farrowdale Software"
 chmod 700 "$WORK/tmp"
@@ -41,17 +29,9 @@ export QUORBIX_FAKEPGP_LOG="$WORK/pgp.log" Temp="$WORK/tmp" PGPPATH="$WORK/pgp" 
 export XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data" HOME="$WORK"
 unset Tmp QUORBIX_FAKEPGP_SCRIPT
 
-exec 3> "$WORK/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
-exec 3>&-
-waitfor test -s "$WORK/display" || { echo "FAIL: no X server"; exit 1; }
-export DISPLAY=":$(head -1 "$WORK/display")"
-openbox --sm-disable > "$WORK/openbox.log" 2>&1 & WMPID=$!
-waitfor bash -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || { echo "FAIL: no window manager"; exit 1; }
+start_xvfb
+start_openbox
 
-win() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
-visible() { [ -n "$(win "$1")" ]; }
-gone() { [ -z "$(win "$1")" ]; }
 allowed() { xprop -id "$(win "$1")" _NET_WM_ALLOWED_ACTIONS 2>/dev/null; }
 may() { allowed "$1" | grep -q "_NET_WM_ACTION_$2\b"; }
 mayNot() { allowed "$1" | grep -q "_NET_WM_ACTION_CLOSE" && ! may "$1" "$2"; }
@@ -64,11 +44,6 @@ functions() { # functions TITLE EXPECTED
 shot() {
   [ -n "${QUORBIX_SHOTS:-}" ] && command -v scrot >/dev/null && scrot -o "$QUORBIX_SHOTS/$1.png"
   return 0
-}
-click() {
-  local w; w=$(win "$1"); [ -n "$w" ] || return 1
-  eval "$(xdotool getwindowgeometry --shell "$w")"
-  xdotool mousemove $((X + $2)) $((Y + $3)) click 1
 }
 MAIN="^QUORBIX Version 2.0$"
 
@@ -121,5 +96,4 @@ click "$MAIN" 300 250 && sleep 0.3 && xdotool key F1
 check "F1 in the main window opens the help" waitfor visible "^Quorbix - Hilfe$"
 shot help
 
-echo "$PASS passed, $FAIL failed"
-[ "$FAIL" = 0 ]
+finish

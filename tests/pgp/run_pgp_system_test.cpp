@@ -56,7 +56,7 @@ TEST(RunPgpSystem, PassPhraseThroughPipeAndFileOperandWithBlanks)
     r.operand1IsFile = true;
     r.operand2 = "\"John Doe\"";
     r.captureOutput = 1;
-    EXPECT_EQ(pgp::RunPgp(st, r), 3);
+    EXPECT_EQ(pgp::RunPgp(st, r).exitCode, 3);
     EXPECT_TRUE(dialogs.shown.empty());
 
     auto runs = testsupport::readFakePgpLog(log);
@@ -87,7 +87,7 @@ TEST(RunPgpSystem, PassPhraseThroughPipeAndFileOperandWithBlanks)
     // A PgpDir without pgp: the start fails and says so.
     st.pgpDir = (base / "app dir").string();
     st.sendPassPhrase = true;
-    EXPECT_EQ(pgp::RunPgp(st, r), -1);
+    EXPECT_EQ(pgp::RunPgp(st, r).exitCode, -1);
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].rfind("plain:Fehler bei der Ausführung von " + st.pgpDir + "/pgp -kvc ", 0), 0u)
         << dialogs.shown[0];

@@ -164,8 +164,12 @@ TEST(RunPgp, CapturesIntoFreshPrivateOutTxt)
     };
     f.proc.defaultResult.exitCode = 3;
     RunRequest r = captured("-kvc ", "0x1A2B3C4D");
-    EXPECT_EQ(RunPgp(f.st, r), 3);
+    const RunOutcome failed = RunPgp(f.st, r);
+    EXPECT_EQ(failed.exitCode, 3);
     EXPECT_TRUE(checked);
+    // A failed run's report is its own; files pgp writes itself are not.
+    EXPECT_TRUE(failed.wrote("/home/u/quorbix/out.txt"));
+    EXPECT_FALSE(failed.wrote("/tmp/QUORBIX.asc"));
     f.proc.onRun = nullptr;
     EXPECT_EQ(f.fs.mode("/home/u/quorbix/out.txt"), 0600u);
     ASSERT_EQ(f.proc.runs.size(), 1u);
@@ -181,7 +185,8 @@ TEST(RunPgp, CapturesIntoFreshPrivateOutTxt)
 
     // Before the pass phrase was touched, PGP relies on its inherited PGPPASS.
     f.st.sendPassPhrase = false;
-    RunPgp(f.st, r);
+    f.proc.defaultResult.exitCode = 0;
+    EXPECT_TRUE(RunPgp(f.st, r).wrote("/tmp/QUORBIX.asc"));
     EXPECT_FALSE(f.proc.runs[1].passPhrase.has_value());
 
     // No output target: PGP writes to its console.
@@ -223,7 +228,11 @@ TEST(RunPgp, OutputFileMessagesAndStartFailure)
     key.options = "-kxa ";
     key.operand1 = "0x1A2B3C4D";
     key.outputFile = "/home/u/docs/K\xF6nig.asc"; // Latin-1
-    EXPECT_EQ(RunPgp(f.st, key), -1);
+    const RunOutcome notStarted = RunPgp(f.st, key);
+    EXPECT_EQ(notStarted.exitCode, -1);
+    EXPECT_FALSE(notStarted.started);
+    EXPECT_TRUE(notStarted.wrote(key.outputFile)); // created empty before the start
+    EXPECT_FALSE(notStarted.wrote("/home/u/quorbix/out.txt"));
     ASSERT_EQ(f.dialogs.shown.size(), 2u);
     EXPECT_EQ(f.dialogs.shown[0],
               "plain:Fehler bei der Ausführung von /opt/pgp/pgp -kxa  0x1A2B3C4D  -z \"***\"  "
@@ -236,7 +245,7 @@ TEST(RunPgp, OutputFileMessagesAndStartFailure)
     f.dialogs.shown.clear();
     std::size_t runsBefore = f.proc.runs.size();
     key.outputFile = "/nowhere/x.asc";
-    EXPECT_EQ(RunPgp(f.st, key), -1);
+    EXPECT_EQ(RunPgp(f.st, key).exitCode, -1);
     EXPECT_EQ(f.proc.runs.size(), runsBefore);
     EXPECT_EQ(f.dialogs.shown,
               std::vector<std::string>{"platform:" + platform::systemErrorText(ENOTDIR) + ": /nowhere/x.asc"});
@@ -245,7 +254,10 @@ TEST(RunPgp, OutputFileMessagesAndStartFailure)
     f.dialogs.shown.clear();
     f.fs.addFile("/home/u/secret", "keep");
     f.fs.addSymlink("/home/u/quorbix/out.txt", "/home/u/secret");
-    EXPECT_EQ(RunPgp(f.st, captured("-kvv ")), -1);
+    const RunOutcome refused = RunPgp(f.st, captured("-kvv "));
+    EXPECT_EQ(refused.exitCode, -1);
+    EXPECT_FALSE(refused.output);
+    EXPECT_FALSE(refused.wrote("/home/u/quorbix/out.txt"));
     EXPECT_EQ(f.proc.runs.size(), runsBefore);
     EXPECT_EQ(f.fs.content("/home/u/secret"), "keep");
     ASSERT_EQ(f.dialogs.shown.size(), 1u);
@@ -272,12 +284,12 @@ TEST(RunPgp, RecipientsAreNeverOptions)
     f.fs.addFile("/home/u/docs/mine.asc", "keep");
     RunRequest enc = captured("-ea +batchmode", "/tmp/QUORBIX.tmp", quoted);
     enc.operand1IsFile = true;
-    EXPECT_EQ(RunPgp(f.st, enc), -1);
+    EXPECT_EQ(RunPgp(f.st, enc).exitCode, -1);
     RunRequest button;
     button.options = "-kxa ";
     button.operand1 = "0xDEADBEEF +force ";
     button.outputFile = "/home/u/docs/mine.asc";
-    EXPECT_EQ(RunPgp(f.st, button), -1);
+    EXPECT_EQ(RunPgp(f.st, button).exitCode, -1);
     EXPECT_TRUE(f.proc.runs.empty());
     EXPECT_EQ(f.fs.content("/home/u/quorbix/out.txt"), "");
     EXPECT_EQ(f.fs.content("/home/u/docs/mine.asc"), "keep");
@@ -290,7 +302,7 @@ TEST(RunPgp, RecipientsAreNeverOptions)
     f.st.typedUserId = "Bob\" -o /home/u/p2.txt \"";
     RunRequest file = captured("-ea", "/home/u/docs/a b", quoted);
     file.operand1IsFile = true;
-    EXPECT_EQ(RunPgp(f.st, file), 0);
+    EXPECT_EQ(RunPgp(f.st, file).exitCode, 0);
     ASSERT_EQ(f.proc.runs.size(), 1u);
     EXPECT_EQ(f.proc.runs[0].args, (Args{"-ea", "/home/u/docs/a b", *f.st.typedUserId, "+batchmode", "+CharSet=Latin1", "+force"}));
 }

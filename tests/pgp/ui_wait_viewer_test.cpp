@@ -80,6 +80,13 @@ TEST(OutputViewer, ShowsOutTxtAsItWas)
     env.fs.remove("/app/out.txt");
     TfrmReadPGP missing(env.st);
     EXPECT_TRUE(missing.Memo1->toPlainText().isEmpty());
+    // A link planted at the name (pgp's report could not go there) shows
+    // nothing of what it points at.
+    env.fs.mkdirs("/home");
+    env.fs.addFile("/home/letter.txt", "someone else's text");
+    env.fs.addSymlink("/app/out.txt", "/home/letter.txt");
+    TfrmReadPGP linked(env.st);
+    EXPECT_TRUE(linked.Memo1->toPlainText().isEmpty());
 }
 
 TEST(OutputViewer, CharacterKeysCloseOthersDoNot)

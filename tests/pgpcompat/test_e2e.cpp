@@ -1,6 +1,7 @@
 // Runs the built pgp on a temporary GnuPG home, with gpg itself as the judge.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -464,6 +465,169 @@ TEST_F(PgpEndToEnd, EditorFlowOnQuorbixTmp)
     Result sb = home->pgp("-sab " + quote(tmp) + " -u alice +batchmode +force", work, "alice");
     ASSERT_EQ(sb.code, 0) << sb.out;
     EXPECT_EQ(slurp(work + "/QUORBIX.asc").rfind("-----BEGIN PGP SIGNATURE-----", 0), 0u);
+}
+
+// The front end's working text is Windows-1252; gpg users and mail programs read UTF-8.
+TEST_F(PgpEndToEnd, WorkingTextReachesGnuPGAsUtf8AndComesBack)
+{
+    const std::string tmp = work + "/QUORBIX.tmp";
+    const std::string opts = " +batchmode +CharSet=Latin1 +force";
+    auto inWork = [&](const std::string &gpgArgs) { return sh("cd " + quote(work) + " && " + home->gpg(gpgArgs)); };
+    auto clean = [&] {
+        for (const char *n : {"/QUORBIX.tmp", "/QUORBIX.asc", "/QUORBIX.pgp", "/QUORBIX"})
+            unlink((work + n).c_str());
+    };
+    // "Grüße aus Köln – 5 €" with German quotes, as the editor writes it and as UTF-8.
+    const std::string cp = "Gr\xFC\xDF" "e aus K\xF6ln \x96 5 \x80\r\n\x84Hallo\x93\r\n";
+    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln \xE2\x80\x93 5 \xE2\x82\xAC\r\n"
+                             "\xE2\x80\x9EHallo\xE2\x80\x9C\r\n";
+
+    // Encrypted from the editor, binary and text mode: gpg gives the UTF-8 text.
+    for (const char *cmd : {"-ea ", "-eat "}) {
+        clean();
+        spit(tmp, cp);
+        Result e = home->pgp(cmd + quote(tmp) + " 0x" + id8(alice) + opts, work);
+        ASSERT_EQ(e.code, 0) << cmd << e.out;
+        Result g = inWork("--passphrase alice --decrypt QUORBIX.asc 2>/dev/null");
+        EXPECT_EQ(g.out, utf8) << cmd;
+        EXPECT_EQ(slurp(tmp), cp) << "the input file keeps its bytes";
+    }
+
+    // gpg's messages of UTF-8 text, binary and text mode, decrypt to the editor's bytes.
+    spit(work + "/from-gpg.txt", utf8);
+    for (const char *mode : {"", "--textmode "}) {
+        clean();
+        ASSERT_EQ(inWork(std::string("--yes -o QUORBIX.tmp -r ") + alice + " " + mode + "-ea from-gpg.txt 2>&1").code, 0);
+        Result d = home->pgp(quote(tmp) + opts, work, "alice");
+        ASSERT_EQ(d.code, 0) << mode << d.out;
+        // Text mode leaves the line ends to the reader; the editor takes either.
+        std::string got = slurp(work + "/QUORBIX"), want = cp;
+        if (*mode) {
+            got.erase(std::remove(got.begin(), got.end(), '\r'), got.end());
+            want.erase(std::remove(want.begin(), want.end(), '\r'), want.end());
+        }
+        EXPECT_EQ(got, want) << mode;
+    }
+
+    // gpg's clear signature over UTF-8, as the editor holds it (Windows-1252, CR LF): good.
+    ASSERT_EQ(inWork("--passphrase bob -u " + bob + " --yes -o gpg-signed.asc --clearsign from-gpg.txt 2>&1").code, 0);
+    const std::string gpgSigned = slurp(work + "/gpg-signed.asc");
+    auto asEditorWrites = [&](const std::string &utf8Text) {
+        // What the editor writes after the text came in from the clipboard.
+        std::string out;
+        for (size_t i = 0; i < utf8Text.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(utf8Text[i]);
+            if (c == '\r')
+                continue;
+            if (c == '\n')
+                out += "\r\n";
+            else if (utf8Text.compare(i, 2, "\xC3\xBC") == 0)
+                out += '\xFC', ++i;
+            else if (utf8Text.compare(i, 2, "\xC3\x9F") == 0)
+                out += '\xDF', ++i;
+            else if (utf8Text.compare(i, 2, "\xC3\xB6") == 0)
+                out += '\xF6', ++i;
+            else if (utf8Text.compare(i, 3, "\xE2\x80\x93") == 0)
+                out += '\x96', i += 2;
+            else if (utf8Text.compare(i, 3, "\xE2\x82\xAC") == 0)
+                out += '\x80', i += 2;
+            else if (utf8Text.compare(i, 3, "\xE2\x80\x9E") == 0)
+                out += '\x84', i += 2;
+            else if (utf8Text.compare(i, 3, "\xE2\x80\x9C") == 0)
+                out += '\x93', i += 2;
+            else
+                out += char(c);
+        }
+        return out;
+    };
+    clean();
+    spit(tmp, asEditorWrites(gpgSigned));
+    ASSERT_NE(slurp(tmp).find("K\xF6ln"), std::string::npos);
+    Result v = home->pgp(quote(tmp) + opts, work);
+    EXPECT_EQ(v.code, 0) << v.out;
+    EXPECT_NE(v.out.find("Good signature from user \"Bob Test <bob@example.org>\"."), std::string::npos) << v.out;
+    EXPECT_EQ(v.out.find("Bad signature"), std::string::npos) << v.out;
+    EXPECT_EQ(slurp(work + "/QUORBIX"), cp);
+    // Tampered, it is bad over either form.
+    clean();
+    std::string tampered = asEditorWrites(gpgSigned);
+    tampered.replace(tampered.find("Hallo"), 5, "Hello");
+    spit(tmp, tampered);
+    Result t = home->pgp(quote(tmp) + opts, work);
+    EXPECT_EQ(t.code, 30) << t.out;
+    EXPECT_NE(t.out.find("Bad signature from user \"Bob Test"), std::string::npos) << t.out;
+    EXPECT_EQ(t.out.find("Good signature"), std::string::npos);
+
+    // pgp's clear signature comes back in the editor's bytes; as the mail program gets
+    // it from the clipboard (UTF-8), gpg finds it good.
+    clean();
+    spit(tmp, cp);
+    Result cs = home->pgp("-sat " + quote(tmp) + " -u alice" + opts, work, "alice");
+    ASSERT_EQ(cs.code, 0) << cs.out;
+    const std::string clear = slurp(work + "/QUORBIX.asc");
+    EXPECT_NE(clear.find("Gr\xFC\xDF" "e aus K\xF6ln \x96 5 \x80"), std::string::npos) << clear;
+    std::string mailed;
+    for (unsigned char c : clear) {
+        static const char *const high[] = {"\xE2\x82\xAC", "\xE2\x80\x9E", "\xE2\x80\x93", "\xE2\x80\x9C"};
+        if (c == 0x80) mailed += high[0];
+        else if (c == 0x84) mailed += high[1];
+        else if (c == 0x96) mailed += high[2];
+        else if (c == 0x93) mailed += high[3];
+        else if (c >= 0xA0) mailed += char(0xC0 | (c >> 6)), mailed += char(0x80 | (c & 0x3F));
+        else mailed += char(c);
+    }
+    spit(work + "/mailed.asc", mailed);
+    EXPECT_EQ(inWork("--verify mailed.asc 2>/dev/null").code, 0);
+    EXPECT_NE(inWork("--verify QUORBIX.asc 2>/dev/null").code, 0) << "the signature is over the UTF-8 form";
+    // The same signature read back by pgp from the editor is good as well.
+    rename((work + "/QUORBIX.asc").c_str(), tmp.c_str());
+    Result back = home->pgp(quote(tmp) + opts, work);
+    EXPECT_EQ(back.code, 0) << back.out;
+    EXPECT_NE(back.out.find("Good signature from user \"Alice Test"), std::string::npos) << back.out;
+
+    // A detached signature of the editor's text verifies against its UTF-8 form.
+    clean();
+    spit(tmp, cp);
+    Result ds = home->pgp("-sab " + quote(tmp) + " -u alice" + opts, work, "alice");
+    ASSERT_EQ(ds.code, 0) << ds.out;
+    spit(work + "/signed-text.txt", utf8);
+    EXPECT_EQ(inWork("--verify QUORBIX.asc signed-text.txt 2>/dev/null").code, 0);
+
+    // A PGP 2.6 user's Latin-1 text (signed and encrypted over its bytes) stays right.
+    const std::string latin1 = "Gr\xFC\xDF" "e, J\xFCrgen\r\n";
+    spit(work + "/old.txt", latin1);
+    ASSERT_EQ(inWork("--passphrase bob -u " + bob + " --yes -o old-signed.asc --clearsign old.txt 2>&1").code, 0);
+    clean();
+    spit(tmp, slurp(work + "/old-signed.asc"));
+    Result ov = home->pgp(quote(tmp) + opts, work);
+    EXPECT_EQ(ov.code, 0) << ov.out;
+    EXPECT_NE(ov.out.find("Good signature from user \"Bob Test"), std::string::npos) << ov.out;
+    EXPECT_EQ(slurp(work + "/QUORBIX"), latin1);
+    clean();
+    ASSERT_EQ(inWork("--yes -o QUORBIX.tmp -r " + alice + " -ea old.txt 2>&1").code, 0);
+    Result od = home->pgp(quote(tmp) + opts, work, "alice");
+    ASSERT_EQ(od.code, 0) << od.out;
+    EXPECT_EQ(slurp(work + "/QUORBIX"), latin1);
+
+    // Text beyond Windows-1252 (Cyrillic) comes back as UTF-8, not as question marks.
+    const std::string cyrillic = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xE2\x82\xAC\r\n";
+    spit(work + "/cyrillic.txt", cyrillic);
+    clean();
+    ASSERT_EQ(inWork("--yes -o QUORBIX.tmp -r " + alice + " -ea cyrillic.txt 2>&1").code, 0);
+    Result cy = home->pgp(quote(tmp) + opts, work, "alice");
+    ASSERT_EQ(cy.code, 0) << cy.out;
+    EXPECT_EQ(slurp(work + "/QUORBIX"), cyrillic);
+
+    // Any other file keeps its bytes both ways, under +CharSet=Latin1 too.
+    spit(work + "/cp-letter.txt", cp);
+    Result fe = home->pgp("-ea cp-letter.txt 0x" + id8(alice) + opts, work);
+    ASSERT_EQ(fe.code, 0) << fe.out;
+    EXPECT_EQ(inWork("--passphrase alice --decrypt cp-letter.asc 2>/dev/null").out, cp);
+    ASSERT_EQ(inWork("--yes -o utf8-letter.asc -r " + alice + " -ea from-gpg.txt 2>&1").code, 0);
+    Result fd = home->pgp("utf8-letter.asc" + opts, work, "alice");
+    ASSERT_EQ(fd.code, 0) << fd.out;
+    EXPECT_EQ(slurp(work + "/utf8-letter"), utf8);
+    clean();
 }
 
 TEST_F(PgpEndToEnd, BadInputAndBatchRefusals)

@@ -3,6 +3,8 @@
 #include "console.h"
 #include "commands.h"
 #include "backend.h"
+#include "worktext.h"
+#include "Charset.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -132,15 +134,68 @@ TEST(Listing, GermanListingInLatin1)
 TEST(Text, Latin1Conversion)
 {
     EXPECT_EQ(utf8ToLatin1("Gr\xC3\xBC\xC3\x9F" "e"), "Gr\xFC\xDF" "e");
-    // outside Latin-1, and broken sequences, become '?'
-    EXPECT_EQ(utf8ToLatin1("\xE2\x82\xAC 5 \xF0\x9F\x98\x80 \xC3"), "? 5 ? ?");
+    // Windows Latin-1: the euro sign and dashes have bytes; what it lacks,
+    // and broken sequences, become '?'
+    EXPECT_EQ(utf8ToLatin1("\xE2\x82\xAC 5 \xE2\x80\x93 \xF0\x9F\x98\x80 \xD0\x9F \xC3"), "\x80 5 \x96 ? ? ?");
     EXPECT_EQ(latin1ToUtf8("\xFC"), "\xC3\xBC");
+    EXPECT_EQ(latin1ToUtf8("\x80\x84"), "\xE2\x82\xAC\xE2\x80\x9E");
     EXPECT_TRUE(isValidUtf8("M\xC3\xBCller"));
     EXPECT_FALSE(isValidUtf8("M\xFCller"));
     EXPECT_FALSE(isValidUtf8("\xC0\xAF")); // overlong
     EXPECT_TRUE(containsNoCase("J\xC3\xBCrgen M\xC3\xBCller", "\xC3\x9C" "LLER"));
     EXPECT_FALSE(containsNoCase("alice", "bob"));
     EXPECT_EQ(fmt("%4d new key(s) in '%s'", {"3", "x y"}), "   3 new key(s) in 'x y'");
+}
+
+TEST(Text, Windows1252AndUtf8)
+{
+    // "Grüße aus Köln – 5 €" and the typographic quotes of German text.
+    const std::string cp = "Gr\xFC\xDF" "e aus K\xF6ln \x96 5 \x80 \x84so\x93";
+    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln \xE2\x80\x93 5 \xE2\x82\xAC "
+                             "\xE2\x80\x9Eso\xE2\x80\x9C";
+    EXPECT_EQ(charset::cp1252ToUtf8(cp), utf8);
+    std::string back;
+    ASSERT_TRUE(charset::utf8ToCp1252(utf8, back));
+    EXPECT_EQ(back, cp);
+    // Every byte has a character and comes back: the five bytes the code page leaves
+    // open stand for the C1 controls.
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += char(b);
+    const std::string allUtf8 = charset::cp1252ToUtf8(all);
+    EXPECT_TRUE(charset::isValidUtf8(allUtf8));
+    ASSERT_TRUE(charset::utf8ToCp1252(allUtf8, back));
+    EXPECT_EQ(back, all);
+    EXPECT_EQ(charset::cp1252ToUnicode(0x81), 0x81u);
+    EXPECT_EQ(charset::cp1252ToUnicode(0x9F), 0x178u);
+    // U+0080 is a C1 control Windows-1252 has no byte for (0x80 is the euro sign).
+    unsigned char b = 0;
+    EXPECT_FALSE(charset::unicodeToCp1252(0x80, b));
+    EXPECT_TRUE(charset::unicodeToCp1252(0x2122, b));
+    EXPECT_EQ(b, 0x99);
+    // Cyrillic does not fit, and no UTF-8 at all is refused as well: nothing half done.
+    back = "x";
+    EXPECT_FALSE(charset::utf8ToCp1252("ok \xD0\x9F\xD1\x80\xD0\xB8", back));
+    EXPECT_EQ(back, "");
+    EXPECT_FALSE(charset::utf8ToCp1252("Gr\xFC\xDF" "e", back));
+}
+
+TEST(Text, WorkingTextIsQuorbixTmpUnderLatin1Only)
+{
+    auto applies = [](std::vector<std::string> args) {
+        const Invocation inv = parseCommandLine(args);
+        Settings s;
+        for (const auto &[name, value] : inv.plusOptions)
+            applySetting(s, name, value, true);
+        return worktext::applies(s, inv);
+    };
+    EXPECT_TRUE(applies({"-ea", "/run/q/QUORBIX.tmp", "0x1234ABCD", "+batchmode", "+CharSet=Latin1", "+force"}));
+    EXPECT_TRUE(applies({"QUORBIX.tmp", "+CharSet=Latin1"}));
+    EXPECT_FALSE(applies({"-ea", "/run/q/QUORBIX.tmp", "0x1234ABCD", "+batchmode"}));
+    EXPECT_FALSE(applies({"-ea", "/run/q/letter.txt", "+CharSet=Latin1"}));
+    EXPECT_FALSE(applies({"-ea", "/run/q/QUORBIX.tmp.txt", "+CharSet=Latin1"}));
+    EXPECT_FALSE(applies({"-ea", "/run/q/xQUORBIX.tmp", "+CharSet=Latin1"}));
+    EXPECT_FALSE(applies({"-feat", "QUORBIX.tmp", "+CharSet=Latin1"}));
 }
 
 TEST(KeySelection, SubstringKeyIdFingerprintAndAmbiguity)

@@ -9,12 +9,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using platform::PlatformError;
@@ -213,6 +218,139 @@ TEST(FileSystem, PatchKeepsLengthAndReplaceIsAtomic)
     fs.remove(dir + "/PGP.pif");
     fs.remove(dir + "/PGP.pif"); // a missing file is no error
     EXPECT_FALSE(fs.exists(dir + "/PGP.pif"));
+}
+
+namespace {
+
+// Fills the file system holding dir until it has no room left.
+void fillDisk(const std::string &file)
+{
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string block(4096, 'f');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
+}
+
+ino_t inodeOf(const std::string &path)
+{
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st.st_ino;
+}
+
+} // namespace
+
+TEST(FileSystem, SavedDocumentsKeepTheOldFileOnAFullDisk)
+{
+    auto &fs = platform::systemFileSystem();
+    const char *tiny = std::getenv("QUORBIX_TINY_DISK");
+    if (!tiny) {
+        // The rules that hold on any disk: mode kept, a hard link stays one
+        // file, a link at the name is refused.
+        QTemporaryDir tmp;
+        const std::string dir = tmp.path().toStdString();
+        spit(dir + "/letter.txt", "old");
+        ::chmod((dir + "/letter.txt").c_str(), 0640);
+        const ino_t before = inodeOf(dir + "/letter.txt");
+        fs.writeFile(dir + "/letter.txt", "new");
+        EXPECT_EQ(slurp(dir + "/letter.txt"), "new");
+        EXPECT_EQ(modeOf(dir + "/letter.txt"), 0640u);
+        EXPECT_NE(inodeOf(dir + "/letter.txt"), before); // renamed over, not truncated
+        ASSERT_EQ(::link((dir + "/letter.txt").c_str(), (dir + "/alias.txt").c_str()), 0);
+        fs.writeFile(dir + "/letter.txt", "linked");
+        EXPECT_EQ(slurp(dir + "/alias.txt"), "linked");
+        spit(dir + "/target", "other");
+        ::symlink((dir + "/target").c_str(), (dir + "/planted.txt").c_str());
+        EXPECT_THROW(fs.writeFile(dir + "/planted.txt", "x"), PlatformError);
+        EXPECT_EQ(slurp(dir + "/target"), "other");
+        for (const auto &n : entries(dir))
+            EXPECT_EQ(n.find(".tmp"), std::string::npos) << n;
+
+        // The full disk: this test again, inside a private mount namespace
+        // with a 64 KB tmpfs of its own.
+        if (std::system("unshare -rm true >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "no private mount namespace here (unshare -rm fails): full disk not tried";
+        char self[4096] = {};
+        ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
+        ::mkdir((dir + "/tiny").c_str(), 0700);
+        const std::string cmd = "unshare -rm sh -c 'mount -t tmpfs -o size=64k,mode=0700 quorbix \"$1\" || exit 77; "
+                                "QUORBIX_TINY_DISK=\"$1\" exec \"$0\" "
+                                "--gtest_filter=FileSystem.SavedDocumentsKeepTheOldFileOnAFullDisk' '"
+                                + std::string(self) + "' '" + dir + "/tiny' 2>&1";
+        FILE *p = ::popen(cmd.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string out;
+        char buf[4096];
+        while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
+            out.append(buf, n);
+        const int status = ::pclose(p);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
+            GTEST_SKIP() << "tmpfs cannot be mounted here: full disk not tried";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+        EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
+        return;
+    }
+
+    const std::string dir = tiny;
+    const std::string letter = dir + "/letter.txt";
+    const std::string old = std::string(2000, 'o') + "\r\n";
+    spit(letter, old);
+    ::chmod(letter.c_str(), 0640);
+    ASSERT_EQ(::link(letter.c_str(), (dir + "/alias.txt").c_str()), 0);
+    spit(dir + "/solo.txt", old);
+    const std::string reg = dir + "/QUORBIX.reg";
+    spit(reg, "REGEDIT4\r\n");
+    fillDisk(dir + "/filler");
+    const std::string big(40000, 'n');
+
+    auto expectDiskFull = [&](const std::string &path, const std::string &bytes) {
+        try {
+            fs.writeFile(path, bytes);
+            ADD_FAILURE() << path << " written on a full disk";
+        } catch (const PlatformError &e) {
+            EXPECT_EQ(e.sysError(), ENOSPC) << e.what();
+            EXPECT_NE(std::string(e.what()).find("Nicht genügend Speicherplatz"), std::string::npos) << e.what();
+        }
+    };
+    // Through the rename (a file of its own), and in place (a hard link):
+    // either way the old content stays whole.
+    expectDiskFull(dir + "/solo.txt", big);
+    expectDiskFull(dir + "/solo.txt", "short");
+    EXPECT_EQ(slurp(dir + "/solo.txt"), old);
+    expectDiskFull(letter, big);
+    EXPECT_EQ(slurp(letter), old);
+    EXPECT_EQ(slurp(dir + "/alias.txt"), old);
+    EXPECT_EQ(modeOf(letter), 0640u);
+    // A new file leaves nothing behind.
+    expectDiskFull(dir + "/new.txt", big);
+    EXPECT_FALSE(fs.exists(dir + "/new.txt"));
+    auto names = entries(dir);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"QUORBIX.reg", "alias.txt", "filler", "letter.txt", "solo.txt"}));
+
+
+    // The settings file: the old one stays, and the message names the cause.
+    {
+        platform::FileRegistryStore store(reg);
+        store.writeString(std::string(platform::kQuorbixKey) + "\\Setup", "Browser", std::string(20000, 'b'));
+        try {
+            store.flush();
+            ADD_FAILURE() << "settings written on a full disk";
+        } catch (const PlatformError &e) {
+            EXPECT_EQ(std::string(e.what()), "Konnte Daten für '" + reg
+                                                 + "' nicht setzen: Nicht genügend Speicherplatz auf dem Datenträger");
+        }
+    }
+    EXPECT_EQ(slurp(reg), "REGEDIT4\r\n");
+
+    // With room again the same saves go through.
+    ::unlink((dir + "/filler").c_str());
+    fs.writeFile(letter, "linked");
+    EXPECT_EQ(slurp(dir + "/alias.txt"), "linked");
+    fs.writeFile(dir + "/solo.txt", big);
+    EXPECT_EQ(slurp(dir + "/solo.txt"), big);
 }
 
 TEST(FileSystem, PrivateFoldersAreTheUsersOwnAndNoLink)

@@ -273,15 +273,34 @@ TEST(Registry, FailedWritesKeepTheOldFileAndDefaultPathFollowsXdg)
 
 TEST(Registry, ContinuedHexAtTheEndAndManyKeysKeepTheirOrder)
 {
-    // A continued list cut off by the end of the file reads as it does when
-    // an empty last line follows: not damaged either way.
-    for (const char *end : {"", "\r\n"}) {
+    // A continued value cut off by the end of the file (with or without a
+    // last line break) or by an empty line is damaged, whatever its kind; so
+    // is a list ending in a comma. The values before it stay.
+    const std::string head = "REGEDIT4\r\n\r\n[" + kSetup + "]\r\n\"Version\"=\"20\"\r\n";
+    for (const std::string cut : {"\"SCSign\"=hex:41,00,03,00\\", "\"SCSign\"=hex:41,00,03,00\\\r\n",
+                                  "\"SCSign\"=hex:41,00,\\\r\n  03,00,\\", "\"SCSign\"=dword:00000001\\",
+                                  "\"SCSign\"=hex:41,00,03,", "\"SCSign\"=hex:41,\\\r\n\r\n\"Other\"=\"x\""}) {
+        std::vector<std::string> warnings;
+        const auto f = platform::RegistryFile::parse(head + cut, &warnings);
+        EXPECT_EQ(warnings.size(), 1u) << cut;
+        EXPECT_EQ(f.value(kSetup, "scsign"), nullptr) << cut;
+        ASSERT_NE(f.value(kSetup, "Version"), nullptr) << cut;
+        // Written back, the file is sound and keeps what was readable.
+        std::vector<std::string> again;
+        const auto back = platform::RegistryFile::parse(f.serialize(), &again);
+        EXPECT_TRUE(again.empty()) << cut;
+        EXPECT_EQ(back.value(kSetup, "Version")->data, "20");
+        EXPECT_EQ(back.valueNames(kSetup), f.valueNames(kSetup)) << cut;
+    }
+    // A whole continued list, also under a name that ends in "=".
+    {
         std::vector<std::string> warnings;
         const auto f = platform::RegistryFile::parse(
-            "REGEDIT4\r\n\r\n[" + kSetup + "]\r\n\"SCSign\"=hex:41,00,03,00\\" + end, &warnings);
+            head + "\"SC=\"=hex:41,00,\\\r\n  03,00\r\n\"Browser\"=\"MIE\"", &warnings);
         EXPECT_TRUE(warnings.empty()) << warnings.front();
-        ASSERT_NE(f.value(kSetup, "scsign"), nullptr);
-        EXPECT_EQ(f.value(kSetup, "scsign")->data, std::string("\x41\x00\x03\x00", 4));
+        ASSERT_NE(f.value(kSetup, "sc="), nullptr);
+        EXPECT_EQ(f.value(kSetup, "sc=")->data, std::string("\x41\x00\x03\x00", 4));
+        EXPECT_EQ(f.value(kSetup, "Browser")->data, "MIE");
     }
     // A text value ending in a backslash is not a continuation.
     const auto text = platform::RegistryFile::parse("REGEDIT4\r\n\r\n[" + kSetup + "]\r\n\"PGPPath\"=\"C:\\\\\"\r\n"

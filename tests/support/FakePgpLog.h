@@ -32,6 +32,7 @@ struct FakePgpRun {
     }
 };
 
+// The log's escapes, and the scripts' ("\s" for a blank in a path as well).
 inline std::string fakePgpUnescape(const std::string &s)
 {
     std::string out;
@@ -45,6 +46,7 @@ inline std::string fakePgpUnescape(const std::string &s)
         case 'n': out += '\n'; break;
         case 'r': out += '\r'; break;
         case 't': out += '\t'; break;
+        case 's': out += ' '; break;
         case 'x':
             if (i + 2 < s.size()) {
                 out += static_cast<char>(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));

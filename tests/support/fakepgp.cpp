@@ -34,6 +34,8 @@
 //   sleep <ms>             pause
 //   when <arg> <directive> run the directive only when some argument equals <arg>
 //   exit <n>               stop here with exit code n (the default is 0)
+#include "FakePgpLog.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -72,31 +74,7 @@ std::string escape(const std::string &s)
     return out;
 }
 
-std::string unescape(const std::string &s)
-{
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
-            continue;
-        }
-        char n = s[++i];
-        switch (n) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 's': out += ' '; break;
-        case 'x':
-            if (i + 2 < s.size()) {
-                out += static_cast<char>(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
-                i += 2;
-            }
-            break;
-        default: out += n;
-        }
-    }
-    return out;
-}
+std::string unescape(const std::string &s) { return testsupport::fakePgpUnescape(s); }
 
 std::string readAll(int fd)
 {

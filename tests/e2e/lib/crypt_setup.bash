@@ -5,9 +5,8 @@
 # A tool that would wait for an answer must not stall the run.
 t() { timeout 10 "$@"; }
 BUILD="$(cd "$1" && pwd)"
-for tool in Xvfb xdotool xclip gpg gpgconf; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool missing"; exit 77; }
-done
+source "$(dirname "${BASH_SOURCE[0]}")/harness.bash"
+need Xvfb xdotool xclip gpg gpgconf
 [ -x "$BUILD/bin/pgp" ] || { echo "skipped: pgp not built"; exit 77; }
 
 WORK="$(mktemp -d "/tmp/${E2E_NAME:-qe2e}.XXXXXX")"
@@ -18,12 +17,6 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
-PASS=0 FAIL=0
-check() {
-  local name="$1"; shift
-  if "$@"; then PASS=$((PASS + 1)); else FAIL=$((FAIL + 1)); echo "FAIL: $name"; fi
-}
-waitfor() { for _ in $(seq 200); do "$@" && return 0; sleep 0.05; done; return 1; }
 die() { echo "FAIL: $*"; echo "$PASS passed, $((FAIL + 1)) failed"; exit 1; }
 
 # A key ring of two Ed25519 keys (quick to make), and a third key elsewhere.
@@ -53,21 +46,7 @@ printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Farrowdale Software\\QUORB
 export GNUPGHOME="$WORK/g" PGPPATH="$WORK/pgp" Temp="$WORK/tmp" XDG_CONFIG_HOME="$WORK/config" XDG_DATA_HOME="$WORK/data"
 unset PGPPASS Tmp
 
-exec 3> "$WORK/display"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 & XPID=$!
-exec 3>&-
-waitfor test -s "$WORK/display" || die "no X server"
-export DISPLAY=":$(head -1 "$WORK/display")"
-
-win() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
-visible() { [ -n "$(win "$1")" ]; }
-gone() { [ -z "$(win "$1")" ]; }
-# click WINDOW-NAME X Y: a click at a point of that window (it takes the keyboard).
-click() {
-  local w; w=$(win "$1"); [ -n "$w" ] || return 1
-  eval "$(xdotool getwindowgeometry --shell "$w")"
-  xdotool mousemove $((X + $2)) $((Y + $3)) click "${4:-1}"
-}
+start_xvfb
 MAIN="^QUORBIX Version 2.0"
 editor_text() { # the editor's whole text, through the clipboard
   click "$MAIN" 300 250 && xdotool key ctrl+a ctrl+c && sleep 0.3 && t xclip -o -selection clipboard 2>/dev/null
