@@ -186,13 +186,14 @@ int main(int argc, char **argv)
     Window child;
     int rx = 0, ry = 0;
     XTranslateCoordinates(d, main, DefaultRootWindow(d), 0, 0, &rx, &ry, &child);
+    // The tree shows below the button bar: compare from the button's row down,
+    // with the editor page as it was before the click (a small ring's tree
+    // can stand before xdotool has even returned).
+    const int treeTop = by + 20;
+    base = sample(d, main, treeTop);
     const std::string click = "xdotool mousemove " + std::to_string(rx + bx) + " " + std::to_string(ry + by) + " click 1";
     if (std::system(click.c_str()) != 0)
         return fail("xdotool failed");
-
-    // The tree shows below the button bar: compare from the button's row down.
-    const int treeTop = by + 20;
-    base = sample(d, main, treeTop);
     long tDialog = -1, tFilled = -1, tPainted = -1;
     bool sawDialog = false;
     // A screen of rows differs from the editor page in far more than this many samples.
@@ -220,6 +221,7 @@ int main(int argc, char **argv)
         std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
         std::string key;
         long kb;
+        std::getline(in, key); // the "[rollup]" mapping line
         while (in >> key >> kb) {
             if (key == "Pss:")
                 pss = kb;
