@@ -28,27 +28,9 @@ trap 'kill "$APID" 2>/dev/null; umount "$WORK/tmp" 2>/dev/null; cleanup' EXIT
 # Qt bridges to AT-SPI only when told an assistive technology listens.
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
-# labels.py TITLE: the text of every label in the program's window TITLE.
-cat > "$WORK/labels.py" <<'PYEND'
-import sys, pyatspi
-def walk(node, depth=0):
-    if node is None or depth > 40:
-        return
-    try:
-        if node.getRoleName() == "label":
-            print(node.name)
-    except Exception:
-        return
-    for i in range(node.childCount):
-        walk(node.getChildAtIndex(i), depth + 1)
-for app in pyatspi.Registry.getDesktop(0):
-    if app is not None and app.name == "Quorbix":
-        for i in range(app.childCount):
-            frame = app.getChildAtIndex(i)
-            if frame is not None and frame.name == sys.argv[1]:
-                walk(frame)
-PYEND
-box_reads() { t "$PY" "$WORK/labels.py" Quorbix 2>/dev/null | grep -qF -- "$1"; }
+# The text of every label in the program's window TITLE, as a screen reader reads it.
+labels() { t "$PY" "$(dirname "$0")/lib/atspi_nodes.py" "$1" 2>/dev/null | awk -F'\t' '$1 == "label" { print $2 }'; }
+box_reads() { labels Quorbix | grep -qF -- "$1"; }
 close_box() { waitfor visible "^Quorbix$" && click "^Quorbix$" 20 20 && xdotool key Return && waitfor gone "^Quorbix$"; }
 same_text() { cmp -s <(editor_text | sed -e '$a\') <(sed -e '$a\' "$1"); }
 no_plain_text() { ! editor_text | grep -q Klartext; }
@@ -66,7 +48,7 @@ xdotool key ctrl+r
 waitfor visible "^Quorbix$" || die "no message for the full disk"
 check "the message names the file and the full disk" waitfor box_reads \
   "Kann Datei $WORK/tmp/QUORBIX.tmp nicht erstellen. Nicht genügend Speicherplatz auf dem Datenträger."
-box_reads Speicherplatz || t "$PY" "$WORK/labels.py" Quorbix
+box_reads Speicherplatz || labels Quorbix
 check "the box closes" close_box
 check "pgp did not run" test ! -s "$WORK/app/out.txt"
 check "the editor text is intact, // line and all" same_text "$WORK/long.txt"

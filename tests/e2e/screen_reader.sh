@@ -49,26 +49,7 @@ start_xvfb
 MAIN="^QUORBIX Version 2.0$"
 CHOOSER="^Bitte User mit Doppelklick"
 
-# read.py FRAME: one line "role<TAB>name" for every node under the frame.
-cat > "$WORK/read.py" <<'PY'
-import sys, pyatspi
-def walk(node, depth=0):
-    if node is None or depth > 40:
-        return
-    try:
-        print(f"{node.getRoleName()}\t{node.name}")
-    except Exception:
-        return
-    for i in range(node.childCount):
-        walk(node.getChildAtIndex(i), depth + 1)
-for app in pyatspi.Registry.getDesktop(0):
-    if app is not None and app.name == "Quorbix":
-        for i in range(app.childCount):
-            frame = app.getChildAtIndex(i)
-            if frame is not None and frame.name.startswith(sys.argv[1]):
-                walk(frame)
-PY
-tree() { "$PY" "$WORK/read.py" "$1" 2>/dev/null; }
+tree() { "$PY" "$(dirname "$0")/lib/atspi_nodes.py" "$1" 2>/dev/null; }
 reads() { tree "$1" | grep -qF -- "$2"; }
 # Buttons, check boxes, radio buttons, menu entries and labels all named
 # (a label that shows nothing may be nameless).
