@@ -153,8 +153,9 @@ inline std::string cp1252ToUtf8(const std::string &s)
 }
 
 // UTF-8 text as Windows-1252. False, out empty, when s is no UTF-8 or holds a
-// character the code page lacks: nothing is replaced by question marks.
-inline bool utf8ToCp1252(const std::string &s, std::string &out)
+// character the code page lacks: nothing is replaced by question marks,
+// unless lossy, where each such character or broken sequence becomes '?'.
+inline bool utf8ToCp1252(const std::string &s, std::string &out, bool lossy = false)
 {
     out.clear();
     out.reserve(s.size());
@@ -163,6 +164,10 @@ inline bool utf8ToCp1252(const std::string &s, std::string &out)
         unsigned cp;
         unsigned char b;
         if (!decodeUtf8(s, i, cp) || !unicodeToCp1252(cp, b)) {
+            if (lossy) {
+                out += '?';
+                continue;
+            }
             out.clear();
             return false;
         }

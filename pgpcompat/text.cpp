@@ -11,16 +11,7 @@ namespace pgpc {
 std::string utf8ToLatin1(const std::string &s)
 {
     std::string out;
-    out.reserve(s.size());
-    std::size_t i = 0;
-    while (i < s.size()) {
-        unsigned cp;
-        unsigned char b;
-        if (charset::decodeUtf8(s, i, cp) && charset::unicodeToCp1252(cp, b))
-            out += char(b);
-        else
-            out += '?';
-    }
+    charset::utf8ToCp1252(s, out, true);
     return out;
 }
 
