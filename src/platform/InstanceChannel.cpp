@@ -1,20 +1,23 @@
 #include "platform/InstanceChannel.h"
 
-#include <QByteArray>
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
-#include <memory>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 
@@ -65,6 +68,67 @@ QByteArray encode(const std::vector<std::string> &args)
     return out;
 }
 
+// The whole message, or nothing: a handed-over command line is small, and a
+// peer that sends more than this is not one of ours.
+constexpr qsizetype kMaxMessage = 1 << 20;
+
+bool decode(const QByteArray &bytes, std::vector<std::string> &args)
+{
+    QDataStream in(bytes);
+    in.startTransaction();
+    QList<QByteArray> list;
+    in >> list;
+    if (!in.commitTransaction())
+        return false;
+    args.clear();
+    for (const auto &a : list)
+        args.emplace_back(a.constData(), std::size_t(a.size()));
+    return true;
+}
+
+bool socketAddress(const std::string &path, sockaddr_un &addr)
+{
+    std::memset(&addr, 0, sizeof addr);
+    addr.sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr.sun_path)
+        return false;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+// Waits for fd to become ready until the deadline; false on timeout or error.
+bool waitFor(int fd, short events, std::chrono::steady_clock::time_point deadline)
+{
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{fd, events, 0};
+        const int n = ::poll(&p, 1, int(left.count()));
+        if (n > 0)
+            return true;
+        if (n == 0 || errno != EINTR)
+            return false;
+    }
+}
+
 } // namespace
 
 InstanceChannel::InstanceChannel(std::string dir, const std::string &key) : dir_(std::move(dir))
@@ -77,7 +141,22 @@ InstanceChannel::InstanceChannel(std::string dir, const std::string &key) : dir_
                            .toStdString();
 }
 
-InstanceChannel::~InstanceChannel() = default;
+InstanceChannel::~InstanceChannel()
+{
+    for (auto &[fd, peer] : peers_) {
+        delete peer.notifier;
+        ::close(fd);
+    }
+    if (listenFd_ < 0)
+        return;
+    delete listener_;
+    ::close(listenFd_);
+    // Only our own socket: a later start may already have put its own there.
+    const std::string path = dir_ + "/" + name_;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && st.st_dev == socketDev_ && st.st_ino == socketIno_)
+        ::unlink(path.c_str());
+}
 
 std::string InstanceChannel::defaultDir()
 {
@@ -89,7 +168,7 @@ std::string InstanceChannel::defaultDir()
     return "/tmp/quorbix-instance-" + std::to_string(::geteuid());
 }
 
-bool InstanceChannel::listening() const { return server_ && server_->isListening(); }
+bool InstanceChannel::listening() const { return listenFd_ >= 0; }
 
 bool InstanceChannel::handOffOrListen(const std::vector<std::string> &args, int timeoutMs)
 {
@@ -98,68 +177,139 @@ bool InstanceChannel::handOffOrListen(const std::vector<std::string> &args, int 
     DirLock lock(dir_ + "/" + name_ + ".lock");
     if (!lock.held())
         return false;
-    const QString socketPath = QString::fromStdString(dir_ + "/" + name_);
-
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (socket.waitForConnected(timeoutMs)) {
-        std::vector<std::string> absolute;
-        const std::string cwd = QDir::currentPath().toStdString();
-        for (const auto &a : args)
-            absolute.push_back(!a.empty() && a[0] != '/' ? cwd + "/" + a : a);
-        socket.write(encode(absolute));
-        socket.flush();
-        // The answer says the window has the arguments; without it this
-        // start goes on as a window of its own rather than lose them.
-        QByteArray answer;
-        while (answer.size() < 2 && socket.waitForReadyRead(timeoutMs))
-            answer += socket.readAll();
-        if (answer.startsWith(kAck))
-            return true;
+    const std::string path = dir_ + "/" + name_;
+    sockaddr_un addr;
+    if (!socketAddress(path, addr))
         return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+
+    {
+        Fd sock(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        if (sock.get() < 0)
+            return false;
+        int rc;
+        do
+            rc = ::connect(sock.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr);
+        while (rc != 0 && errno == EINTR);
+        if (rc == 0) {
+            std::vector<std::string> absolute;
+            const std::string cwd = QDir::currentPath().toStdString();
+            for (const auto &a : args)
+                absolute.push_back(!a.empty() && a[0] != '/' ? cwd + "/" + a : a);
+            const QByteArray message = encode(absolute);
+            qsizetype sent = 0;
+            while (sent < message.size()) {
+                if (!waitFor(sock.get(), POLLOUT, deadline))
+                    return false;
+                const ssize_t n = ::send(sock.get(), message.constData() + sent, size_t(message.size() - sent),
+                                         MSG_NOSIGNAL | MSG_DONTWAIT);
+                if (n < 0 && errno != EINTR && errno != EAGAIN)
+                    return false;
+                if (n > 0)
+                    sent += n;
+            }
+            // The answer says the window has the arguments; without it this
+            // start goes on as a window of its own rather than lose them.
+            std::string answer;
+            while (answer.size() < 2 && waitFor(sock.get(), POLLIN, deadline)) {
+                char buf[16];
+                const ssize_t n = ::recv(sock.get(), buf, sizeof buf, MSG_DONTWAIT);
+                if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
+                    break;
+                if (n > 0)
+                    answer.append(buf, size_t(n));
+            }
+            return answer.compare(0, 2, kAck) == 0;
+        }
     }
 
     // Nobody answers: a socket left by a process that died is removed.
-    QLocalServer::removeServer(socketPath);
-    server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(socketPath)) {
-        server_.reset();
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (!S_ISSOCK(st.st_mode) || ::unlink(path.c_str()) != 0)
+            return false;
+    }
+    Fd server(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (server.get() < 0 || ::bind(server.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0)
+        return false;
+    if (::chmod(path.c_str(), 0600) != 0 || ::listen(server.get(), 16) != 0 || ::lstat(path.c_str(), &st) != 0) {
+        ::unlink(path.c_str());
         return false;
     }
-    QObject::connect(server_.get(), &QLocalServer::newConnection, this, [this] { accept(); });
+    socketDev_ = st.st_dev;
+    socketIno_ = st.st_ino;
+    listenFd_ = server.release();
+    listener_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read, this);
+    QObject::connect(listener_, &QSocketNotifier::activated, this, [this] { accept(); });
     return false;
 }
 
 void InstanceChannel::accept()
 {
-    while (QLocalSocket *s = server_->nextPendingConnection()) {
-        QObject::connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-        auto buffer = std::make_shared<QByteArray>();
-        auto read = [this, s, buffer] {
-            *buffer += s->readAll();
-            QDataStream in(*buffer);
-            in.startTransaction();
-            QList<QByteArray> list;
-            in >> list;
-            if (!in.commitTransaction())
-                return; // not all there yet
-            std::vector<std::string> args;
-            for (const auto &a : list)
-                args.emplace_back(a.constData(), std::size_t(a.size()));
-            buffer->clear();
-            s->write(kAck);
-            s->flush();
-            s->disconnectFromServer();
-            if (receiver_)
-                receiver_(args);
-            else
-                pending_.push_back(std::move(args));
-        };
-        QObject::connect(s, &QLocalSocket::readyRead, this, read);
-        if (s->bytesAvailable() > 0)
-            read();
+    for (;;) {
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        ucred cred {};
+        socklen_t len = sizeof cred;
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0 || cred.uid != ::geteuid()) {
+            ::close(fd);
+            continue;
+        }
+        Peer &p = peers_[fd];
+        p.notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        QObject::connect(p.notifier, &QSocketNotifier::activated, this, [this, fd] { read(fd); });
     }
+}
+
+void InstanceChannel::read(int fd)
+{
+    auto it = peers_.find(fd);
+    if (it == peers_.end())
+        return;
+    bool closed = false;
+    for (;;) {
+        char buf[4096];
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            break;
+        if (n < 0 || it->second.buffer.size() + n > kMaxMessage)
+            return drop(fd); // broken, or too much for a command line
+        if (n == 0) {
+            closed = true;
+            break;
+        }
+        it->second.buffer.append(buf, n);
+    }
+    std::vector<std::string> args;
+    if (!decode(it->second.buffer, args)) {
+        if (closed)
+            drop(fd); // gone before a whole message
+        return;
+    }
+    if (!closed)
+        ::send(fd, kAck, 2, MSG_NOSIGNAL | MSG_DONTWAIT);
+    drop(fd);
+    if (receiver_)
+        receiver_(args);
+    else
+        pending_.push_back(std::move(args));
+}
+
+void InstanceChannel::drop(int fd)
+{
+    auto it = peers_.find(fd);
+    if (it == peers_.end())
+        return;
+    it->second.notifier->setEnabled(false);
+    it->second.notifier->deleteLater();
+    ::close(fd);
+    peers_.erase(it);
 }
 
 void InstanceChannel::setReceiver(std::function<void(const std::vector<std::string> &)> receiver)

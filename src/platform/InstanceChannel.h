@@ -3,14 +3,17 @@
 // window over a local socket in a private folder and ends, as desktop
 // programs do for "open with". So two instances never share working files.
 
+#include <QByteArray>
 #include <QObject>
 
+#include <sys/types.h>
+
 #include <functional>
-#include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace platform {
 
@@ -37,10 +40,22 @@ public:
     void setReceiver(std::function<void(const std::vector<std::string> &)> receiver);
 
 private:
+    struct Peer {
+        QSocketNotifier *notifier = nullptr;
+        QByteArray buffer;
+    };
     void accept();
+    void read(int fd);
+    void drop(int fd);
     std::string dir_;
     std::string name_; // of the socket and its lock in dir_
-    std::unique_ptr<QLocalServer> server_;
+    // A plain Unix socket: Qt's local sockets would load the network
+    // library and its Kerberos and proxy libraries for this alone.
+    int listenFd_ = -1;
+    dev_t socketDev_ = 0;
+    ino_t socketIno_ = 0;
+    QSocketNotifier *listener_ = nullptr;
+    std::map<int, Peer> peers_;
     std::function<void(const std::vector<std::string> &)> receiver_;
     std::vector<std::vector<std::string>> pending_;
 };

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -20,7 +22,9 @@
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -330,4 +334,63 @@ TEST(InstanceChannel, SecondStartHandsOverItsCommandLine)
     EXPECT_FALSE(shared.handOffOrListen({"x"}));
     EXPECT_FALSE(shared.listening());
     ::chmod(dir.c_str(), 0700);
+}
+
+// A socket left by a start that died is taken over; a peer that sends half a
+// message, junk or nothing does not stop the next start from handing over;
+// a file that is no socket is never removed; the socket goes with its owner.
+TEST(InstanceChannel, StaleSocketsAndBrokenPeersLoseNothing)
+{
+    QTemporaryDir tmp;
+    const std::string dir = tmp.path().toStdString() + "/quorbix";
+    ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+    const std::string path = dir + "/instance";
+    sockaddr_un addr {};
+    addr.sun_family = AF_UNIX;
+    std::strcpy(addr.sun_path, path.c_str());
+    {
+        const int dead = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_EQ(::bind(dead, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+        ::close(dead); // the file stays, nobody listens
+    }
+    auto first = std::make_unique<platform::InstanceChannel>(dir);
+    ASSERT_FALSE(first->handOffOrListen({}));
+    ASSERT_TRUE(first->listening());
+    std::vector<std::vector<std::string>> got;
+    first->setReceiver([&](const std::vector<std::string> &a) { got.push_back(a); });
+
+    auto rawPeer = [&](const std::string &bytes) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+        if (!bytes.empty()) {
+            EXPECT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+        }
+        return fd;
+    };
+    ::close(rawPeer(std::string("\0\0\0\x02\0\0", 6))); // half a list, then gone
+    ::close(rawPeer(std::string(2000, '\xff')));          // junk
+    const int silent = rawPeer({});                        // connected, says nothing
+    QTest::qWait(50);
+
+    std::atomic<int> handed{-1};
+    std::thread second([&] { handed = platform::InstanceChannel(dir).handOffOrListen({"/tmp/a b.asc"}) ? 1 : 0; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return handed != -1; }, 5000));
+    second.join();
+    EXPECT_EQ(handed, 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !got.empty(); }, 2000));
+    EXPECT_EQ(got, (std::vector<std::vector<std::string>>{{"/tmp/a b.asc"}}));
+    ::close(silent);
+
+    first.reset();
+    struct stat st {};
+    EXPECT_NE(::lstat(path.c_str(), &st), 0) << "the socket outlived its window";
+
+    // Something else at the socket's name: left alone, and this start runs alone.
+    {
+        std::ofstream(path) << "not a socket";
+    }
+    platform::InstanceChannel lone(dir);
+    EXPECT_FALSE(lone.handOffOrListen({"x"}));
+    EXPECT_FALSE(lone.listening());
+    EXPECT_EQ(slurp(path), "not a socket");
 }
