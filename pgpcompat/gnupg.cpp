@@ -616,21 +616,84 @@ GpgResult runTool(const char *tool, const std::vector<std::string> &args, std::s
     return r;
 }
 
+bool readCachedGrips(const std::string &answers, const std::vector<std::string> &asked,
+                     std::vector<std::string> &cached)
+{
+    cached.clear();
+    size_t told = 0;
+    size_t pos = 0;
+    while (pos < answers.size()) {
+        size_t end = answers.find('\n', pos);
+        if (end == std::string::npos)
+            end = answers.size();
+        std::string line = answers.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.rfind("S KEYINFO ", 0) == 0) {
+            std::vector<std::string> f;
+            size_t i = 0;
+            while (i < line.size()) {
+                size_t j = line.find(' ', i);
+                if (j == std::string::npos)
+                    j = line.size();
+                f.push_back(line.substr(i, j - i));
+                i = j + 1;
+            }
+            if (f.size() < 7 || std::find(asked.begin(), asked.end(), f[2]) == asked.end())
+                return false;
+            if (f[6] == "1")
+                cached.push_back(f[2]);
+            else if (f[6] != "-")
+                return false;
+            ++told;
+        } else if (line.rfind("ERR ", 0) == 0) {
+            // No such key, or no secret part of it (GPG_ERR_NOT_FOUND, GPG_ERR_NO_SECKEY from
+            // the agent): nothing of it can be cached.
+            const unsigned long code = std::strtoul(line.c_str() + 4, nullptr, 10);
+            if (code != ((4u << 24) | 27u) && code != ((4u << 24) | 17u))
+                return false;
+            ++told;
+        } else if (line != "OK" && !line.empty()) {
+            return false;
+        }
+    }
+    return told == asked.size();
+}
+
 void AgentCache::forget(const std::vector<std::string> &grips, const std::vector<std::string> &messages)
 {
     // gpg-connect-agent finds the agent's socket as gpg does, and with --no-autostart starts
     // none: no agent running means nothing is cached.
-    std::vector<std::string> args = {"--no-autostart"};
+    std::vector<std::string> keys;
     for (const std::string &g : grips)
-        if (!g.empty() && g.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos)
-            args.push_back("CLEAR_PASSPHRASE --mode=normal " + g);
+        if (!g.empty() && g.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos &&
+            std::find(keys.begin(), keys.end(), g) == keys.end())
+            keys.push_back(g);
+    std::vector<std::string> salts;
     for (const std::string &m : messages)
         if (m.size() > 1 && m[0] == 'S' && m.find_first_not_of("0123456789ABCDEF", 1) == std::string::npos)
-            args.push_back("CLEAR_PASSPHRASE " + m);
+            salts.push_back(m);
+    std::string out;
+    // The agent answers a clear by starting a pinentry (to clear its external cache too),
+    // which costs more than many a decryption: ask first which pass phrases it holds.
+    if (!keys.empty() && salts.empty()) {
+        std::vector<std::string> ask = {"--no-autostart"};
+        for (const std::string &g : keys)
+            ask.push_back("KEYINFO " + g);
+        ask.push_back("/bye");
+        std::vector<std::string> cached;
+        if (runTool("gpg-connect-agent", ask, out).ok() && readCachedGrips(out, keys, cached))
+            keys = cached;
+    }
+    std::vector<std::string> args = {"--no-autostart"};
+    for (const std::string &g : keys)
+        args.push_back("CLEAR_PASSPHRASE --mode=normal " + g);
+    for (const std::string &m : salts)
+        args.push_back("CLEAR_PASSPHRASE " + m);
     if (args.size() == 1)
         return;
     args.push_back("/bye");
-    std::string out;
     runTool("gpg-connect-agent", args, out);
 }
 

@@ -103,4 +103,11 @@ struct AgentCache {
     void forget(const std::vector<std::string> &grips, const std::vector<std::string> &messages = {});
 };
 
+// Which of these keygrips gpg-agent holds a pass phrase for, read from its answers to
+// "KEYINFO <grip>" ("S KEYINFO <grip> <type> <serial> <idstr> <cached> ..."; a key it has
+// no secret part of is an error answer). False when an answer cannot be read: then the
+// caller clears them all.
+bool readCachedGrips(const std::string &answers, const std::vector<std::string> &asked,
+                     std::vector<std::string> &cached);
+
 } // namespace pgpc

@@ -6,6 +6,11 @@
 // usage: frontend_trip MAIN-TITLE DIALOG-TITLE BUTTON-X BUTTON-Y -- PROGRAM [ARGS...]
 // prints: window=MS shown=MS dialog=MS filled=MS painted=MS rss_kb=N hwm_kb=N pss_kb=N private_kb=N
 // (milliseconds from the start; dialog and filled are -1 when the dialog was not seen)
+//
+// usage: frontend_trip --settle MAIN-TITLE -- PROGRAM [ARGS...]
+// for a peer that lists its keys at start without a click: painted is when the window's
+// picture last changed before it stood still for two seconds (the list's scroll bar
+// moves until the last key is in).
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -125,12 +130,118 @@ void screenshot(Display *d, const char *file)
         XDestroyImage(img);
 }
 
+struct Memory {
+    long rss = -1, hwm = -1, pss = -1, priv = 0;
+};
+
+Memory memory(pid_t pid)
+{
+    Memory m;
+    m.rss = statusKb(pid, "VmRSS:");
+    m.hwm = statusKb(pid, "VmHWM:");
+    // What is the program's own and its share of the shared pages (toolkit, ICU, fonts).
+    std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    std::string key;
+    long kb;
+    std::getline(in, key); // the "[rollup]" mapping line
+    while (in >> key >> kb) {
+        if (key == "Pss:")
+            m.pss = kb;
+        else if (key == "Private_Clean:" || key == "Private_Dirty:")
+            m.priv += kb;
+        in.ignore(1 << 20, '\n');
+    }
+    // Where the memory is: the mappings at this moment, for a closer look.
+    if (const char *file = std::getenv("FRONTEND_TRIP_SMAPS")) {
+        std::ifstream all("/proc/" + std::to_string(pid) + "/smaps");
+        std::ofstream out(file);
+        out << all.rdbuf();
+    }
+    return m;
+}
+
+void end(pid_t pid)
+{
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 200 && waitpid(pid, nullptr, WNOHANG) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (waitpid(pid, nullptr, WNOHANG) == 0)
+        kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
 void nap() { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }
 
 } // namespace
 
+// Every pixel of the window, for the settle mode: a scroll bar's thumb moves by a pixel.
+std::vector<char> picture(Display *d, Window w)
+{
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(d, w, &a))
+        return {};
+    XImage *img = XGetImage(d, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+    if (!img)
+        return {};
+    std::vector<char> px(img->data, img->data + size_t(img->bytes_per_line) * size_t(img->height));
+    XDestroyImage(img);
+    return px;
+}
+
+int settle(Display *d, const char *mainTitle, char **program)
+{
+    const long limit = 60000, still = 2000;
+    t0 = Clock::now();
+    pid_t pid;
+    if (posix_spawn(&pid, program[0], nullptr, nullptr, program, environ) != 0) {
+        std::perror("spawn");
+        return 2;
+    }
+    Window main = 0;
+    while (!(main = findWindow(d, mainTitle))) {
+        if (waitpid(pid, nullptr, WNOHANG) != 0 || ms() > limit) {
+            std::fprintf(stderr, "no main window after %ld ms\n", ms());
+            end(pid);
+            return 1;
+        }
+        nap();
+    }
+    const long tWindow = ms();
+    std::vector<char> last;
+    long tChanged = tWindow;
+    while (ms() - tChanged < still) {
+        if (ms() > limit) {
+            std::fprintf(stderr, "the window never stood still\n");
+            end(pid);
+            return 1;
+        }
+        std::vector<char> now = picture(d, main);
+        if (now != last) {
+            tChanged = ms();
+            last = std::move(now);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const Memory m = memory(pid);
+    std::printf("window=%ld painted=%ld rss_kb=%ld hwm_kb=%ld pss_kb=%ld private_kb=%ld\n", tWindow, tChanged, m.rss,
+                m.hwm, m.pss, m.priv);
+    end(pid);
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
+    if (argc >= 5 && std::strcmp(argv[1], "--settle") == 0 && std::strcmp(argv[3], "--") == 0) {
+        Display *d = XOpenDisplay(nullptr);
+        if (!d) {
+            std::fprintf(stderr, "no X display\n");
+            return 2;
+        }
+        XSetErrorHandler(ignoreErrors);
+        const int rc = settle(d, argv[2], argv + 4);
+        XCloseDisplay(d);
+        return rc;
+    }
     if (argc < 7 || std::strcmp(argv[5], "--") != 0) {
         std::fprintf(stderr, "usage: %s MAIN-TITLE DIALOG-TITLE BUTTON-X BUTTON-Y -- PROGRAM [ARGS...]\n", argv[0]);
         return 2;
@@ -214,36 +325,10 @@ int main(int argc, char **argv)
         if (tPainted < 0)
             nap();
     }
-    const long rss = statusKb(pid, "VmRSS:"), hwm = statusKb(pid, "VmHWM:");
-    // What is the front end's own and its share of the shared pages (Qt, ICU, fonts).
-    long pss = -1, priv = 0;
-    {
-        std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
-        std::string key;
-        long kb;
-        std::getline(in, key); // the "[rollup]" mapping line
-        while (in >> key >> kb) {
-            if (key == "Pss:")
-                pss = kb;
-            else if (key == "Private_Clean:" || key == "Private_Dirty:")
-                priv += kb;
-            in.ignore(1 << 20, '\n');
-        }
-    }
-    // Where the memory is: the mappings at this moment, for a closer look.
-    if (const char *file = std::getenv("FRONTEND_TRIP_SMAPS")) {
-        std::ifstream in("/proc/" + std::to_string(pid) + "/smaps");
-        std::ofstream out(file);
-        out << in.rdbuf();
-    }
+    const Memory m = memory(pid);
     std::printf("window=%ld shown=%ld dialog=%ld filled=%ld painted=%ld rss_kb=%ld hwm_kb=%ld pss_kb=%ld private_kb=%ld\n",
-                tWindow, tShown, tDialog, tFilled, tPainted, rss, hwm, pss, priv);
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 200 && alive(); ++i)
-        nap();
-    if (alive())
-        kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+                tWindow, tShown, tDialog, tFilled, tPainted, m.rss, m.hwm, m.pss, m.priv);
+    end(pid);
     XCloseDisplay(d);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "console.h"
 #include "commands.h"
 #include "backend.h"
+#include "gnupg.h"
 #include "worktext.h"
 #include "Charset.h"
 
@@ -452,6 +453,29 @@ TEST(MessageHead, RecipientsOfMessagesGpgMade)
     EXPECT_TRUE(parseMessageHead(std::string("\x85\x01\x0c\x03", 4)).recipients16.empty());
     EXPECT_TRUE(parseMessageHead("-----BEGIN PGP MESSAGE-----\n\nhQ").recipients16.empty());
     run("gpgconf --homedir " + home + " --kill gpg-agent; rm -rf " + home);
+}
+
+// The agent's answers decide which pass phrases are cleared; an answer that cannot be read
+// clears them all rather than leave one cached.
+TEST(AgentAnswers, CachedGripsAndUnreadableAnswers)
+{
+    const std::string a(40, 'A'), b(40, 'B'), c(40, 'C');
+    std::vector<std::string> cached;
+    ASSERT_TRUE(readCachedGrips("S KEYINFO " + a + " D - - 1 P - - -\nOK\n"
+                                "S KEYINFO " + b + " D - - - C - - -\nOK\n"
+                                "ERR 67108891 Not found <GPG Agent>\n",
+                                {a, b, c}, cached));
+    EXPECT_EQ(cached, std::vector<std::string>{a});
+    ASSERT_TRUE(readCachedGrips("ERR 67108881 No secret key <GPG Agent>\r\n", {c}, cached));
+    EXPECT_TRUE(cached.empty());
+
+    EXPECT_FALSE(readCachedGrips("", {a}, cached)) << "no agent answered";
+    EXPECT_FALSE(readCachedGrips("S KEYINFO " + a + " D - - 1 P - - -\nOK\n", {a, b}, cached)) << "b unanswered";
+    EXPECT_FALSE(readCachedGrips("ERR 67109139 Forbidden <GPG Agent>\n", {a}, cached));
+    EXPECT_FALSE(readCachedGrips("S KEYINFO " + a + " D -\nOK\n", {a}, cached)) << "cut short";
+    EXPECT_FALSE(readCachedGrips("S KEYINFO " + a + " D - - ? P\nOK\n", {a}, cached));
+    EXPECT_FALSE(readCachedGrips("S KEYINFO " + c + " D - - 1 P\nOK\n", {a}, cached)) << "another key";
+    EXPECT_FALSE(readCachedGrips("gpg-connect-agent: no gpg-agent running\n", {a}, cached));
 }
 
 TEST(ArmorVersion, InsertedAfterEachHeaderButTheClearSignedText)

@@ -12,7 +12,12 @@ need() { # need TOOL... (exit 77: skipped)
 PASS=0 FAIL=0
 check() { # check NAME COMMAND...
   local name="$1"; shift
-  if "$@"; then PASS=$((PASS + 1)); else FAIL=$((FAIL + 1)); echo "FAIL: $name"; fi
+  if "$@"; then PASS=$((PASS + 1)); else FAIL=$((FAIL + 1)); echo "FAIL: $name"; shoot "$name"; fi
+}
+# With E2E_SHOTS set to a folder, the screen as it was at each failed check.
+shoot() {
+  [ -n "${E2E_SHOTS:-}" ] && command -v scrot >/dev/null || return 0
+  mkdir -p "$E2E_SHOTS"; scrot -o "$E2E_SHOTS/$(date +%s%N)-${1//[^A-Za-z0-9]/_}.png" 2>/dev/null || true
 }
 # The summary line CTest shows, and the script's exit status.
 finish() { echo "$PASS passed, $FAIL failed"; [ "$FAIL" = 0 ]; }
