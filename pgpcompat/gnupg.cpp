@@ -605,7 +605,12 @@ GpgResult runTool(const char *tool, const std::vector<std::string> &args, std::s
     for (const std::string &a : args)
         argv.push_back(a.c_str());
     argv.push_back(nullptr);
-    Data in, outData, errData;
+    // A key listing runs to megabytes: read in gpgme's default 4 KiB steps it costs a
+    // poll and a read for every few lines, more than the parsing.
+    gpgme_data_t raw = nullptr;
+    if (gpgme_data_new(&raw) == 0)
+        gpgme_data_set_flag(raw, "io-buffer-size", "1048576");
+    Data in, outData = raw ? Data(raw) : Data(), errData;
     in.write("", 0);
     err = ctx->spawn(file.c_str(), argv.data(), in, outData, errData, Context::SpawnNone);
     if (err) {

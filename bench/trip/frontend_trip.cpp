@@ -9,8 +9,9 @@
 //
 // usage: frontend_trip --settle MAIN-TITLE -- PROGRAM [ARGS...]
 // for a peer that lists its keys at start without a click: painted is when the window's
-// picture last changed before it stood still for two seconds (the list's scroll bar
-// moves until the last key is in).
+// picture last changed, once it has stood still for two seconds and no gpg runs any more
+// (the peer runs gpg a few times, and may show its window empty while gpg rebuilds the
+// trust database).
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fstream>
 #include <spawn.h>
 #include <string>
@@ -188,6 +190,27 @@ std::vector<char> picture(Display *d, Window w)
     return px;
 }
 
+// Whether any process named gpg runs (gpgme's children are not the peer's own children).
+bool gpgRunning()
+{
+    DIR *proc = opendir("/proc");
+    if (!proc)
+        return false;
+    bool found = false;
+    while (dirent *e = readdir(proc)) {
+        if (e->d_name[0] < '0' || e->d_name[0] > '9')
+            continue;
+        std::ifstream comm(std::string("/proc/") + e->d_name + "/comm");
+        std::string name;
+        if (std::getline(comm, name) && name == "gpg") {
+            found = true;
+            break;
+        }
+    }
+    closedir(proc);
+    return found;
+}
+
 int settle(Display *d, const char *mainTitle, char **program)
 {
     const long limit = 60000, still = 2000;
@@ -209,7 +232,7 @@ int settle(Display *d, const char *mainTitle, char **program)
     const long tWindow = ms();
     std::vector<char> last;
     long tChanged = tWindow;
-    while (ms() - tChanged < still) {
+    while (ms() - tChanged < still || gpgRunning()) {
         if (ms() > limit) {
             std::fprintf(stderr, "the window never stood still\n");
             end(pid);
