@@ -84,7 +84,7 @@ for keys in "${SIZES[@]}"; do
     gp=$(field painted < "$WORK/gpa.txt" | median)
     ghwm=$(field hwm_kb < "$WORK/gpa.txt" | median)
     gpss=$(field pss_kb < "$WORK/gpa.txt" | median)
-    echo "  peer GPA, same ring: launch -> key list painted median ${gp} ms (its picture's last change before 2 s of stillness);" \
+    echo "  peer GPA, same ring: launch -> key list painted median ${gp} ms (its picture's last change, once it stood still 2 s with no gpg running);" \
       "peak $(echo "scale=1; $ghwm / 1024" | bc) MB, PSS $(echo "scale=1; $gpss / 1024" | bc) MB;" \
       "Quorbix / GPA: time $(echo "scale=2; $p / $gp" | bc), peak memory $(echo "scale=2; $hwm / $ghwm" | bc)"
   fi
