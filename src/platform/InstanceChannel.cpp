@@ -1,7 +1,6 @@
 #include "platform/InstanceChannel.h"
 
 #include <QCryptographicHash>
-#include <QDataStream>
 #include <QDir>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -57,33 +56,61 @@ private:
     int fd_ = -1;
 };
 
-QByteArray encode(const std::vector<std::string> &args)
-{
-    QList<QByteArray> list;
-    for (const auto &a : args)
-        list << QByteArray(a.data(), qsizetype(a.size()));
-    QByteArray out;
-    QDataStream s(&out, QIODevice::WriteOnly);
-    s << list;
-    return out;
-}
-
 // The whole message, or nothing: a handed-over command line is small, and a
 // peer that sends more than this is not one of ours.
 constexpr qsizetype kMaxMessage = 1 << 20;
 
-bool decode(const QByteArray &bytes, std::vector<std::string> &args)
+// A count, then each argument as its length and its bytes; numbers are 32 bits,
+// big-endian. Read by hand, so that a length from the socket is checked against
+// what arrived before anything is allocated for it.
+void put32(QByteArray &out, quint32 v)
 {
-    QDataStream in(bytes);
-    in.startTransaction();
-    QList<QByteArray> list;
-    in >> list;
-    if (!in.commitTransaction())
-        return false;
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    out.append(b, 4);
+}
+
+QByteArray encode(const std::vector<std::string> &args)
+{
+    QByteArray out;
+    put32(out, quint32(args.size()));
+    for (const auto &a : args) {
+        put32(out, quint32(a.size()));
+        out.append(a.data(), qsizetype(a.size()));
+    }
+    return out;
+}
+
+enum class Decoded { Whole, Partial, Broken };
+
+Decoded decode(const QByteArray &bytes, std::vector<std::string> &args)
+{
+    qsizetype pos = 0;
+    auto get32 = [&](quint32 &v) {
+        if (bytes.size() - pos < 4)
+            return false;
+        const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData() + pos);
+        v = quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
+        pos += 4;
+        return true;
+    };
+    quint32 count = 0;
+    if (!get32(count))
+        return Decoded::Partial;
+    if (count > quint32(kMaxMessage / 4))
+        return Decoded::Broken;
     args.clear();
-    for (const auto &a : list)
-        args.emplace_back(a.constData(), std::size_t(a.size()));
-    return true;
+    for (quint32 i = 0; i < count; ++i) {
+        quint32 len = 0;
+        if (!get32(len))
+            return Decoded::Partial;
+        if (len > quint32(kMaxMessage))
+            return Decoded::Broken;
+        if (bytes.size() - pos < qsizetype(len))
+            return Decoded::Partial;
+        args.emplace_back(bytes.constData() + pos, std::size_t(len));
+        pos += qsizetype(len);
+    }
+    return pos == bytes.size() ? Decoded::Whole : Decoded::Broken;
 }
 
 bool socketAddress(const std::string &path, sockaddr_un &addr)
@@ -287,7 +314,10 @@ void InstanceChannel::read(int fd)
         it->second.buffer.append(buf, n);
     }
     std::vector<std::string> args;
-    if (!decode(it->second.buffer, args)) {
+    const Decoded d = decode(it->second.buffer, args);
+    if (d == Decoded::Broken)
+        return drop(fd);
+    if (d == Decoded::Partial) {
         if (closed)
             drop(fd); // gone before a whole message
         return;

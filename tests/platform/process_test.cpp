@@ -24,6 +24,7 @@
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
@@ -337,7 +338,8 @@ TEST(InstanceChannel, SecondStartHandsOverItsCommandLine)
 }
 
 // A socket left by a start that died is taken over; a peer that sends half a
-// message, junk or nothing does not stop the next start from handing over;
+// message, junk, an impossible length or nothing does not stop the next start
+// from handing over;
 // a file that is no socket is never removed; the socket goes with its owner.
 TEST(InstanceChannel, StaleSocketsAndBrokenPeersLoseNothing)
 {
@@ -361,6 +363,8 @@ TEST(InstanceChannel, StaleSocketsAndBrokenPeersLoseNothing)
 
     auto rawPeer = [&](const std::string &bytes) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const timeval wait{3, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
         EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
         if (!bytes.empty()) {
             EXPECT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
@@ -369,6 +373,8 @@ TEST(InstanceChannel, StaleSocketsAndBrokenPeersLoseNothing)
     };
     ::close(rawPeer(std::string("\0\0\0\x02\0\0", 6))); // half a list, then gone
     ::close(rawPeer(std::string(2000, '\xff')));          // junk
+    // One argument said to be 2 GB long: refused before anything is allocated for it.
+    const int liar = rawPeer(std::string("\0\0\0\x01\x7f\xff\xff\xff", 8));
     const int silent = rawPeer({});                        // connected, says nothing
     QTest::qWait(50);
 
@@ -380,6 +386,9 @@ TEST(InstanceChannel, StaleSocketsAndBrokenPeersLoseNothing)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !got.empty(); }, 2000));
     EXPECT_EQ(got, (std::vector<std::vector<std::string>>{{"/tmp/a b.asc"}}));
     ::close(silent);
+    char gone;
+    EXPECT_EQ(::recv(liar, &gone, 1, 0), 0) << "the window hung up on a peer with an impossible length";
+    ::close(liar);
 
     first.reset();
     struct stat st {};
