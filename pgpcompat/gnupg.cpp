@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <iterator>
+#include <sstream>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -626,25 +628,15 @@ bool readCachedGrips(const std::string &answers, const std::vector<std::string> 
 {
     cached.clear();
     size_t told = 0;
-    size_t pos = 0;
-    while (pos < answers.size()) {
-        size_t end = answers.find('\n', pos);
-        if (end == std::string::npos)
-            end = answers.size();
-        std::string line = answers.substr(pos, end - pos);
-        pos = end + 1;
+    std::istringstream in(answers);
+    std::string line;
+    while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (line.rfind("S KEYINFO ", 0) == 0) {
-            std::vector<std::string> f;
-            size_t i = 0;
-            while (i < line.size()) {
-                size_t j = line.find(' ', i);
-                if (j == std::string::npos)
-                    j = line.size();
-                f.push_back(line.substr(i, j - i));
-                i = j + 1;
-            }
+            std::istringstream fields(line);
+            const std::vector<std::string> f{std::istream_iterator<std::string>(fields),
+                                             std::istream_iterator<std::string>()};
             if (f.size() < 7 || std::find(asked.begin(), asked.end(), f[2]) == asked.end())
                 return false;
             if (f[6] == "1")
@@ -656,7 +648,8 @@ bool readCachedGrips(const std::string &answers, const std::vector<std::string> 
             // No such key, or no secret part of it (GPG_ERR_NOT_FOUND, GPG_ERR_NO_SECKEY from
             // the agent): nothing of it can be cached.
             const unsigned long code = std::strtoul(line.c_str() + 4, nullptr, 10);
-            if (code != ((4u << 24) | 27u) && code != ((4u << 24) | 17u))
+            if (code != gpg_err_make(GPG_ERR_SOURCE_GPGAGENT, GPG_ERR_NOT_FOUND) &&
+                code != gpg_err_make(GPG_ERR_SOURCE_GPGAGENT, GPG_ERR_NO_SECKEY))
                 return false;
             ++told;
         } else if (line != "OK" && !line.empty()) {

@@ -33,27 +33,38 @@ bool privateDir(const std::string &dir)
         && (st.st_mode & 077) == 0;
 }
 
+// Owns a descriptor and closes it.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
 // Held while one start decides whether it hands off or listens, so two
 // starts at once cannot both listen or remove each other's socket.
 class DirLock {
 public:
     explicit DirLock(const std::string &path)
+        : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600))
     {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
-            ::close(fd_);
-            fd_ = -1;
-        }
+        held_ = fd_.get() >= 0 && ::flock(fd_.get(), LOCK_EX) == 0;
     }
-    ~DirLock()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    bool held() const { return fd_ >= 0; }
+    bool held() const { return held_; }
 
 private:
-    int fd_ = -1;
+    Fd fd_;
+    bool held_ = false;
 };
 
 // The whole message, or nothing: a handed-over command line is small, and a
@@ -122,23 +133,6 @@ bool socketAddress(const std::string &path, sockaddr_un &addr)
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
     return true;
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 // Waits for fd to become ready until the deadline; false on timeout or error.
 bool waitFor(int fd, short events, std::chrono::steady_clock::time_point deadline)
