@@ -280,10 +280,10 @@ GpgResult Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secre
     args.push_back(secretOnly ? "--list-secret-keys" : (sigs ? "--list-sigs" : "--list-keys"));
     args.push_back("--");
     args.insert(args.end(), patterns.begin(), patterns.end());
-    std::string text;
-    GpgResult r = runTool("gpg", args, text);
+    ColonListingReader reader(secretOnly);
+    GpgResult r = runTool("gpg", args, [&reader](std::string_view piece) { reader.feed(piece); });
     if (r.ok())
-        out = parseColonListing(text, secretOnly);
+        out = reader.take();
     if (nameSigners)
         nameSignersFromRing(out);
     return r;
@@ -292,12 +292,12 @@ GpgResult Backend::listKeysFast(std::vector<KeyInfo> &out, bool sigs, bool secre
 GpgResult Backend::checkKeysFast(std::vector<KeyInfo> &out)
 {
     out.clear();
-    std::string text;
+    ColonListingReader reader(false);
     GpgResult r = runTool("gpg", {"--batch", "--no-tty", "--with-colons", "--fixed-list-mode", "--no-auto-check-trustdb",
                                   "--charset", "utf-8", "--check-sigs"},
-                          text);
+                          [&reader](std::string_view piece) { reader.feed(piece); });
     if (r.ok())
-        out = parseColonListing(text, false);
+        out = reader.take();
     return r;
 }
 
@@ -525,7 +525,20 @@ void Backend::forgetMessagePassphrases(const std::vector<std::string> &passCache
     forgetPassphrases(std::vector<KeyInfo>{}, passCacheIds);
 }
 
-void Backend::forgetPassphrases(const std::vector<KeyInfo> &keys, const std::vector<std::string> &passCacheIds)
+void Backend::forgetPassphrases(const KeysLookup &keys, const std::vector<std::string> &passCacheIds)
+{
+    std::vector<std::string> held;
+    const bool known = agent_.held(held);
+    if (known && held.empty()) {
+        if (!passCacheIds.empty())
+            agent_.forget({}, passCacheIds);
+        return;
+    }
+    forgetPassphrases(keys ? keys() : std::vector<KeyInfo>{}, passCacheIds, known ? &held : nullptr);
+}
+
+void Backend::forgetPassphrases(const std::vector<KeyInfo> &keys, const std::vector<std::string> &passCacheIds,
+                                const std::vector<std::string> *held)
 {
     std::vector<std::string> grips;
     for (const KeyInfo &k : keys) {
@@ -546,7 +559,7 @@ void Backend::forgetPassphrases(const std::vector<KeyInfo> &keys, const std::vec
             if (s.keyGrip())
                 grips.push_back(s.keyGrip());
     }
-    agent_.forget(grips, passCacheIds);
+    agent_.forget(grips, passCacheIds, held);
 }
 
 CryptResult Backend::encrypt(const std::vector<std::string> &fprs, int in, int out, bool armor, bool text,
@@ -635,7 +648,7 @@ CryptResult Backend::sign(int in, int out, SignMode mode, bool armor, bool text,
     return r;
 }
 
-CryptResult Backend::decrypt(int in, int out, const std::vector<KeyInfo> &ownKeys,
+CryptResult Backend::decrypt(int in, int out, const KeysLookup &ownKeys,
                              const std::vector<std::string> &passCacheIds)
 {
     CryptResult r;
@@ -644,11 +657,17 @@ CryptResult Backend::decrypt(int in, int out, const std::vector<KeyInfo> &ownKey
     if (!ctx)
         return r;
     FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out);
-    forgetPassphrases(ownKeys, passCacheIds);
+    std::optional<std::vector<KeyInfo>> found;
+    const KeysLookup own = [&] {
+        if (!found)
+            found = ownKeys ? ownKeys() : std::vector<KeyInfo>{};
+        return *found;
+    };
+    forgetPassphrases(own, passCacheIds);
     auto res = Missing::decryptVerify(ctx, din, dout);
     // The agent caches only what it was given; never asked, this run gave it nothing.
     if (pass_.wasAsked())
-        forgetPassphrases(ownKeys, passCacheIds);
+        forgetPassphrases(own, passCacheIds);
     const DecryptionResult &dr = res.first;
     for (const auto &rc : dr.recipients())
         r.recipients16.push_back(upperHex(rc.keyID()));

@@ -4,6 +4,7 @@
 #include "gnupg.h"
 #include "listing.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,9 +103,11 @@ public:
     enum class SignMode { Normal, Detached, Clear };
     CryptResult sign(int in, int out, SignMode mode, bool armor, bool text, const KeyInfo &signer);
     // ownKeys: the secret keys the message may be for; their cached pass phrases are dropped.
-    // passCacheIds: the agent's entries for the message's own pass phrase, dropped as well.
-    CryptResult decrypt(int in, int out, const std::vector<KeyInfo> &ownKeys,
-                        const std::vector<std::string> &passCacheIds);
+    // It is called only when the agent holds some pass phrase, as finding the keys takes a
+    // scan of the ring. passCacheIds: the agent's entries for the message's own pass phrase,
+    // dropped as well.
+    using KeysLookup = std::function<std::vector<KeyInfo>()>;
+    CryptResult decrypt(int in, int out, const KeysLookup &ownKeys, const std::vector<std::string> &passCacheIds);
     // gpg-agent keeps the pass phrase of a message just encrypted conventionally.
     void forgetMessagePassphrases(const std::vector<std::string> &passCacheIds);
     CryptResult verifyOpaque(int in, int out);
@@ -138,7 +141,9 @@ private:
     // The agent keeps pass phrases for a while; PGP asked every time. Only the keys this run
     // uses are forgotten, before (so a wrong pass phrase cannot pass) and after.
     void forgetPassphrases(const KeyInfo &key);
-    void forgetPassphrases(const std::vector<KeyInfo> &keys, const std::vector<std::string> &passCacheIds = {});
+    void forgetPassphrases(const std::vector<KeyInfo> &keys, const std::vector<std::string> &passCacheIds = {},
+                           const std::vector<std::string> *held = nullptr);
+    void forgetPassphrases(const KeysLookup &keys, const std::vector<std::string> &passCacheIds);
     void fillSigs(CryptResult &r, const std::vector<SigCheck> &sigs);
     // Whether the pass phrase opens the secret key (by making a signature with it).
     bool unlocks(const GpgME::Key &key, const std::string &passphrase);

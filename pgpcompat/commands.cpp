@@ -1037,8 +1037,10 @@ int readMessage(Ctx &c, Kind kind, const std::string &input, InFile &in, const s
         } else {
             c.con.say("File is encrypted.  Secret key is required to read it.");
         }
-        r = c.be.decrypt(in.fd, outFd(c, out), conventional ? std::vector<KeyInfo>{} : ownRecipientKeys(c, mh),
-                         mh.passCacheIds);
+        Backend::KeysLookup own;
+        if (!conventional)
+            own = [&c, &mh] { return ownRecipientKeys(c, mh); };
+        r = c.be.decrypt(in.fd, outFd(c, out), own, mh.passCacheIds);
         if (!r.ok() && r.notPgp && !r.badPass && !c.inv.filter) {
             // Signed but not encrypted after all: start over as a signature check.
             if (ftruncate(out.fd(), 0) == 0 && lseek(out.fd(), 0, SEEK_SET) == 0 &&

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <strings.h>
 #include <iterator>
 #include <sstream>
 #include <fcntl.h>
@@ -592,7 +593,23 @@ static std::string toolPath(const char *tool)
     return slash == std::string::npos ? std::string(tool) : dir.substr(0, slash + 1) + tool;
 }
 
-GpgResult runTool(const char *tool, const std::vector<std::string> &args, std::string &out)
+namespace {
+
+ssize_t sinkWrite(void *hook, const void *buf, size_t size)
+{
+    (*static_cast<const ToolSink *>(hook))(std::string_view(static_cast<const char *>(buf), size));
+    return ssize_t(size);
+}
+ssize_t sinkNoRead(void *, void *, size_t)
+{
+    errno = EBADF;
+    return -1;
+}
+gpgme_data_cbs sinkCallbacks = {sinkNoRead, sinkWrite, nullptr, nullptr};
+
+} // namespace
+
+GpgResult runTool(const char *tool, const std::vector<std::string> &args, const ToolSink &sink)
 {
     initGpgme();
     GpgResult r;
@@ -607,59 +624,68 @@ GpgResult runTool(const char *tool, const std::vector<std::string> &args, std::s
     for (const std::string &a : args)
         argv.push_back(a.c_str());
     argv.push_back(nullptr);
-    // A key listing runs to megabytes: read in gpgme's default 4 KiB steps it costs a
-    // poll and a read for every few lines, more than the parsing.
     gpgme_data_t raw = nullptr;
-    if (gpgme_data_new(&raw) == 0)
-        gpgme_data_set_flag(raw, "io-buffer-size", "1048576");
-    Data in, outData = raw ? Data(raw) : Data(), errData;
-    in.write("", 0);
-    err = ctx->spawn(file.c_str(), argv.data(), in, outData, errData, Context::SpawnNone);
-    if (err) {
-        r.fail(err);
+    if (gpgme_data_new_from_cbs(&raw, &sinkCallbacks, const_cast<ToolSink *>(&sink)) != 0) {
+        r.fail(GPG_ERR_ENOMEM, "GnuPG cannot be started");
         return r;
     }
-    out = outData.toString();
+    // A key listing runs to megabytes: read in gpgme's default 4 KiB steps it costs a
+    // poll and a read for every few lines, more than the parsing.
+    gpgme_data_set_flag(raw, "io-buffer-size", "1048576");
+    Data in, outData(raw), errData;
+    in.write("", 0);
+    err = ctx->spawn(file.c_str(), argv.data(), in, outData, errData, Context::SpawnNone);
+    if (err)
+        r.fail(err);
     return r;
 }
 
-bool readCachedGrips(const std::string &answers, const std::vector<std::string> &asked,
-                     std::vector<std::string> &cached)
+GpgResult runTool(const char *tool, const std::vector<std::string> &args, std::string &out)
 {
-    cached.clear();
-    size_t told = 0;
+    out.clear();
+    return runTool(tool, args, [&out](std::string_view piece) { out.append(piece); });
+}
+
+bool readHeldGrips(const std::string &answers, std::vector<std::string> &held)
+{
+    held.clear();
+    bool done = false;
     std::istringstream in(answers);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        if (done && !line.empty())
+            return false;
         if (line.rfind("S KEYINFO ", 0) == 0) {
             std::istringstream fields(line);
             const std::vector<std::string> f{std::istream_iterator<std::string>(fields),
                                              std::istream_iterator<std::string>()};
-            if (f.size() < 7 || std::find(asked.begin(), asked.end(), f[2]) == asked.end())
+            if (f.size() < 7 || f[2].find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
                 return false;
             if (f[6] == "1")
-                cached.push_back(f[2]);
+                held.push_back(f[2]);
             else if (f[6] != "-")
                 return false;
-            ++told;
-        } else if (line.rfind("ERR ", 0) == 0) {
-            // No such key, or no secret part of it (GPG_ERR_NOT_FOUND, GPG_ERR_NO_SECKEY from
-            // the agent): nothing of it can be cached.
-            const unsigned long code = std::strtoul(line.c_str() + 4, nullptr, 10);
-            if (code != gpg_err_make(GPG_ERR_SOURCE_GPGAGENT, GPG_ERR_NOT_FOUND) &&
-                code != gpg_err_make(GPG_ERR_SOURCE_GPGAGENT, GPG_ERR_NO_SECKEY))
-                return false;
-            ++told;
-        } else if (line != "OK" && !line.empty()) {
+        } else if (line == "OK") {
+            done = true;
+        } else if (!line.empty()) {
             return false;
         }
     }
-    return told == asked.size();
+    return done;
 }
 
-void AgentCache::forget(const std::vector<std::string> &grips, const std::vector<std::string> &messages)
+bool AgentCache::held(std::vector<std::string> &grips)
+{
+    // With --no-autostart no agent is started just to be asked.
+    std::string out;
+    return runTool("gpg-connect-agent", {"--no-autostart", "KEYINFO --list", "/bye"}, out).ok() &&
+           readHeldGrips(out, grips);
+}
+
+void AgentCache::forget(const std::vector<std::string> &grips, const std::vector<std::string> &messages,
+                        const std::vector<std::string> *held)
 {
     // gpg-connect-agent finds the agent's socket as gpg does, and with --no-autostart starts
     // none: no agent running means nothing is cached.
@@ -672,17 +698,18 @@ void AgentCache::forget(const std::vector<std::string> &grips, const std::vector
     for (const std::string &m : messages)
         if (m.size() > 1 && m[0] == 'S' && m.find_first_not_of("0123456789ABCDEF", 1) == std::string::npos)
             salts.push_back(m);
-    std::string out;
     // The agent answers a clear by starting a pinentry (to clear its external cache too),
-    // which costs more than many a decryption: ask first which pass phrases it holds.
-    if (!keys.empty() && salts.empty()) {
-        std::vector<std::string> ask = {"--no-autostart"};
-        for (const std::string &g : keys)
-            ask.push_back("KEYINFO " + g);
-        ask.push_back("/bye");
-        std::vector<std::string> cached;
-        if (runTool("gpg-connect-agent", ask, out).ok() && readCachedGrips(out, keys, cached))
-            keys = cached;
+    // which costs more than many a decryption: only what it holds is cleared.
+    std::vector<std::string> asked;
+    if (!held && !keys.empty() && salts.empty() && this->held(asked))
+        held = &asked;
+    if (held) {
+        auto holds = [held](const std::string &g) {
+            return std::any_of(held->begin(), held->end(),
+                               [&g](const std::string &h) { return strcasecmp(h.c_str(), g.c_str()) == 0; });
+        };
+        keys.erase(std::remove_if(keys.begin(), keys.end(), [&](const std::string &g) { return !holds(g); }),
+                   keys.end());
     }
     std::vector<std::string> args = {"--no-autostart"};
     for (const std::string &g : keys)
@@ -692,6 +719,7 @@ void AgentCache::forget(const std::vector<std::string> &grips, const std::vector
     if (args.size() == 1)
         return;
     args.push_back("/bye");
+    std::string out;
     runTool("gpg-connect-agent", args, out);
 }
 

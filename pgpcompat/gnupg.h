@@ -7,8 +7,10 @@
 #include <gpgme++/error.h>
 #include <gpgme++/verificationresult.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -95,19 +97,24 @@ struct Missing {
 // Runs one of GnuPG's tools (gpg, gpg-connect-agent) through gpgme++'s spawn engine and collects
 // its standard output.
 GpgResult runTool(const char *tool, const std::vector<std::string> &args, std::string &out);
+// The same with the output handed on piece by piece as the tool writes it.
+using ToolSink = std::function<void(std::string_view)>;
+GpgResult runTool(const char *tool, const std::vector<std::string> &args, const ToolSink &sink);
 
 // gpg-agent's pass phrase cache, reached through GnuPG's own gpg-connect-agent.
 struct AgentCache {
+    // The keygrips whose pass phrase the agent holds; false when its answer cannot be read.
+    bool held(std::vector<std::string> &grips);
     // Drops the cached pass phrases of these keygrips, and of these conventionally
-    // encrypted messages (gpg's "S" cache entries, named by the message's salt).
-    void forget(const std::vector<std::string> &grips, const std::vector<std::string> &messages = {});
+    // encrypted messages (gpg's "S" cache entries, named by the message's salt). held: what
+    // the agent was just found to hold, when the caller asked already.
+    void forget(const std::vector<std::string> &grips, const std::vector<std::string> &messages = {},
+                const std::vector<std::string> *held = nullptr);
 };
 
-// Which of these keygrips gpg-agent holds a pass phrase for, read from its answers to
-// "KEYINFO <grip>" ("S KEYINFO <grip> <type> <serial> <idstr> <cached> ..."; a key it has
-// no secret part of is an error answer). False when an answer cannot be read: then the
-// caller clears them all.
-bool readCachedGrips(const std::string &answers, const std::vector<std::string> &asked,
-                     std::vector<std::string> &cached);
+// The keygrips gpg-agent holds a pass phrase for, read from its answer to "KEYINFO --list"
+// ("S KEYINFO <grip> <type> <serial> <idstr> <cached> ..." for each key, then "OK"). False
+// when the answer cannot be read: then the caller clears them all.
+bool readHeldGrips(const std::string &answers, std::vector<std::string> &held);
 
 } // namespace pgpc

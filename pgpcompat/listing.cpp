@@ -236,89 +236,121 @@ long long number(std::string_view s)
 
 } // namespace
 
+ColonListingReader::ColonListingReader(bool secretListing) : secret_(secretListing)
+{
+    f_.reserve(24);
+}
+
+void ColonListingReader::line(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    std::vector<std::string_view> &f = f_;
+    colonFields(line, f);
+    if (f.size() < 2)
+        return;
+    const std::string_view t = f[0];
+    auto field = [&](size_t i) -> std::string_view { return i < f.size() ? f[i] : std::string_view(); };
+    KeyInfo *key = keys_.empty() ? nullptr : &keys_.back();
+    UidInfo *uid = key && uidOpen_ && !key->uids.empty() ? &key->uids.back() : nullptr;
+    if (t == "pub" || t == "sec") {
+        key = &keys_.emplace_back();
+        uidOpen_ = false;
+        inSub_ = false;
+        key->secret = secret_;
+        key->hasSecret = t == "sec" || field(14) == "+" || (!field(14).empty() && field(14) != "#");
+        const std::string_view v = field(1);
+        key->revoked = v == "r";
+        key->expired = v == "e";
+        key->valid = v == "f" || v == "u";
+        key->bits = unsigned(number(field(2)));
+        key->id16 = std::string(field(4));
+        key->created = std::time_t(number(field(5)));
+        const std::string_view caps = field(11);
+        key->disabled = caps.find('D') != std::string_view::npos;
+        key->canEncrypt = caps.find('E') != std::string_view::npos;
+        key->canSign = caps.find('S') != std::string_view::npos;
+        fprFor_ = Primary;
+    } else if (!key) {
+        return;
+    } else if (t == "sub" || t == "ssb") {
+        inSub_ = true;
+        uidOpen_ = false;
+        key->subIds16.emplace_back(field(4));
+        fprFor_ = Sub;
+    } else if (t == "fpr") {
+        if (fprFor_ == Primary)
+            key->fpr = std::string(field(9));
+        else if (fprFor_ == Sub)
+            key->subFprs.emplace_back(field(9));
+        fprFor_ = None;
+    } else if (t == "grp") {
+        key->grips.emplace_back(field(9));
+    } else if (t == "uid" && !inSub_) {
+        uid = &key->uids.emplace_back();
+        uidOpen_ = true;
+        uid->uid = unescapeColon(field(9));
+        uid->revoked = field(1) == "r";
+        if (field(1) == "f" || field(1) == "u")
+            key->valid = true;
+    } else if (t == "sig" && uid && !inSub_) {
+        const std::string_view cls = field(10);
+        if (cls.substr(0, 2) == "30") // a revocation of a certification, not a certification
+            return;
+        SigInfo si;
+        si.signerId16 = std::string(field(4));
+        si.created = std::time_t(number(field(5)));
+        si.signerUid = unescapeColon(field(9));
+        if (si.signerUid == "[User ID not found]")
+            si.signerUid.clear();
+        // --check-sigs puts its verdict in field 2.
+        const std::string_view verdict = field(1);
+        si.check = verdict == "!" ? SigInfo::Good
+                 : verdict == "-" ? SigInfo::Bad
+                 : verdict == "?" ? SigInfo::NoKey
+                                  : SigInfo::Unchecked;
+        uid->sigs.push_back(std::move(si));
+    }
+}
+
+void ColonListingReader::feed(std::string_view bytes)
+{
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        const size_t nl = bytes.find('\n', pos);
+        if (nl == std::string_view::npos) {
+            partial_.append(bytes.substr(pos));
+            return;
+        }
+        if (partial_.empty()) {
+            line(bytes.substr(pos, nl - pos));
+        } else {
+            partial_.append(bytes.substr(pos, nl - pos));
+            line(partial_);
+            partial_.clear();
+        }
+        pos = nl + 1;
+    }
+}
+
+std::vector<KeyInfo> ColonListingReader::take()
+{
+    if (!partial_.empty()) {
+        line(partial_);
+        partial_.clear();
+    }
+    uidOpen_ = inSub_ = false;
+    fprFor_ = None;
+    std::vector<KeyInfo> keys;
+    keys.swap(keys_);
+    return keys;
+}
+
 std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListing)
 {
-    std::vector<KeyInfo> keys;
-    KeyInfo *key = nullptr;
-    UidInfo *uid = nullptr;
-    enum { None, Primary, Sub } fprFor = None;
-    bool inSub = false;
-    std::vector<std::string_view> f;
-    f.reserve(24);
-    const std::string_view all(text);
-    size_t pos = 0;
-    while (pos < all.size()) {
-        size_t nl = all.find('\n', pos);
-        std::string_view line = all.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
-        pos = nl == std::string_view::npos ? all.size() : nl + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        colonFields(line, f);
-        if (f.size() < 2)
-            continue;
-        const std::string_view t = f[0];
-        auto field = [&](size_t i) -> std::string_view { return i < f.size() ? f[i] : std::string_view(); };
-        if (t == "pub" || t == "sec") {
-            keys.emplace_back();
-            key = &keys.back();
-            uid = nullptr;
-            inSub = false;
-            key->secret = secretListing;
-            key->hasSecret = t == "sec" || field(14) == "+" || (!field(14).empty() && field(14) != "#");
-            const std::string_view v = field(1);
-            key->revoked = v == "r";
-            key->expired = v == "e";
-            key->valid = v == "f" || v == "u";
-            key->bits = unsigned(number(field(2)));
-            key->id16 = std::string(field(4));
-            key->created = std::time_t(number(field(5)));
-            const std::string_view caps = field(11);
-            key->disabled = caps.find('D') != std::string_view::npos;
-            key->canEncrypt = caps.find('E') != std::string_view::npos;
-            key->canSign = caps.find('S') != std::string_view::npos;
-            fprFor = Primary;
-        } else if (!key) {
-            continue;
-        } else if (t == "sub" || t == "ssb") {
-            inSub = true;
-            uid = nullptr;
-            key->subIds16.emplace_back(field(4));
-            fprFor = Sub;
-        } else if (t == "fpr") {
-            if (fprFor == Primary)
-                key->fpr = std::string(field(9));
-            else if (fprFor == Sub)
-                key->subFprs.emplace_back(field(9));
-            fprFor = None;
-        } else if (t == "grp") {
-            key->grips.emplace_back(field(9));
-        } else if (t == "uid" && !inSub) {
-            key->uids.emplace_back();
-            uid = &key->uids.back();
-            uid->uid = unescapeColon(field(9));
-            uid->revoked = field(1) == "r";
-            if (field(1) == "f" || field(1) == "u")
-                key->valid = true;
-        } else if (t == "sig" && uid && !inSub) {
-            const std::string_view cls = field(10);
-            if (cls.substr(0, 2) == "30") // a revocation of a certification, not a certification
-                continue;
-            SigInfo si;
-            si.signerId16 = std::string(field(4));
-            si.created = std::time_t(number(field(5)));
-            si.signerUid = unescapeColon(field(9));
-            if (si.signerUid == "[User ID not found]")
-                si.signerUid.clear();
-            // --check-sigs puts its verdict in field 2.
-            const std::string_view verdict = field(1);
-            si.check = verdict == "!" ? SigInfo::Good
-                     : verdict == "-" ? SigInfo::Bad
-                     : verdict == "?" ? SigInfo::NoKey
-                                      : SigInfo::Unchecked;
-            uid->sigs.push_back(std::move(si));
-        }
-    }
-    return keys;
+    ColonListingReader reader(secretListing);
+    reader.feed(text);
+    return reader.take();
 }
 
 void nameSignersFromRing(std::vector<KeyInfo> &keys)

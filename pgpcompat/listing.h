@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pgpc {
@@ -78,6 +79,23 @@ std::string formatListing(const std::vector<KeyInfo> &keys, const ListOptions &o
 // GnuPG's --with-colons key listing (--list-keys or --list-sigs, --fixed-list-mode) as KeyInfo;
 // validity comes from field 2 when GnuPG filled it in.
 std::vector<KeyInfo> parseColonListing(const std::string &text, bool secretListing);
+// The same, read piece by piece as gpg writes it, so a large ring is read while gpg lists.
+class ColonListingReader {
+public:
+    explicit ColonListingReader(bool secretListing);
+    void feed(std::string_view bytes); // any piece, lines may be cut anywhere
+    std::vector<KeyInfo> take();       // the keys so far, the reader left empty
+
+private:
+    void line(std::string_view line);
+    bool secret_;
+    std::vector<KeyInfo> keys_;
+    std::vector<std::string_view> f_;
+    std::string partial_; // a line cut at the end of the last piece
+    enum { None, Primary, Sub } fprFor_ = None;
+    bool inSub_ = false;
+    bool uidOpen_ = false; // signatures belong to the last user ID
+};
 // Fills in each certification's signer user ID (the signer's first user ID) from the keys
 // themselves; a signer that is not among them stays unnamed.
 void nameSignersFromRing(std::vector<KeyInfo> &keys);

@@ -81,6 +81,29 @@ std::vector<unsigned long> sample(Display *d, Window w, int y0)
     return px;
 }
 
+// Whether the tree's rows stand in the window: their key icons' gold, left of the
+// text. A disabled editor, an empty tree page and a status line change many pixels
+// too, but none of them has this colour.
+bool keyIconsShown(Display *d, Window w, int y0)
+{
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(d, w, &a) || a.height <= y0 + 40)
+        return false;
+    const int width = a.width < 80 ? a.width : 80;
+    XImage *img = XGetImage(d, w, 0, y0, unsigned(width), unsigned(a.height - y0 - 30), AllPlanes, ZPixmap);
+    if (!img)
+        return false;
+    int gold = 0;
+    for (int y = 0; y < img->height; ++y)
+        for (int x = 0; x < img->width; ++x) {
+            const unsigned long p = XGetPixel(img, x, y);
+            const unsigned r = (p >> 16) & 0xff, g = (p >> 8) & 0xff, b = p & 0xff;
+            gold += r > 200 && g > 150 && g < 220 && b < 90;
+        }
+    XDestroyImage(img);
+    return gold >= 20;
+}
+
 size_t differing(const std::vector<unsigned long> &a, const std::vector<unsigned long> &b)
 {
     if (a.size() != b.size())
@@ -343,7 +366,7 @@ int main(int argc, char **argv)
         if (!dialog && sawDialog && tFilled < 0)
             tFilled = ms();
         // A small ring's dialog may come and go between two looks: the rows decide.
-        if (!dialog && differing(base, sample(d, main, treeTop)) > rowsThreshold)
+        if (!dialog && differing(base, sample(d, main, treeTop)) > rowsThreshold && keyIconsShown(d, main, treeTop))
             tPainted = ms();
         if (tPainted < 0)
             nap();

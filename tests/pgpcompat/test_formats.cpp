@@ -350,6 +350,44 @@ TEST(ColonListing, KeysUserIdsAndCertifications)
     EXPECT_EQ(keyLines(b, lo)[0], "pub- 3072/999EEA22 2020/09/13 *** KEY REVOKED ***");
 }
 
+// gpg's listing arrives in pieces cut anywhere, the last line perhaps without its end.
+TEST(ColonListing, ReadInPiecesAsWhole)
+{
+    const std::string text =
+        "pub:u:255:22:E33D5766F9A8DD80:1700000000:::u:::scESC::::::23::0:\n"
+        "fpr:::::::::FD5DDA29977AB4D1C71324ECE33D5766F9A8DD80:\n"
+        "uid:u::::1700000000::HASH::Alice\\x3a Demo <a@x>::::::::::0:\n"
+        "sig:::22:E33D5766F9A8DD80:1700000000::::Alice\\x3a Demo <a@x>:13x:::::8:\n"
+        "sig:::22:BD1944A9999EEA22:1700000100::::::10x:::::8:\n"
+        "sub:u:255:18:0E4B919F1B9D5377:1700000000::::::e::::::23:\n"
+        "sig:::22:E33D5766F9A8DD80:1700000000::::Alice:18x:::::8:\r\n"
+        "pub:-:3072:1:BD1944A9999EEA22:1600000000:::-:::scD::::::23::0:\r\n"
+        "uid:-::::1600000000::H2::Bob:\r\n"
+        "uid:-::::1600000000::H3::Bob again:\n"
+        "sig:::1:E33D5766F9A8DD80:1600000100::::::10x:::::8:";
+    ListOptions lo;
+    lo.style = ListStyle::Sigs;
+    lo.fingerprints = true;
+    auto whole = parseColonListing(text, false);
+    ASSERT_EQ(whole.size(), 2u);
+    ASSERT_EQ(whole[1].uids.size(), 2u);
+    EXPECT_EQ(whole[1].uids[1].sigs.size(), 1u) << "the last line, without its end";
+    nameSignersFromRing(whole);
+    const std::string expected = formatListing(whole, lo, "ring");
+    for (size_t step : {size_t(1), size_t(2), size_t(7), size_t(64), text.size()}) {
+        ColonListingReader reader(false);
+        for (size_t pos = 0; pos < text.size(); pos += step)
+            reader.feed(std::string_view(text).substr(pos, step));
+        auto keys = reader.take();
+        nameSignersFromRing(keys);
+        EXPECT_EQ(formatListing(keys, lo, "ring"), expected) << "pieces of " << step;
+    }
+    ColonListingReader reader(false);
+    reader.feed(text);
+    EXPECT_EQ(reader.take().size(), 2u);
+    EXPECT_TRUE(reader.take().empty()) << "taken once";
+}
+
 static std::string run(const std::string &cmd)
 {
     std::string out;
@@ -455,27 +493,28 @@ TEST(MessageHead, RecipientsOfMessagesGpgMade)
     run("gpgconf --homedir " + home + " --kill gpg-agent; rm -rf " + home);
 }
 
-// The agent's answers decide which pass phrases are cleared; an answer that cannot be read
+// The agent's answer decides which pass phrases are cleared; an answer that cannot be read
 // clears them all rather than leave one cached.
-TEST(AgentAnswers, CachedGripsAndUnreadableAnswers)
+TEST(AgentAnswers, HeldGripsAndUnreadableAnswers)
 {
-    const std::string a(40, 'A'), b(40, 'B'), c(40, 'C');
-    std::vector<std::string> cached;
-    ASSERT_TRUE(readCachedGrips("S KEYINFO " + a + " D - - 1 P - - -\nOK\n"
-                                "S KEYINFO " + b + " D - - - C - - -\nOK\n"
-                                "ERR 67108891 Not found <GPG Agent>\n",
-                                {a, b, c}, cached));
-    EXPECT_EQ(cached, std::vector<std::string>{a});
-    ASSERT_TRUE(readCachedGrips("ERR 67108881 No secret key <GPG Agent>\r\n", {c}, cached));
-    EXPECT_TRUE(cached.empty());
+    const std::string a(40, 'A'), b(40, 'B'), c = "207047579F2D56823252603E26AA5637FEF1C219";
+    std::vector<std::string> held;
+    ASSERT_TRUE(readHeldGrips("S KEYINFO " + a + " D - - 1 P - - -\n"
+                              "S KEYINFO " + b + " D - - - C - - -\r\n"
+                              "S KEYINFO " + c + " D - - 1 C - - -\nOK\n",
+                              held));
+    EXPECT_EQ(held, (std::vector<std::string>{a, c}));
+    ASSERT_TRUE(readHeldGrips("OK\n", held)) << "an agent without keys";
+    EXPECT_TRUE(held.empty());
 
-    EXPECT_FALSE(readCachedGrips("", {a}, cached)) << "no agent answered";
-    EXPECT_FALSE(readCachedGrips("S KEYINFO " + a + " D - - 1 P - - -\nOK\n", {a, b}, cached)) << "b unanswered";
-    EXPECT_FALSE(readCachedGrips("ERR 67109139 Forbidden <GPG Agent>\n", {a}, cached));
-    EXPECT_FALSE(readCachedGrips("S KEYINFO " + a + " D -\nOK\n", {a}, cached)) << "cut short";
-    EXPECT_FALSE(readCachedGrips("S KEYINFO " + a + " D - - ? P\nOK\n", {a}, cached));
-    EXPECT_FALSE(readCachedGrips("S KEYINFO " + c + " D - - 1 P\nOK\n", {a}, cached)) << "another key";
-    EXPECT_FALSE(readCachedGrips("gpg-connect-agent: no gpg-agent running\n", {a}, cached));
+    EXPECT_FALSE(readHeldGrips("", held)) << "no agent answered";
+    EXPECT_FALSE(readHeldGrips("S KEYINFO " + a + " D - - 1 P - - -\n", held)) << "no OK: cut short";
+    EXPECT_FALSE(readHeldGrips("ERR 67109139 Forbidden <GPG Agent>\n", held));
+    EXPECT_FALSE(readHeldGrips("S KEYINFO " + a + " D -\nOK\n", held)) << "line cut short";
+    EXPECT_FALSE(readHeldGrips("S KEYINFO " + a + " D - - ? P - - -\nOK\n", held));
+    EXPECT_FALSE(readHeldGrips("S KEYINFO not-a-grip D - - 1 P - - -\nOK\n", held));
+    EXPECT_FALSE(readHeldGrips("OK\nS KEYINFO " + a + " D - - 1 P - - -\n", held)) << "after the end";
+    EXPECT_FALSE(readHeldGrips("gpg-connect-agent: no gpg-agent running in this session\n", held));
 }
 
 TEST(ArmorVersion, InsertedAfterEachHeaderButTheClearSignedText)
