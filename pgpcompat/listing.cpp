@@ -1,6 +1,7 @@
 #include "listing.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <cstdio>
 #include <string_view>
@@ -56,21 +57,142 @@ std::string summaryLine(Lang lang, int count)
     return f;
 }
 
+namespace {
+
+void appendDate(std::string &out, std::time_t t)
+{
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char buf[32];
+    const int n = std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    out.append(buf, n > 0 ? size_t(n) : 0);
+}
+
+void appendKeyLine(std::string &out, std::string_view type, char marker, unsigned bits, std::string_view id8,
+                   std::time_t created, std::string_view text)
+{
+    char buf[16];
+    const int n = std::snprintf(buf, sizeof buf, "%4u", bits > 9999 ? 9999 : bits);
+    out += type;
+    out += marker;
+    out += ' ';
+    out.append(buf, n > 0 ? size_t(n) : 0);
+    out += '/';
+    out += id8;
+    out += ' ';
+    appendDate(out, created);
+    out += ' ';
+    out += text;
+}
+
+void appendSigLine(std::string &out, std::string_view type, char mark, std::string_view id8, const std::time_t *date,
+                   std::string_view text)
+{
+    out += type;
+    out += mark;
+    out.append(6, ' ');
+    out += id8;
+    if (date) {
+        out += ' ';
+        appendDate(out, *date);
+        out += "  ";
+    } else {
+        out.append(13, ' ');
+    }
+    out += text;
+}
+
+void appendFingerprintLine(std::string &out, Lang lang, const std::string &fpr)
+{
+    out.append(12, ' ');
+    out += msg(lang, "Key fingerprint =");
+    out += ' ';
+    out += groupFingerprint(fpr);
+}
+
+std::string_view lastEight(const std::string &id)
+{
+    return id.size() >= 8 ? std::string_view(id).substr(id.size() - 8) : std::string_view(id);
+}
+
+// The lines of one key, each written by sink.line(), which hands out the string to
+// append the line to, and closed by sink.done().
+template <class Sink> void writeKey(const KeyInfo &key, const ListOptions &opt, Sink &sink)
+{
+    const bool de = opt.lang == Lang::German;
+    const std::string_view type = key.secret ? (de ? "prv" : "sec") : (de ? "öff" : "pub");
+    const std::string_view sigType = de ? "Unt" : "sig";
+    const char marker = key.disabled ? '-' : ' ';
+    const std::string_view unknown = msg(opt.lang, "(Unknown signator, can't be checked)");
+
+    auto addSigs = [&](const UidInfo &u) {
+        if (opt.style == ListStyle::Short)
+            return;
+        for (const SigInfo &s : u.sigs) {
+            std::string_view who = s.signerUid.empty() ? unknown : std::string_view(s.signerUid);
+            if (opt.style == ListStyle::CheckSigs) {
+                char mark = s.check == SigInfo::Good ? '!'
+                          : s.check == SigInfo::Bad  ? '*'
+                          : s.check == SigInfo::NoKey ? '?' : ' ';
+                if (s.check == SigInfo::NoKey)
+                    who = unknown;
+                appendSigLine(sink.line(), sigType, mark, lastEight(s.signerId16), &s.created, who);
+            } else {
+                appendSigLine(sink.line(), sigType, ' ', lastEight(s.signerId16), nullptr, who);
+            }
+            sink.done();
+        }
+    };
+    auto fingerprint = [&] {
+        appendFingerprintLine(sink.line(), opt.lang, key.fpr);
+        sink.done();
+    };
+
+    size_t first = 0;
+    if (key.revoked) {
+        appendKeyLine(sink.line(), type, marker, key.bits, lastEight(key.id16), key.created,
+                      msg(opt.lang, "*** KEY REVOKED ***"));
+        first = 0; // every user ID follows on lines of its own
+    } else {
+        appendKeyLine(sink.line(), type, marker, key.bits, lastEight(key.id16), key.created,
+                      key.uids.empty() ? std::string_view() : std::string_view(key.uids.front().uid));
+        first = 1;
+    }
+    sink.done();
+    if (opt.fingerprints && !key.fpr.empty() && first == 1)
+        fingerprint();
+    if (first == 1 && !key.uids.empty())
+        addSigs(key.uids.front());
+    for (size_t i = first; i < key.uids.size(); ++i) {
+        sink.line().append(30, ' ').append(key.uids[i].uid);
+        sink.done();
+        if (opt.fingerprints && i == 0 && !key.fpr.empty())
+            fingerprint();
+        addSigs(key.uids[i]);
+    }
+    if (opt.fingerprints && key.uids.empty() && !key.fpr.empty() && first == 0)
+        fingerprint();
+}
+
+struct LinesSink {
+    std::vector<std::string> lines;
+    std::string &line() { return lines.emplace_back(); }
+    void done() {}
+};
+
+struct TextSink {
+    std::string &out;
+    std::string &line() { return out; }
+    void done() { out += '\n'; }
+};
+
+} // namespace
+
 std::string keyLine(const std::string &type, char marker, unsigned bits, const std::string &id8,
                     std::time_t created, const std::string &text)
 {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%4u", bits > 9999 ? 9999 : bits);
-    std::string line = type;
-    line += marker;
-    line += ' ';
-    line += buf;
-    line += '/';
-    line += id8;
-    line += ' ';
-    line += formatDate(created);
-    line += ' ';
-    line += text;
+    std::string line;
+    appendKeyLine(line, type, marker, bits, id8, created, text);
     return line;
 }
 
@@ -82,18 +204,8 @@ std::string uidLine(const std::string &uid)
 std::string sigLine(const std::string &type, char mark, const std::string &id8,
                     const std::time_t *date, const std::string &text)
 {
-    std::string line = type;
-    line += mark;
-    line += std::string(6, ' ');
-    line += id8;
-    if (date) {
-        line += ' ';
-        line += formatDate(*date);
-        line += "  ";
-    } else {
-        line += std::string(13, ' ');
-    }
-    line += text;
+    std::string line;
+    appendSigLine(line, type, mark, id8, date, text);
     return line;
 }
 
@@ -118,69 +230,30 @@ std::string groupFingerprint(const std::string &fpr)
 
 std::string fingerprintLine(Lang lang, const std::string &fpr)
 {
-    return std::string(12, ' ') + msg(lang, "Key fingerprint =") + " " + groupFingerprint(fpr);
+    std::string line;
+    appendFingerprintLine(line, lang, fpr);
+    return line;
 }
 
 std::vector<std::string> keyLines(const KeyInfo &key, const ListOptions &opt)
 {
-    const bool de = opt.lang == Lang::German;
-    std::vector<std::string> lines;
-    std::string type = key.secret ? (de ? "prv" : "sec") : (de ? "öff" : "pub");
-    std::string sigType = de ? "Unt" : "sig";
-    char marker = key.disabled ? '-' : ' ';
-    const std::string unknown = msg(opt.lang, "(Unknown signator, can't be checked)");
-
-    auto addSigs = [&](const UidInfo &u) {
-        if (opt.style == ListStyle::Short)
-            return;
-        for (const SigInfo &s : u.sigs) {
-            std::string id8 = s.signerId16.size() >= 8 ? s.signerId16.substr(s.signerId16.size() - 8)
-                                                       : s.signerId16;
-            std::string who = s.signerUid.empty() ? unknown : s.signerUid;
-            if (opt.style == ListStyle::CheckSigs) {
-                char mark = s.check == SigInfo::Good ? '!'
-                          : s.check == SigInfo::Bad  ? '*'
-                          : s.check == SigInfo::NoKey ? '?' : ' ';
-                if (s.check == SigInfo::NoKey)
-                    who = unknown;
-                lines.push_back(sigLine(sigType, mark, id8, &s.created, who));
-            } else {
-                lines.push_back(sigLine(sigType, ' ', id8, nullptr, who));
-            }
-        }
-    };
-
-    size_t first = 0;
-    if (key.revoked) {
-        lines.push_back(keyLine(type, marker, key.bits, key.id8(), key.created,
-                                msg(opt.lang, "*** KEY REVOKED ***")));
-        first = 0; // every user ID follows on lines of its own
-    } else {
-        lines.push_back(keyLine(type, marker, key.bits, key.id8(), key.created, key.firstUid()));
-        first = 1;
-    }
-    if (opt.fingerprints && !key.fpr.empty() && first == 1)
-        lines.push_back(fingerprintLine(opt.lang, key.fpr));
-    if (first == 1 && !key.uids.empty())
-        addSigs(key.uids.front());
-    for (size_t i = first; i < key.uids.size(); ++i) {
-        lines.push_back(uidLine(key.uids[i].uid));
-        if (opt.fingerprints && i == 0 && !key.fpr.empty())
-            lines.push_back(fingerprintLine(opt.lang, key.fpr));
-        addSigs(key.uids[i]);
-    }
-    if (opt.fingerprints && key.uids.empty() && !key.fpr.empty() && first == 0)
-        lines.push_back(fingerprintLine(opt.lang, key.fpr));
-    return lines;
+    LinesSink sink;
+    writeKey(key, opt, sink);
+    return std::move(sink.lines);
 }
 
 std::string formatListing(const std::vector<KeyInfo> &keys, const ListOptions &opt,
                           const std::string &ring)
 {
     std::string out = "\n" + keyRingLine(opt.lang, ring) + "\n" + titleLine(opt.lang) + "\n";
+    size_t lines = keys.size();
     for (const KeyInfo &k : keys)
-        for (const std::string &l : keyLines(k, opt))
-            out += l + "\n";
+        for (const UidInfo &u : k.uids)
+            lines += 1 + (opt.style == ListStyle::Short ? 0 : u.sigs.size());
+    out.reserve(lines * 72);
+    TextSink sink{out};
+    for (const KeyInfo &k : keys)
+        writeKey(k, opt, sink);
     out += summaryLine(opt.lang, int(keys.size())) + "\n";
     return out;
 }
