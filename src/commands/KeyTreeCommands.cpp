@@ -40,6 +40,39 @@ private:
     CommandHost &host_;
 };
 
+// A key's signature and user ID lines wait, as the listing's bytes, until the key is
+// first opened: a large ring has eight rows below each key, and a row costs far more
+// memory than its line (and as much time to make).
+constexpr int PendingChildren = Qt::UserRole + 1;
+
+const QIcon &sigIcon()
+{
+    static const QIcon icon(app::pictures::treeSig());
+    return icon;
+}
+
+void loadChildren(QTreeWidgetItem *key)
+{
+    const QVariant pending = key->data(0, PendingChildren);
+    if (!pending.isValid())
+        return;
+    key->setData(0, PendingChildren, QVariant());
+    const QByteArray bytes = pending.toByteArray();
+    QList<QTreeWidgetItem *> children;
+    for (std::string_view line : keys::textLines(std::string_view(bytes.constData(), std::size_t(bytes.size())))) {
+        auto *child = new QTreeWidgetItem(QStringList(latin1(line)));
+        child->setIcon(0, sigIcon());
+        children.append(child);
+    }
+    key->addChildren(children);
+}
+
+void loadAllChildren(QTreeWidget &tree)
+{
+    for (int i = 0; i < tree.topLevelItemCount(); ++i)
+        loadChildren(tree.topLevelItem(i));
+}
+
 void fillTree(CommandHost &host, TreeReadProgress *progress)
 {
     app::AppState &st = host.state();
@@ -56,7 +89,6 @@ void fillTree(CommandHost &host, TreeReadProgress *progress)
     const std::string bytes = st.sys.fs->readWorkingFile(st.inAppDir("Tree.txt"));
 
     static const QIcon keyIcon(app::pictures::treeKey());
-    static const QIcon sigIcon(app::pictures::treeSig());
 
     tree.setUpdatesEnabled(false);
     // Nodes wait here and go into the tree in one insertion at the end (or at
@@ -71,6 +103,18 @@ void fillTree(CommandHost &host, TreeReadProgress *progress)
         tree.setUpdatesEnabled(true);
     };
     QTreeWidgetItem *current = nullptr;
+    std::string currentChildren; // the current key's lines below it, joined by line ends
+    auto closeKey = [&] {
+        if (current && !currentChildren.empty()) {
+            current->setData(0, PendingChildren, QByteArray(currentChildren.data(), qsizetype(currentChildren.size())));
+            current->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        }
+        currentChildren.clear();
+    };
+    if (!tree.property("quorbixLoadsChildren").toBool()) {
+        tree.setProperty("quorbixLoadsChildren", true);
+        QObject::connect(&tree, &QTreeWidget::itemExpanded, &tree, [](QTreeWidgetItem *item) { loadChildren(item); });
+    }
     QElapsedTimer sincePump;
     sincePump.start();
 
@@ -84,6 +128,7 @@ void fillTree(CommandHost &host, TreeReadProgress *progress)
             sincePump.restart();
         }
         if (st.cancelRequested) {
+            closeKey();
             flush();
             host.setStatusText(QString::fromStdString(st.texts.msg(app::Msg::TreeReadAborted)));
             st.cancelRequested = false;
@@ -91,6 +136,7 @@ void fillTree(CommandHost &host, TreeReadProgress *progress)
         }
         switch (keys::classifyTreeLine(line)) {
         case keys::TreeLine::Key:
+            closeKey();
             ++st.keyCount;
             ++step;
             current = new QTreeWidgetItem(QStringList(latin1(line)));
@@ -101,18 +147,21 @@ void fillTree(CommandHost &host, TreeReadProgress *progress)
                 step = 0;
             break;
         case keys::TreeLine::Child: {
+            if (current) {
+                currentChildren.append(line);
+                currentChildren += '\n';
+                break;
+            }
             auto *child = new QTreeWidgetItem(QStringList(latin1(line)));
-            child->setIcon(0, sigIcon);
-            if (current)
-                current->addChild(child);
-            else
-                pending.append(child);
+            child->setIcon(0, sigIcon());
+            pending.append(child);
             break;
         }
         case keys::TreeLine::Skip:
             break;
         }
     }
+    closeKey();
     flush();
     host.setStatusText(keyCountText(st));
     if (progress)
@@ -194,7 +243,11 @@ void ShowEditor::start(CommandHost &host)
     host.setStatusText({});
 }
 
-void ExpandKeyTree::start(CommandHost &host) { host.keyTree().expandAll(); }
+void ExpandKeyTree::start(CommandHost &host)
+{
+    loadAllChildren(host.keyTree());
+    host.keyTree().expandAll();
+}
 
 void CollapseKeyTree::start(CommandHost &host) { host.keyTree().collapseAll(); }
 

@@ -96,7 +96,16 @@ TEST(KeyTree, ReadBuildsKeysAndChildren)
     EXPECT_EQ(top(f, 0)->text(0), "sig       AAAAAAAA             orphan");
     EXPECT_EQ(top(f, 0)->childCount(), 0);
     EXPECT_EQ(top(f, 1)->text(0), QString::fromLatin1(key(1).c_str()));
+    // A key's rows are made when it is first opened; until then it shows that it has some.
+    EXPECT_EQ(top(f, 1)->childCount(), 0);
+    EXPECT_EQ(top(f, 1)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_NE(top(f, 0)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator) << "the orphan has none";
+    top(f, 1)->setExpanded(true);
+    top(f, 4)->setExpanded(true);
     ASSERT_EQ(top(f, 1)->childCount(), 3);
+    top(f, 1)->setExpanded(false);
+    top(f, 1)->setExpanded(true);
+    ASSERT_EQ(top(f, 1)->childCount(), 3) << "opened again: the same rows";
     EXPECT_EQ(top(f, 1)->child(0)->text(0), "                              Second 1"); // not trimmed
     EXPECT_EQ(top(f, 1)->child(2)->text(0), QString::fromLatin1(sig(2001).c_str()));
     EXPECT_EQ(top(f, 4)->text(0), QString::fromUtf8("öff  2048/0000BEEF 2001/01/01 Günter"));
@@ -116,8 +125,12 @@ TEST(KeyTree, ReadBuildsKeysAndChildren)
     QTest::qWait(1);
     EXPECT_EQ(waitDialog(), nullptr);
 
+    f.Allesschlieen1->trigger();
     f.Allesffnen1->trigger();
     EXPECT_TRUE(top(f, 1)->isExpanded() && top(f, 4)->isExpanded());
+    EXPECT_TRUE(top(f, 2)->isExpanded() && top(f, 3)->isExpanded()) << "keys never opened before";
+    EXPECT_EQ(top(f, 2)->childCount(), 3);
+    EXPECT_EQ(top(f, 2)->child(2)->icon(0).cacheKey(), top(f, 1)->child(0)->icon(0).cacheKey());
     f.Allesschlieen1->trigger();
     EXPECT_FALSE(top(f, 1)->isExpanded() || top(f, 4)->isExpanded());
     f.UmschaltenzumEditor->trigger();
@@ -177,6 +190,7 @@ TEST(KeyTree, CancelKeepsWhatWasRead)
     };
     f.buReadTreeClick();
     EXPECT_EQ(f.TreeView1->topLevelItemCount(), 10);
+    f.Allesffnen1Click();
     EXPECT_EQ(top(f, 9)->childCount(), 0); // cancelled right after its key line
     EXPECT_EQ(top(f, 8)->childCount(), 3);
     EXPECT_EQ(f.StatusPanel1->text(), QString::fromUtf8("Userabbruch beim Einlesen der Baumansicht !"));
