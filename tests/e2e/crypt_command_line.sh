@@ -44,7 +44,16 @@ xdotool key Return
 waitfor gone "^Quorbix$"
 
 # Open, save, new, save as through the editor menu's "Datei" entries.
-datei() { context_menu && menu_walk -Down Right && xdotool key "$@"; }
+# On a loaded machine a key of the walk can still be lost; the menus are closed and the
+# walk is made again.
+datei() {
+  local _
+  for _ in 1 2 3; do
+    if context_menu && menu_walk -Down Right; then xdotool key "$@"; return 0; fi
+    xdotool key Escape Escape; menu_closed; sleep 0.3
+  done
+  return 1
+}
 save_dialog() { # answers the save dialog with TITLE and a path
   waitfor visible "^$1$" || return 1
   click "^$1$" 310 358 && xdotool key ctrl+a && xdotool type "$2" && xdotool key Return

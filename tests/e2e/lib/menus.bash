@@ -10,7 +10,8 @@ popup() {
   local _ w
   for _ in $(seq 200); do
     w=$(comm -13 <(printf '%s\n' "$QSEEN") <(qlist) | head -1)
-    [ -n "$w" ] && { MENU=$w; return 0; }
+    # Mapped is not yet grabbed: a key sent at once can still reach the window below.
+    [ -n "$w" ] && { MENU=$w; sleep 0.1; return 0; }
     sleep 0.05
   done
   return 1
