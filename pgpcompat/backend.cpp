@@ -530,6 +530,10 @@ void Backend::forgetMessagePassphrases(const std::vector<std::string> &passCache
 
 void Backend::forgetPassphrases(const KeysLookup &keys, const std::vector<std::string> &passCacheIds)
 {
+    if (!keys) {
+        agent_.forget({}, passCacheIds);
+        return;
+    }
     std::vector<std::string> held;
     const bool known = agent_.held(held);
     if (known && held.empty()) {
@@ -537,7 +541,7 @@ void Backend::forgetPassphrases(const KeysLookup &keys, const std::vector<std::s
             agent_.forget({}, passCacheIds);
         return;
     }
-    forgetPassphrases(keys ? keys() : std::vector<KeyInfo>{}, passCacheIds, known ? &held : nullptr);
+    forgetPassphrases(keys(), passCacheIds, known ? &held : nullptr);
 }
 
 void Backend::forgetPassphrases(const std::vector<KeyInfo> &keys, const std::vector<std::string> &passCacheIds,
@@ -661,11 +665,13 @@ CryptResult Backend::decrypt(int in, int out, const KeysLookup &ownKeys,
         return r;
     FdData din = fdData(in, Direction::In), dout = fdData(out, Direction::Out);
     std::optional<std::vector<KeyInfo>> found;
-    const KeysLookup own = [&] {
-        if (!found)
-            found = ownKeys ? ownKeys() : std::vector<KeyInfo>{};
-        return *found;
-    };
+    KeysLookup own;
+    if (ownKeys)
+        own = [&] {
+            if (!found)
+                found = ownKeys();
+            return *found;
+        };
     forgetPassphrases(own, passCacheIds);
     auto res = Missing::decryptVerify(ctx, din, dout);
     // The agent caches only what it was given; never asked, this run gave it nothing.
