@@ -530,15 +530,11 @@ void Backend::forgetMessagePassphrases(const std::vector<std::string> &passCache
 
 void Backend::forgetPassphrases(const KeysLookup &keys, const std::vector<std::string> &passCacheIds)
 {
-    if (!keys) {
-        agent_.forget({}, passCacheIds);
-        return;
-    }
+    // Without keys, or with the agent holding none of them, only the message's own entries go.
     std::vector<std::string> held;
-    const bool known = agent_.held(held);
-    if (known && held.empty()) {
-        if (!passCacheIds.empty())
-            agent_.forget({}, passCacheIds);
+    const bool known = keys && agent_.held(held);
+    if (!keys || (known && held.empty())) {
+        agent_.forget({}, passCacheIds);
         return;
     }
     forgetPassphrases(keys(), passCacheIds, known ? &held : nullptr);

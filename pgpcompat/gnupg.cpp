@@ -600,12 +600,7 @@ ssize_t sinkWrite(void *hook, const void *buf, size_t size)
     (*static_cast<const ToolSink *>(hook))(std::string_view(static_cast<const char *>(buf), size));
     return ssize_t(size);
 }
-ssize_t sinkNoRead(void *, void *, size_t)
-{
-    errno = EBADF;
-    return -1;
-}
-gpgme_data_cbs sinkCallbacks = {sinkNoRead, sinkWrite, nullptr, nullptr};
+gpgme_data_cbs sinkCallbacks = {cbNoRead, sinkWrite, nullptr, nullptr};
 
 } // namespace
 

@@ -1,7 +1,6 @@
 #include "listing.h"
 
 #include <cctype>
-#include <cstdint>
 #include <cstdlib>
 #include <cstdio>
 #include <string_view>
@@ -9,13 +8,24 @@
 
 namespace pgpc {
 
-std::string formatDate(std::time_t t)
+namespace {
+
+void appendDate(std::string &out, std::time_t t)
 {
     std::tm tm{};
     gmtime_r(&t, &tm);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-    return buf;
+    const int n = std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    out.append(buf, n > 0 ? size_t(n) : 0);
+}
+
+} // namespace
+
+std::string formatDate(std::time_t t)
+{
+    std::string date;
+    appendDate(date, t);
+    return date;
 }
 
 std::string formatDateTime(std::time_t t)
@@ -58,15 +68,6 @@ std::string summaryLine(Lang lang, int count)
 }
 
 namespace {
-
-void appendDate(std::string &out, std::time_t t)
-{
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char buf[32];
-    const int n = std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-    out.append(buf, n > 0 ? size_t(n) : 0);
-}
 
 void appendKeyLine(std::string &out, std::string_view type, char marker, unsigned bits, std::string_view id8,
                    std::time_t created, std::string_view text)

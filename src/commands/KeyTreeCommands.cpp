@@ -45,10 +45,13 @@ private:
 // memory than its line (and as much time to make).
 constexpr int PendingChildren = Qt::UserRole + 1;
 
-const QIcon &sigIcon()
+// A row below a key (or before the first key), with the signature picture.
+QTreeWidgetItem *childRow(std::string_view line)
 {
-    static const QIcon icon(app::pictures::treeSig());
-    return icon;
+    static const QIcon sigIcon(app::pictures::treeSig());
+    auto *row = new QTreeWidgetItem(QStringList(latin1(line)));
+    row->setIcon(0, sigIcon);
+    return row;
 }
 
 void loadChildren(QTreeWidgetItem *key)
@@ -59,11 +62,8 @@ void loadChildren(QTreeWidgetItem *key)
     key->setData(0, PendingChildren, QVariant());
     const QByteArray bytes = pending.toByteArray();
     QList<QTreeWidgetItem *> children;
-    for (std::string_view line : keys::textLines(std::string_view(bytes.constData(), std::size_t(bytes.size())))) {
-        auto *child = new QTreeWidgetItem(QStringList(latin1(line)));
-        child->setIcon(0, sigIcon());
-        children.append(child);
-    }
+    for (std::string_view line : keys::textLines(std::string_view(bytes.constData(), std::size_t(bytes.size()))))
+        children.append(childRow(line));
     key->addChildren(children);
 }
 
@@ -152,9 +152,7 @@ void fillTree(CommandHost &host, TreeReadProgress *progress)
                 currentChildren += '\n';
                 break;
             }
-            auto *child = new QTreeWidgetItem(QStringList(latin1(line)));
-            child->setIcon(0, sigIcon());
-            pending.append(child);
+            pending.append(childRow(line));
             break;
         }
         case keys::TreeLine::Skip:
